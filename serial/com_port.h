@@ -1,0 +1,207 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lumas {
+
+// Line rate. brUser takes its rate from UserBaudrate.
+enum class TBaudrate {
+    brUser,
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200,
+    br128000,
+    br256000
+};
+enum class TParity { paNone, paOdd, paEven, paMark, paSpace };
+enum class TDatabits { db4, db5, db6, db7, db8 };
+enum class TStopbits { sb1, sb15, sb2 };
+enum class TControlDtr { dtrDisabled, dtrEnabled, dtrHandshake };
+enum class TControlRts { rtsDisabled, rtsEnabled, rtsHandshake, rtsToggle };
+enum class TComEvent {
+    ceBreak,
+    ceCts,
+    ceDsr,
+    ceError,
+    ceRing,
+    ceRlsd,
+    ceRxChar,
+    ceTxEmpty,
+    ceRxFlag,
+    cePErr,
+    ceRx80Full,
+    ceEvent1,
+    ceEvent2
+};
+enum class TComOption { coErrorChar, coNullStrip, coParityCheck };
+// Line errors reported through OnError. ceIO also stands for a device that went away while open.
+enum class TComError { ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull };
+enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+// A small set of enumeration members, one bit per member.
+template <typename Enum>
+class EnumSet {
+public:
+    constexpr EnumSet() = default;
+    constexpr EnumSet(std::initializer_list<Enum> members) {
+        for (Enum member : members) {
+            bits_ |= bit(member);
+        }
+    }
+    constexpr bool contains(Enum member) const { return (bits_ & bit(member)) != 0; }
+    constexpr void insert(Enum member) { bits_ |= bit(member); }
+    constexpr void erase(Enum member) { bits_ &= ~bit(member); }
+    constexpr bool empty() const { return bits_ == 0; }
+    constexpr bool operator==(const EnumSet&) const = default;
+
+private:
+    static constexpr std::uint32_t bit(Enum member) {
+        return std::uint32_t{1} << static_cast<unsigned>(member);
+    }
+    std::uint32_t bits_ = 0;
+};
+
+using TComEvents = EnumSet<TComEvent>;
+using TComOptions = EnumSet<TComOption>;
+using TComErrors = EnumSet<TComError>;
+
+// The line rate in bits per second that a TBaudrate member stands for; 0 for brUser.
+int baudrateValue(TBaudrate rate);
+
+struct TFlowControl {
+    bool OutCtsFlow = false;
+    bool OutDsrFlow = false;
+    TControlDtr ControlDtr = TControlDtr::dtrDisabled;
+    TControlRts ControlRts = TControlRts::rtsDisabled;
+    bool XonXoffOut = false;
+    bool XonXoffIn = false;
+    bool DsrSensitivity = false;
+    bool TxContinueOnXoff = false;
+    bool operator==(const TFlowControl&) const = default;
+};
+
+struct TEventChars {
+    char XonChar = 17;
+    char XoffChar = 19;
+    char ErrorChar = 0;
+    char EventChar = 0;
+    char EofChar = 0;
+};
+
+struct TBuffers {
+    int ReadSize = 4096;     // bytes
+    int WriteSize = 2048;    // bytes; the transmit queue's capacity
+    int ReadTimeout = 1000;  // ms
+    int WriteTimeout = 1000; // ms; how long WriteText waits for room in the queue
+    int XonLimit = 1024;     // bytes
+    int XoffLimit = 1024;    // bytes
+};
+
+// Every failure of the serial port component. what() is one of the component's fixed texts;
+// osError() is the errno of the failed call, 0 for texts without one.
+class EComPortError : public std::runtime_error {
+public:
+    EComPortError(const std::string& message, int osError)
+        : std::runtime_error(message), osError_(osError) {}
+    int osError() const { return osError_; }
+
+private:
+    int osError_;
+};
+
+// Turns a port name into the device path it opens: an absolute path stays as it is, "COMn" names
+// /dev/ttyS(n-1), any other name is looked up under /dev/.
+std::string devicePathForPortName(const std::string& portName);
+
+// The serial port. Properties are written on the UI thread; WriteText may also be called from the
+// monitoring worker. While open, an event thread waits for received bytes and hands each
+// notification to the UI thread (see UiHandOver), and a transmit thread sends the queued bytes.
+class TCustomComPort {
+public:
+    using TComRxCharEvent = std::function<void(TCustomComPort& sender, int count)>;
+    using TComErrorEvent = std::function<void(TCustomComPort& sender, TComErrors errors)>;
+    using TNotifyEvent = std::function<void(TCustomComPort& sender)>;
+
+    TCustomComPort();
+    virtual ~TCustomComPort();  // closes the port first
+    TCustomComPort(const TCustomComPort&) = delete;
+    TCustomComPort& operator=(const TCustomComPort&) = delete;
+
+    // --- properties
+    const std::string& DeviceName() const;
+    void SetDeviceName(const std::string& name);  // raises while open
+    int PortNum() const;
+    void SetPortNum(int number);  // raises while open
+    TBaudrate Baudrate() const;
+    void SetBaudrate(TBaudrate rate);  // anything but brUser resets UserBaudrate to 0
+    int UserBaudrate() const;
+    void SetUserBaudrate(int rate);  // a new value switches Baudrate to brUser
+    TParity Parity() const;
+    void SetParity(TParity parity);
+    TDatabits Databits() const;
+    void SetDatabits(TDatabits bits);
+    TStopbits Stopbits() const;
+    void SetStopbits(TStopbits bits);
+    const TFlowControl& FlowControl() const;
+    void SetFlowControl(const TFlowControl& flow);
+    const TEventChars& EventChars() const;
+    void SetEventChars(const TEventChars& chars);
+    const TBuffers& Buffers() const;
+    void SetBuffers(const TBuffers& buffers);
+    TComOptions Options() const;
+    void SetOptions(TComOptions options);
+    TComEvents MonitorEvents() const;
+    void SetMonitorEvents(TComEvents events);
+    TThreadPriority EventPriority() const;
+    void SetEventPriority(TThreadPriority priority);
+    TThreadPriority WritePriority() const;
+    void SetWritePriority(TThreadPriority priority);
+    bool SyncThreads() const;
+    void SetSyncThreads(bool sync);
+    bool AutoOpen() const;
+    void SetAutoOpen(bool autoOpen);
+
+    // DeviceName formatted with PortNum ("%d"), then mapped by devicePathForPortName.
+    std::string DevicePath() const;
+
+    // --- operations
+    void Open();   // raises EComPortError and stays closed on any failure
+    void Close();  // no-op when closed; otherwise stops the threads, closes, pauses 300 ms
+    bool Active() const;
+    bool WriteText(const std::string& s);
+    std::string ReadText();
+    int ReadBufUsed();
+
+    // --- events; assigned and run on the UI thread
+    TComRxCharEvent OnRxChar;
+    TComErrorEvent OnError;
+    TNotifyEvent OnOpen;
+    TNotifyEvent OnClose;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+class TComPort : public TCustomComPort {};
+
+// The start-up values of the controller link's port: "COM7", port number 7, 9600 bit/s,
+// 7 data bits, even parity, 2 stop bits, no flow control.
+void applyControllerLinkDefaults(TCustomComPort& port);
+
+}  // namespace lumas

@@ -1,0 +1,25 @@
+#include "exception_report.h"
+
+#include <iostream>
+#include <utility>
+
+namespace lumas {
+
+namespace {
+ExceptionReport& currentReport() {
+    static ExceptionReport report;
+    return report;
+}
+}  // namespace
+
+void setStandardExceptionReport(ExceptionReport report) { currentReport() = std::move(report); }
+
+void showStandardExceptionReport(const std::string& text) {
+    if (currentReport()) {
+        currentReport()(text);
+    } else {
+        std::cerr << text << std::endl;
+    }
+}
+
+}  // namespace lumas

@@ -1,0 +1,36 @@
+#include "support/event_wait.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include "serial/ui_hand_over.h"
+
+namespace lumas::test {
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    if (done()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto connection = QObject::connect(&UiHandOver::instance(), &UiHandOver::handedOver,
+                                             &loop, [&] {
+                                                 if (done()) {
+                                                     loop.quit();
+                                                 }
+                                             });
+    deadline.start(timeoutMs);
+    loop.exec();
+    QObject::disconnect(connection);
+    return done();
+}
+
+void serveEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace lumas::test
