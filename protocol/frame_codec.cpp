@@ -1,7 +1,7 @@
 #include "protocol/frame_codec.h"
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace lumas::compoway {
 
@@ -129,8 +129,9 @@ std::optional<ReceivedFrame> ReceiveBuffer::take() {
     }
     ReceivedFrame received;
     received.frame = raw_.substr(start, etx - start + 2);
-    received.bccOk = GetBCC(std::string_view(received.frame).substr(0, received.frame.size() - 1)) ==
-                     received.frame.back();
+    received.bccOk =
+        GetBCC(std::string_view(received.frame).substr(0, received.frame.size() - 1)) ==
+        received.frame.back();
     raw_.erase(0, etx + 2);
     return received;
 }

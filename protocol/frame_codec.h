@@ -32,10 +32,10 @@ NodeNumber MakeNodeNumber(int requested);
 
 // The fields of one reply frame.
 struct ReplyFields {
-    int errorCode = 0;         // CheckEndCode
-    std::string command;       // MRC and SRC, characters 8 to 11
-    int responseCode = 0;      // characters 12 to 15; 0 is normal completion
-    std::string commandText;   // the data between the response code and ETX
+    int errorCode = 0;        // CheckEndCode
+    std::string command;      // MRC and SRC, characters 8 to 11
+    int responseCode = 0;     // characters 12 to 15; 0 is normal completion
+    std::string commandText;  // the data between the response code and ETX
 };
 // Splits a frame (STX through ETX plus its BCC) whose BCC has been checked.
 ReplyFields SplitReply(std::string_view frame);
@@ -58,14 +58,14 @@ struct ReceivedFrame {
 // the value of STX). Each complete reply is taken out of the buffer once, so a reply is never
 // processed twice and a second reply that arrived in the same chunk is kept for the next take.
 class ReceiveBuffer {
-public:
+  public:
     // Adds a chunk; returns whether the buffer now holds an ETX (the end of a reply has arrived).
     bool add(std::string_view chunk);
     // Takes the next complete reply out of the buffer; bytes before its STX are dropped.
     std::optional<ReceivedFrame> take();
     const std::string& contents() const { return raw_; }
 
-private:
+  private:
     bool awaitsBcc() const;
     std::string raw_;
 };

@@ -1,0 +1,661 @@
+#include "protocol/omron_com.h"
+
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <thread>
+
+namespace lumas {
+
+namespace {
+
+// Set-point addresses in area 81 for SP0 to SP7.
+constexpr const char* kSetPointAddress[8] = {"000E", "000F", "0010", "0011",
+                                             "0035", "0036", "0037", "0038"};
+constexpr int kFirstSetPointRead = 106;
+
+[[noreturn]] void notAnInteger(const std::string& text) {
+    throw EConvertError("'" + text + "' is not a valid integer value");
+}
+
+// The text read as a hexadecimal number into a signed 32-bit integer.
+std::int32_t hexValue(const std::string& text) {
+    if (text.empty() || text.size() > 8) {
+        notAnInteger(text);
+    }
+    std::uint32_t value = 0;
+    for (char c : text) {
+        const int digit = std::isdigit(static_cast<unsigned char>(c)) != 0 ? c - '0'
+                          : (c >= 'A' && c <= 'F')                         ? c - 'A' + 10
+                          : (c >= 'a' && c <= 'f')                         ? c - 'a' + 10
+                                                                           : -1;
+        if (digit < 0) {
+            notAnInteger(text);
+        }
+        value = (value << 4U) | static_cast<std::uint32_t>(digit);
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+// The text read as a decimal number (an optional sign, then digits) into a signed 32-bit integer.
+std::int32_t decimalValue(const std::string& text) {
+    std::size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+    if (i == text.size()) {
+        notAnInteger(text);
+    }
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(text[i])) == 0) {
+            notAnInteger(text);
+        }
+        value = value * 10 + (text[i] - '0');
+        if (value > INT32_MAX) {
+            notAnInteger(text);
+        }
+    }
+    return static_cast<std::int32_t>(text[0] == '-' ? -value : value);
+}
+
+// The data as hexadecimal, low 16 bits taken as signed, in tenths.
+double signedTenths(const std::string& data) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(hexValue(data))) / 10.0;
+}
+
+bool flagValue(const std::string& data) {
+    return hexValue(data) != 0;
+}
+
+unsigned char lowByte(std::int32_t value) {
+    return static_cast<unsigned char>(value & 0xFF);
+}
+
+std::int64_t roundedTenths(double value) {
+    return static_cast<std::int64_t>(std::nearbyint(value * 10.0));
+}
+
+std::string hexText(std::int64_t value, int minDigits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%0*X", minDigits, static_cast<std::uint32_t>(value));
+    return text;
+}
+
+}  // namespace
+
+std::string setPointValueText(double temperature, double* clampedOut) {
+    if (!(temperature >= -70.0)) {
+        temperature = -70.0;
+    }
+    if (temperature > 400.0) {
+        temperature = 400.0;
+    }
+    if (clampedOut != nullptr) {
+        *clampedOut = temperature;
+    }
+    return hexText(roundedTenths(temperature), 8);
+}
+
+std::string tenthsValueText(double value) {
+    return hexText(roundedTenths(value), 4);
+}
+
+TOmronCom::TOmronCom() = default;
+
+TOmronCom::~TOmronCom() {
+    Lock lock(lock_);
+    // The port may outlive the driver: it must not call into a driver that is gone.
+    if (FCOMPort != nullptr) {
+        FCOMPort->OnRxChar = nullptr;
+    }
+    FCOMPort = nullptr;
+}
+
+// --- properties
+
+TCustomComPort* TOmronCom::COMPort() const {
+    Lock lock(lock_);
+    return FCOMPort;
+}
+void TOmronCom::SetCOMPort(TCustomComPort* port) {
+    Lock lock(lock_);
+    FCOMPort = port;
+}
+int TOmronCom::NodeNumber() const {
+    Lock lock(lock_);
+    return node_.value;
+}
+void TOmronCom::SetNodeNumber(int value) {
+    Lock lock(lock_);
+    node_ = compoway::MakeNodeNumber(value);
+}
+bool TOmronCom::AllowToSend() const {
+    Lock lock(lock_);
+    return FAllowToSend;
+}
+void TOmronCom::SetAllowToSend(bool value) {
+    Lock lock(lock_);
+    FAllowToSend = value;
+}
+double TOmronCom::Range() const {
+    Lock lock(lock_);
+    return FRange;
+}
+void TOmronCom::SetRange(double value) {
+    Lock lock(lock_);
+    FRange = value;
+}
+
+#define LUMAS_READ_PROPERTY(type, name, field) \
+    type TOmronCom::name() const {             \
+        Lock lock(lock_);                      \
+        return field;                          \
+    }
+
+LUMAS_READ_PROPERTY(int, ErrorCode, FErrorCode)
+LUMAS_READ_PROPERTY(int, ResponseCode, FResponseCode)
+LUMAS_READ_PROPERTY(std::string, CommandText, FCommandText)
+LUMAS_READ_PROPERTY(bool, Connected, FPortOk)
+LUMAS_READ_PROPERTY(bool, StatusOk, FStatusOk)
+LUMAS_READ_PROPERTY(double, Temperature, FTemperature)
+LUMAS_READ_PROPERTY(bool, InRange, FInRange)
+LUMAS_READ_PROPERTY(double, SetPoint, FSetPoint)
+LUMAS_READ_PROPERTY(double, SLH, FSLH)
+LUMAS_READ_PROPERTY(double, SLL, FSLL)
+LUMAS_READ_PROPERTY(int, ActiveMSPn, FActiveMSPn)
+LUMAS_READ_PROPERTY(int, MultiSPTotal, FMultiSPTotal)
+LUMAS_READ_PROPERTY(bool, ControlMethod, FControlMethod)
+LUMAS_READ_PROPERTY(int, SoakTimeRemaining, FSoakTimeRemaining)
+LUMAS_READ_PROPERTY(bool, TemperatureUnit, FTemperatureUnit)
+LUMAS_READ_PROPERTY(unsigned char, SoakTimeUnit, FSoakTimeUnit)
+LUMAS_READ_PROPERTY(double, RampSetValue, FRampSetValue)
+LUMAS_READ_PROPERTY(double, RampFallValue, FRampFallValue)
+LUMAS_READ_PROPERTY(unsigned char, ProgramPattern, FPP)
+LUMAS_READ_PROPERTY(bool, RunStop, FRunStop)
+LUMAS_READ_PROPERTY(bool, ComW, FComW)
+LUMAS_READ_PROPERTY(bool, AT, FAT)
+LUMAS_READ_PROPERTY(bool, sHeaterOvercurrentCT1, FHeaterOvercurrentCT1)
+LUMAS_READ_PROPERTY(bool, sHeaterCurrentHoldCT1, FHeaterCurrentHoldCT1)
+LUMAS_READ_PROPERTY(bool, sADConverterError, FHADConverterError)
+LUMAS_READ_PROPERTY(bool, sHeaterOvercurrentCT2, FHeaterOvercurrentCT2)
+LUMAS_READ_PROPERTY(bool, sHeaterCurrentHoldCT2, FHeaterCurrentHoldCT2)
+LUMAS_READ_PROPERTY(bool, sPotentiometrInputError, FPotentiometrInputError)
+LUMAS_READ_PROPERTY(bool, sInputError, FInputError)
+LUMAS_READ_PROPERTY(bool, sDisplayRangeExceeded, FDisplayRangeExceeded)
+LUMAS_READ_PROPERTY(int, CommandType, CommandType_)
+LUMAS_READ_PROPERTY(int, CommandCounter, CommandCounter_)
+
+#undef LUMAS_READ_PROPERTY
+
+double TOmronCom::SP(int n) const {
+    Lock lock(lock_);
+    return (n >= 0 && n < 8) ? FSP[n] : 0.0;
+}
+
+// --- link
+
+int TOmronCom::OpenPort() {
+    Lock lock(lock_);
+    FPortOk = false;
+    if (FCOMPort == nullptr) {
+        FErrorCode = 101;
+        return 101;
+    }
+    if (!FCOMPort->Active()) {
+        try {
+            FCOMPort->Open();
+        } catch (const std::exception&) {
+            FErrorCode = 102;
+            return 102;
+        }
+    }
+    // A port that claims to have opened but is not open: the echo test's send records 102.
+    int result = 102;
+    if (FCOMPort->Active()) {
+        FErrorCode = 0;
+        FPortOk = true;
+        result = 0;
+    }
+    FCOMPort->OnRxChar = [this](TCustomComPort& sender, int count) {
+        ComPortRxChar(sender, count);
+    };
+    BeginRequest(kConnectOrWrite);
+    EchoTest();
+    return result;
+}
+
+void TOmronCom::ClosePort() {
+    Lock lock(lock_);
+    if (FCOMPort == nullptr || !FCOMPort->Active()) {
+        return;
+    }
+    FCOMPort->Close();
+    FPortOk = false;
+    FErrorCode = -1;
+    FStatusOk = false;
+    FTemperature = 0.0;
+}
+
+void TOmronCom::BeginRequest(int type) {
+    CommandType_ = type;
+    ++requestSerial_;
+}
+
+void TOmronCom::SendFrame(const std::string& commandText) {
+    if (CommandType_ < kConnectOrWrite && !FStatusOk) {
+        FErrorCode = 103;
+        return;
+    }
+    if (!FPortOk) {
+        FErrorCode = 102;
+        return;
+    }
+    if (CommandType_ < kConnectOrWrite) {
+        ++CommandCounter_;
+    }
+    try {
+        FCOMPort->WriteText(compoway::BuildFrame(node_.text, commandText));
+    } catch (const std::exception&) {
+        FPortOk = false;
+        FErrorCode = 102;
+        DoError();
+        return;
+    }
+    if (CommandCounter_ > 4) {
+        FTemperature = 0.0;
+        FErrorCode = 103;
+        DoError();
+    }
+}
+
+void TOmronCom::EchoTest() {
+    Lock lock(lock_);
+    if (CommandType_ != kRawCommand && (CommandType_ == kConnectOrWrite || FStatusOk)) {
+        ++requestSerial_;
+        SendFrame(commands::kEchoTest);
+    }
+}
+
+void TOmronCom::ResetOmron() {
+    Lock lock(lock_);
+    CommandCounter_ = 0;
+    BeginRequest(kConnectOrWrite);
+    EchoTest();
+}
+
+void TOmronCom::SendCommand(const std::string& CMD, const std::string& /*Parameters*/) {
+    Lock lock(lock_);
+    BeginRequest(kRawCommand);
+    SendFrame(CMD);
+}
+
+// --- reads
+
+void TOmronCom::GetStatus() {
+    Lock lock(lock_);
+    if (CommandType_ != kRawCommand && CommandType_ != kConnectOrWrite && FStatusOk) {
+        ++requestSerial_;
+        SendFrame(commands::kControllerStatus);
+    }
+}
+
+void TOmronCom::GetTemperature() {
+    Lock lock(lock_);
+    if (CommandType_ != kConnectOrWrite && FStatusOk) {
+        BeginRequest(kTemperatureRead);
+        SendFrame(commands::kTemperature);
+    }
+}
+
+namespace {
+struct VariableRead {
+    int type;
+    const char* commandText;
+};
+constexpr VariableRead kSetPointRead{105, "0101810003000001"};
+constexpr VariableRead kSLHRead{120, "0101830005000001"};
+constexpr VariableRead kSLLRead{121, "0101830006000001"};
+constexpr VariableRead kActiveMSPnRead{125, "010180000C000001"};
+constexpr VariableRead kMultiSPTotalRead{126, "010183001A000001"};
+constexpr VariableRead kStatusLeftRead{130, "0101800012000001"};
+constexpr VariableRead kControlMethodRead{135, "0101830007000001"};
+constexpr VariableRead kCompositeRead{140, "0104830005008300060081000E00"};
+constexpr VariableRead kSoakTimeRead{145, "0101800009000001"};
+constexpr VariableRead kTemperatureUnitRead{150, "0101830004000001"};
+constexpr VariableRead kSoakTimeUnitRead{155, "0101830054000001"};
+constexpr VariableRead kRampSetValueRead{180, "0101810025000001"};
+constexpr VariableRead kRampFallValueRead{181, "010181003C000001"};
+constexpr VariableRead kProgramPatternRead{200, "0101830053000001"};
+}  // namespace
+
+#define LUMAS_READ_REQUEST(name, read) \
+    void TOmronCom::name() {           \
+        Lock lock(lock_);              \
+        BeginRequest((read).type);     \
+        SendFrame((read).commandText); \
+    }
+
+LUMAS_READ_REQUEST(GetSetPoint, kSetPointRead)
+LUMAS_READ_REQUEST(ReadSLH, kSLHRead)
+LUMAS_READ_REQUEST(ReadSLL, kSLLRead)
+LUMAS_READ_REQUEST(GetActiveMSPn, kActiveMSPnRead)
+LUMAS_READ_REQUEST(TotalMultiSP, kMultiSPTotalRead)
+LUMAS_READ_REQUEST(ReadStatusLeft, kStatusLeftRead)
+LUMAS_READ_REQUEST(GetControlMethod, kControlMethodRead)
+LUMAS_READ_REQUEST(CompositeRead, kCompositeRead)
+LUMAS_READ_REQUEST(ReadSoakTime, kSoakTimeRead)
+LUMAS_READ_REQUEST(GetTemperatureUnit, kTemperatureUnitRead)
+LUMAS_READ_REQUEST(GetSoakTimeUnit, kSoakTimeUnitRead)
+LUMAS_READ_REQUEST(ReadRampSetValue, kRampSetValueRead)
+LUMAS_READ_REQUEST(ReadRampFallValue, kRampFallValueRead)
+LUMAS_READ_REQUEST(ReadProgramPattern, kProgramPatternRead)
+
+#undef LUMAS_READ_REQUEST
+
+void TOmronCom::ReadSetPoints(int SPn) {
+    Lock lock(lock_);
+    if (SPn < 0 || SPn > 7) {
+        return;  // no such set point: nothing to ask for
+    }
+    BeginRequest(kFirstSetPointRead + SPn);
+    SendFrame(std::string("010181") + kSetPointAddress[SPn] + "000001");
+}
+
+// --- writes and operation commands
+
+void TOmronCom::cmdSetPoint(double Temperature) {
+    Lock lock(lock_);
+    BeginRequest(kConnectOrWrite);
+    double clamped = 0.0;
+    const std::string value = setPointValueText(Temperature, &clamped);
+    SendFrame(std::string(commands::kWriteSetPoint) + value);
+    FSetPoint = clamped;
+}
+
+void TOmronCom::cmdSetPoints(int SPn, double Temperature) {
+    Lock lock(lock_);
+    if (SPn < 0 || SPn > 7) {
+        return;  // no such set point: nothing to write
+    }
+    BeginRequest(kConnectOrWrite);
+    SendFrame(std::string("0102C1") + kSetPointAddress[SPn] + "000001" +
+              setPointValueText(Temperature));
+}
+
+void TOmronCom::SetRSV(double Value) {
+    Lock lock(lock_);
+    BeginRequest(kConnectOrWrite);
+    SendFrame("0102810025000001" + tenthsValueText(Value));
+}
+
+void TOmronCom::SetRFV(double Value) {
+    Lock lock(lock_);
+    BeginRequest(kConnectOrWrite);
+    SendFrame("010281003C000001" + tenthsValueText(Value));
+}
+
+void TOmronCom::SetSoakTime(int Time) {
+    Lock lock(lock_);
+    BeginRequest(kConnectOrWrite);
+    SendFrame("0102810020000001" + hexText(Time, 4));
+}
+
+void TOmronCom::cmdSetProgramPattern(int selection) {
+    Lock lock(lock_);
+    BeginRequest(kConnectOrWrite);
+    SendFrame("0102830053000001000" + std::to_string(selection));
+}
+
+void TOmronCom::SelectMultiSP(int MultiSPn) {
+    Lock lock(lock_);
+    BeginRequest(kConnectOrWrite);
+    SendFrame("3005020" + std::to_string(MultiSPn));
+}
+
+#define LUMAS_WRITE_COMMAND(name, text) \
+    void TOmronCom::name() {            \
+        Lock lock(lock_);               \
+        BeginRequest(kConnectOrWrite);  \
+        SendFrame(text);                \
+    }
+
+LUMAS_WRITE_COMMAND(TurnOnMultiSP, "010283001A0000010008")
+LUMAS_WRITE_COMMAND(TurnOffMultiSP, "010283001A0000010001")
+LUMAS_WRITE_COMMAND(cmdRun, commands::kRun)
+LUMAS_WRITE_COMMAND(cmdStop, commands::kStop)
+LUMAS_WRITE_COMMAND(cmdProgramStart, "30051101")
+LUMAS_WRITE_COMMAND(cmdProgramReset, "30051100")
+LUMAS_WRITE_COMMAND(MoveToSetupArea1, "30050700")
+LUMAS_WRITE_COMMAND(SoftwareReset, "30050600")
+
+#undef LUMAS_WRITE_COMMAND
+
+// These two keep the current request type, so they are counted requests when it is below 100.
+void TOmronCom::cmdInvertDirect() {
+    Lock lock(lock_);
+    ++requestSerial_;
+    SendFrame("30050E01");
+}
+
+void TOmronCom::cmdNotInvertDirect() {
+    Lock lock(lock_);
+    ++requestSerial_;
+    SendFrame("30050E00");
+}
+
+void TOmronCom::WriteEnable() {
+    // The lock is held through the pause: a reply handled meanwhile would otherwise reset the
+    // request type and the write would be refused as a counted request.
+    Lock lock(lock_);
+    BeginRequest(kConnectOrWrite);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SendFrame(commands::kWriteEnable);
+}
+
+// --- receive path
+
+void TOmronCom::ComPortRxChar(TCustomComPort& sender, int /*count*/) {
+    Lock lock(lock_);
+    const std::string chunk = sender.ReadText();
+    if (chunk.empty()) {
+        return;
+    }
+    if (RawString.add(chunk)) {
+        FAllowToSend = true;
+    }
+    while (auto received = RawString.take()) {
+        ProcessReply(*received);
+    }
+}
+
+void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
+    if (!received.bccOk) {
+        FErrorCode = 301;
+        return;
+    }
+    const compoway::ReplyFields fields = compoway::SplitReply(received.frame);
+    FErrorCode = fields.errorCode;
+    FCommand = fields.command;
+    FResponseCode = fields.responseCode;
+    FCommandText = fields.commandText;
+
+    const unsigned serialBefore = requestSerial_;
+    if (FErrorCode > 0 || FResponseCode > 0) {
+        CommandType_ = kNoRequest;
+        DoError();
+    }
+    if (CommandType_ == kRawCommand) {
+        DoReceivedResponse();
+    } else {
+        DecodeResponse(FCommand);
+    }
+    // A request issued while the reply was handled (the connect phase's set-point read) keeps its
+    // type, so that its own reply is decoded.
+    if (requestSerial_ == serialBefore) {
+        CommandType_ = kNoRequest;
+    }
+}
+
+void TOmronCom::DecodeResponse(const std::string& command) {
+    --CommandCounter_;
+    if (command.size() < 4) {
+        return;
+    }
+    int mrc = 0;
+    int src = 0;
+    try {
+        mrc = decimalValue(command.substr(0, 2));
+        src = decimalValue(command.substr(2, 2));
+    } catch (const EConvertError&) {
+        return;  // not a command echo, as in the short reply to a transmission error
+    }
+    const std::string& data = FCommandText;
+
+    if (mrc == 8 && src == 1) {
+        DoBackTest();
+        return;
+    }
+    if (mrc == 6 && src == 1) {
+        DoStatusReceived();
+        return;
+    }
+    if (mrc == 1 && src == 4) {
+        if (CommandType_ == kTemperatureRead) {
+            CommandType_ = kNoRequest;
+            FTemperature = DecodeTemperature(data);
+            DoDataReceived();
+        } else if (CommandType_ == kCompositeRead.type) {
+            CommandType_ = kNoRequest;
+        }
+        return;
+    }
+    if (mrc != 1 || src != 1) {
+        return;
+    }
+    const int type = CommandType_;
+    const bool isSetPointRead = type >= kFirstSetPointRead && type < kFirstSetPointRead + 8;
+    const bool known = type == kSetPointRead.type || isSetPointRead || type == kSLHRead.type ||
+                       type == kSLLRead.type || type == kActiveMSPnRead.type ||
+                       type == kMultiSPTotalRead.type || type == kStatusLeftRead.type ||
+                       type == kControlMethodRead.type || type == kSoakTimeRead.type ||
+                       type == kTemperatureUnitRead.type || type == kSoakTimeUnitRead.type ||
+                       type == kRampSetValueRead.type || type == kRampFallValueRead.type ||
+                       type == kProgramPatternRead.type;
+    if (!known) {
+        return;
+    }
+    CommandType_ = kNoRequest;
+    if (type == kSetPointRead.type) {
+        FSetPoint = signedTenths(data);
+    } else if (isSetPointRead) {
+        FSP[type - kFirstSetPointRead] = signedTenths(data);
+    } else if (type == kSLHRead.type) {
+        FSLH = signedTenths(data);
+    } else if (type == kSLLRead.type) {
+        FSLL = signedTenths(data);
+    } else if (type == kActiveMSPnRead.type) {
+        FActiveMSPn = decimalValue(data);
+    } else if (type == kMultiSPTotalRead.type) {
+        FMultiSPTotal = decimalValue(data);
+    } else if (type == kStatusLeftRead.type) {
+        DoStatusLeft();
+    } else if (type == kControlMethodRead.type) {
+        FControlMethod = flagValue(data);
+    } else if (type == kSoakTimeRead.type) {
+        FSoakTimeRemaining = hexValue(data);
+    } else if (type == kTemperatureUnitRead.type) {
+        FTemperatureUnit = flagValue(data);
+    } else if (type == kSoakTimeUnitRead.type) {
+        FSoakTimeUnit = lowByte(decimalValue(data));
+    } else if (type == kRampSetValueRead.type) {
+        FRampSetValue = signedTenths(data);
+    } else if (type == kRampFallValueRead.type) {
+        FRampFallValue = signedTenths(data);
+    } else if (type == kProgramPatternRead.type) {
+        FPP = lowByte(decimalValue(data));
+    }
+}
+
+double TOmronCom::DecodeTemperature(const std::string& data) {
+    if (data.size() != 12) {
+        return 0.0;
+    }
+    const auto processValue =
+        static_cast<std::int16_t>(static_cast<std::uint16_t>(hexValue(data.substr(2, 4))));
+    const int decimals = decimalValue(data.substr(8, 4));
+    const double result = processValue / std::pow(10.0, decimals);
+    FInRange = std::fabs(FSetPoint - result) < FRange;
+    return result;
+}
+
+void TOmronCom::DoStatusLeft() {
+    Lock lock(lock_);
+    const std::int32_t a = hexValue(FCommandText.substr(0, 2));
+    const std::int32_t b =
+        hexValue(FCommandText.size() > 2 ? FCommandText.substr(2, 2) : std::string());
+    FRunStop = (a & 0x01) != 0;
+    FComW = (a & 0x02) != 0;
+    FAT = (b & 0x80) != 0;
+}
+
+// --- event routines
+
+void TOmronCom::DoReceivedResponse() {
+    CommandType_ = kNoRequest;
+    --CommandCounter_;
+    if (OnReceivedResponse) {
+        OnReceivedResponse(*this, FErrorCode, FCommand, FResponseCode, FCommandText);
+    }
+}
+
+void TOmronCom::DoBackTest() {
+    FErrorCode = FCommandText == commands::kEchoTestData ? 0 : 202;
+    if (CommandType_ == kConnectOrWrite) {
+        FStatusOk = FErrorCode == 0;
+        GetSetPoint();
+        return;
+    }
+    if (OnBackTest) {
+        OnBackTest(*this);
+    }
+}
+
+void TOmronCom::DoError() {
+    CommandCounter_ = 0;
+    CommandType_ = kNoRequest;
+    FStatusOk = false;
+    if (OnError) {
+        OnError(*this);
+    }
+}
+
+void TOmronCom::DoDataReceived() {
+    CommandType_ = kNoRequest;
+    if (OnDataReceived) {
+        OnDataReceived(*this);
+    }
+}
+
+void TOmronCom::DoStatusReceived() {
+    FStatusOk = FCommandText.substr(0, 2) == "00";
+    int hi = 0;
+    int lo = 0;
+    if (FCommandText.size() >= 3) {
+        hi = hexValue(FCommandText.substr(2, 1));
+        lo = FCommandText.size() >= 4 ? hexValue(FCommandText.substr(3, 1)) : 0;
+    }
+    const int related = (hi << 4) | lo;
+    FHeaterOvercurrentCT1 = (related & 0x01) != 0;
+    FHeaterCurrentHoldCT1 = (related & 0x02) != 0;
+    FHADConverterError = (related & 0x04) != 0;
+    FHeaterOvercurrentCT2 = (related & 0x08) != 0;
+    FHeaterCurrentHoldCT2 = (related & 0x10) != 0;
+    FPotentiometrInputError = (related & 0x20) != 0;
+    FInputError = (related & 0x40) != 0;
+    FDisplayRangeExceeded = (related & 0x80) != 0;
+    if (OnStatusReceived) {
+        OnStatusReceived(*this);
+    }
+}
+
+}  // namespace lumas
