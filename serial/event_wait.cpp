@@ -1,13 +1,13 @@
-#include "support/event_wait.h"
+#include "serial/event_wait.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
 #include "serial/ui_hand_over.h"
 
-namespace lumas::test {
+namespace lumas {
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+bool serveEventsUntil(const std::function<bool()>& done, int timeoutMs) {
     if (done()) {
         return true;
     }
@@ -33,4 +33,4 @@ void serveEventsFor(int ms) {
     loop.exec();
 }
 
-}  // namespace lumas::test
+}  // namespace lumas
