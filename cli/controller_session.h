@@ -1,0 +1,69 @@
+#pragma once
+
+#include <string>
+
+#include "protocol/omron_com.h"
+#include "serial/com_port.h"
+
+namespace lumas::cli {
+
+// Why a session could not go on; the message is for the operator.
+class SessionError : public std::runtime_error {
+  public:
+    SessionError(const std::string& message, int exitStatus)
+        : std::runtime_error(message), exitStatus_(exitStatus) {}
+    int exitStatus() const { return exitStatus_; }
+
+  private:
+    int exitStatus_;
+};
+
+inline constexpr int kExitUsage = 1;
+inline constexpr int kExitPort = 2;
+inline constexpr int kExitController = 3;
+
+// One conversation with the controller on one port, from the command line: opens the port with
+// the controller link's default line settings, runs the connect phase, and sends requests one at a
+// time, each waiting (on the event loop, a few seconds at most) for its reply. Runs on the
+// application's thread.
+class ControllerSession {
+  public:
+    // `replyTimeoutMs` bounds each wait for a reply.
+    ControllerSession(const std::string& portName, int replyTimeoutMs);
+    ~ControllerSession();
+
+    // Opens the port and waits for the echo test. Throws SessionError when the port cannot be
+    // opened or the controller does not answer; returns whether the echo data came back intact.
+    bool connect();
+
+    // Switches communications writing on, as the connect sequence of the program does.
+    void enableWriting();
+
+    // Sends one request through `send` and waits for its reply; throws SessionError when none
+    // comes. `what` names the request in the message.
+    template <typename Send>
+    void request(const std::string& what, Send&& send) {
+        driver_.SetAllowToSend(false);
+        send(driver_);
+        awaitReply(what);
+    }
+
+    // Throws SessionError unless the last reply reported normal completion.
+    void requireAccepted(const std::string& what) const;
+
+    TOmronCom& driver() { return driver_; }
+    const std::string& devicePath() const { return devicePath_; }
+
+  private:
+    void awaitReply(const std::string& what);
+
+    TComPort port_;
+    TOmronCom driver_;
+    std::string devicePath_;
+    int replyTimeoutMs_;
+};
+
+// "23.4 °C"; one decimal, as the read-outs show it.
+std::string formatTemperature(double celsius);
+
+}  // namespace lumas::cli
