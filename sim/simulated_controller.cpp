@@ -1,0 +1,463 @@
+#include "sim/simulated_controller.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <system_error>
+
+#include "sim/frame_text.h"
+
+namespace lumas::sim {
+
+namespace {
+
+constexpr std::size_t kRecordedCommandLimit = 10000;
+// How long a write may wait for room in the terminal before the rest of a reply is dropped (no
+// one is reading: a reply on a line nobody listens to is lost).
+constexpr int kWriteStallLimitMs = 1000;
+
+[[noreturn]] void throwSystemError(const char* what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+std::string nodeTextOf(int nodeNumber) {
+    if (nodeNumber < 0 || nodeNumber > 99) {
+        throw std::invalid_argument("node number must be 0 to 99");
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d", nodeNumber);
+    return text;
+}
+
+// A BCC that differs from the right one and is neither STX nor ETX.
+char wrongBcc(char right) {
+    char wrong = static_cast<char>(right ^ 0x01);
+    if (wrong == kStx || wrong == kEtx) {
+        wrong = static_cast<char>(right ^ 0x10);
+    }
+    return wrong;
+}
+
+bool validCode(const std::optional<std::string>& code, std::size_t length) {
+    return !code || code->size() == length;
+}
+
+}  // namespace
+
+SimulatedController::SimulatedController(const SimulatedControllerOptions& options)
+    : nodeNumber_(options.nodeNumber),
+      nodeText_(nodeTextOf(options.nodeNumber)),
+      model_(options.ambient, options.timeConstantSeconds, options.timeScale,
+             ControllerModel::Clock::now()) {
+    openTerminal();
+    wake_ = UniqueFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wake_.valid()) {
+        throwSystemError("eventfd");
+    }
+    service_ = std::thread(&SimulatedController::serve, this);
+}
+
+SimulatedController::~SimulatedController() {
+    {
+        std::lock_guard lock(mutex_);
+        stopRequested_ = true;
+    }
+    wake();
+    service_.join();
+}
+
+void SimulatedController::openTerminal() {
+    master_ = UniqueFd(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+    if (!master_.valid()) {
+        throwSystemError("posix_openpt");
+    }
+    if (::grantpt(master_.get()) != 0 || ::unlockpt(master_.get()) != 0) {
+        throwSystemError("grantpt/unlockpt");
+    }
+    char name[128] = {};
+    if (::ptsname_r(master_.get(), name, sizeof name) != 0) {
+        throwSystemError("ptsname_r");
+    }
+    portPath_ = name;
+    slaveKeeper_ = UniqueFd(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!slaveKeeper_.valid()) {
+        throwSystemError("open pseudo-terminal slave");
+    }
+    termios settings{};
+    if (::tcgetattr(slaveKeeper_.get(), &settings) != 0) {
+        throwSystemError("tcgetattr");
+    }
+    ::cfmakeraw(&settings);
+    if (::tcsetattr(slaveKeeper_.get(), TCSANOW, &settings) != 0) {
+        throwSystemError("tcsetattr");
+    }
+}
+
+void SimulatedController::wake() {
+    const std::uint64_t one = 1;
+    // An eventfd only refuses a write when its counter is about to overflow; it is then readable.
+    [[maybe_unused]] const ssize_t written = ::write(wake_.get(), &one, sizeof one);
+}
+
+void SimulatedController::goAway() {
+    std::lock_guard lock(mutex_);
+    slaveKeeper_.reset();
+    master_.reset();
+    vanished_ = true;
+    changed_.notify_all();
+}
+
+// --- Service thread
+
+void SimulatedController::serve() {
+    for (;;) {
+        bool goingAway = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (stopRequested_) {
+                return;
+            }
+            goingAway = vanishRequested_ && !vanished_;
+        }
+        if (goingAway) {
+            goAway();
+        }
+        pollfd descriptors[2] = {{wake_.get(), POLLIN, 0}, {master_.get(), POLLIN, 0}};
+        const nfds_t count = master_.valid() ? 2 : 1;
+        if (::poll(descriptors, count, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            goAway();  // cannot wait any more: the device is gone for good
+            return;
+        }
+        if ((descriptors[0].revents & POLLIN) != 0) {
+            std::uint64_t requests = 0;
+            [[maybe_unused]] const ssize_t read = ::read(wake_.get(), &requests, sizeof requests);
+        }
+        if (count == 2 && descriptors[1].revents != 0) {
+            if ((descriptors[1].revents & POLLIN) != 0) {
+                readAndAnswer();
+            } else {
+                // Hung up or broken without anything to read: gone, rather than spinning.
+                goAway();
+            }
+        }
+    }
+}
+
+void SimulatedController::readAndAnswer() {
+    char buffer[512];
+    for (;;) {
+        const ssize_t got = ::read(master_.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return;  // all read
+        }
+        if (got <= 0) {
+            goAway();  // the terminal failed: gone, rather than spinning
+            return;
+        }
+        for (const FrameAssembler::Frame& frame :
+             assembler_.add(std::string_view(buffer, static_cast<std::size_t>(got)))) {
+            if (std::optional<Outgoing> outgoing = answer(frame)) {
+                deliver(std::move(*outgoing));
+                if (!master_.valid()) {
+                    return;
+                }
+            }
+        }
+    }
+}
+
+std::optional<SimulatedController::Outgoing> SimulatedController::answer(
+    const FrameAssembler::Frame& received) {
+    const std::optional<CommandFrame> command = readCommandFrame(received.bytes, received.overlong);
+    if (!command || command->nodeText != nodeText_) {
+        return std::nullopt;  // another controller's frame, or no address at all
+    }
+    std::lock_guard lock(mutex_);
+    Outgoing outgoing{{}, faults_};
+    if (command->endCode != kEndNormal) {
+        outgoing.frame = replyFrame(nodeText_, faults_.endCode.value_or(command->endCode), {});
+    } else {
+        receivedCommands_.push_back(command->commandText);
+        if (receivedCommands_.size() > kRecordedCommandLimit) {
+            receivedCommands_.pop_front();
+        }
+        ++requestCount_;
+        changed_.notify_all();
+
+        if (faults_.endCode) {
+            outgoing.frame = replyFrame(nodeText_, *faults_.endCode, {});
+        } else {
+            const CommandResult result =
+                faults_.responseCode
+                    ? CommandResult{*faults_.responseCode, {}}
+                    : model_.execute(command->commandText, ControllerModel::Clock::now());
+            const std::string responseText =
+                command->commandText.substr(0, 4) + result.responseCode + result.data;
+            outgoing.frame = replyFrame(nodeText_, kEndNormal, responseText);
+        }
+    }
+    if (faults_.noReply) {
+        return std::nullopt;
+    }
+    if (faults_.wrongReplyBcc) {
+        outgoing.frame.back() = wrongBcc(outgoing.frame.back());
+    }
+    return outgoing;
+}
+
+void SimulatedController::deliver(Outgoing outgoing) {
+    std::string bytes = outgoing.faults.garbage + outgoing.frame;
+    if (outgoing.faults.twoRepliesInOneWrite && heldReply_.empty()) {
+        heldReply_ = std::move(bytes);
+        return;
+    }
+    bytes.insert(0, heldReply_);
+    heldReply_.clear();
+    if (outgoing.faults.replyDelayMs > 0 && !pause(outgoing.faults.replyDelayMs)) {
+        return;
+    }
+    writeInPieces(bytes, outgoing.faults);
+}
+
+void SimulatedController::writeInPieces(const std::string& bytes, const Faults& faults) {
+    std::vector<std::size_t> cuts;
+    for (const std::size_t position : faults.splitPositions) {
+        if (position > 0 && position < bytes.size()) {
+            cuts.push_back(position);
+        }
+    }
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    cuts.push_back(bytes.size());
+
+    std::size_t start = 0;
+    for (const std::size_t end : cuts) {
+        if (start > 0 && !pause(faults.splitPauseMs)) {
+            return;
+        }
+        if (!writeAll(std::string_view(bytes).substr(start, end - start))) {
+            return;
+        }
+        start = end;
+    }
+}
+
+bool SimulatedController::writeAll(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(master_.get(), bytes.data(), bytes.size());
+        if (written > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+            continue;
+        }
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd descriptors[2] = {{master_.get(), POLLOUT, 0}, {wake_.get(), POLLIN, 0}};
+            const int ready = ::poll(descriptors, 2, kWriteStallLimitMs);
+            if (ready > 0 && (descriptors[1].revents & POLLIN) == 0) {
+                continue;
+            }
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+        }
+        return false;  // stalled, stopping, vanishing or failed: the rest is lost
+    }
+    return true;
+}
+
+bool SimulatedController::pause(int ms) {
+    pollfd descriptor{wake_.get(), POLLIN, 0};
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return true;
+        }
+        const int ready = ::poll(&descriptor, 1, static_cast<int>(left));
+        if (ready > 0) {
+            return false;  // the wake-up descriptor is only written to stop or to vanish
+        }
+        if (ready < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+// --- State
+
+double SimulatedController::temperature() const {
+    std::lock_guard lock(mutex_);
+    model_.advanceTo(ControllerModel::Clock::now());
+    return model_.temperature();
+}
+
+void SimulatedController::setTemperature(double celsius) {
+    std::lock_guard lock(mutex_);
+    model_.advanceTo(ControllerModel::Clock::now());
+    model_.setTemperature(celsius);
+}
+
+double SimulatedController::setPoint() const {
+    std::lock_guard lock(mutex_);
+    return model_.setPoint();
+}
+
+void SimulatedController::setSetPoint(double celsius) {
+    std::lock_guard lock(mutex_);
+    model_.advanceTo(ControllerModel::Clock::now());
+    model_.setSetPoint(celsius);
+}
+
+bool SimulatedController::running() const {
+    std::lock_guard lock(mutex_);
+    return model_.running();
+}
+
+void SimulatedController::setRunning(bool running) {
+    std::lock_guard lock(mutex_);
+    model_.advanceTo(ControllerModel::Clock::now());
+    model_.setRunning(running);
+}
+
+bool SimulatedController::communicationsWriting() const {
+    std::lock_guard lock(mutex_);
+    return model_.communicationsWriting();
+}
+
+void SimulatedController::setCommunicationsWriting(bool on) {
+    std::lock_guard lock(mutex_);
+    model_.setCommunicationsWriting(on);
+}
+
+void SimulatedController::setTimeConstant(double seconds) {
+    std::lock_guard lock(mutex_);
+    model_.advanceTo(ControllerModel::Clock::now());
+    model_.setTimeConstant(seconds);
+}
+
+void SimulatedController::setTimeScale(double factor) {
+    std::lock_guard lock(mutex_);
+    model_.advanceTo(ControllerModel::Clock::now());
+    model_.setTimeScale(factor);
+}
+
+void SimulatedController::setAmbient(double celsius) {
+    std::lock_guard lock(mutex_);
+    model_.advanceTo(ControllerModel::Clock::now());
+    model_.setAmbient(celsius);
+}
+
+void SimulatedController::setSetPointLock(std::optional<double> celsius) {
+    std::lock_guard lock(mutex_);
+    model_.advanceTo(ControllerModel::Clock::now());
+    model_.setSetPointLock(celsius);
+}
+
+// --- Observation
+
+std::vector<std::string> SimulatedController::receivedCommands() const {
+    std::lock_guard lock(mutex_);
+    return {receivedCommands_.begin(), receivedCommands_.end()};
+}
+
+std::size_t SimulatedController::requestCount() const {
+    std::lock_guard lock(mutex_);
+    return requestCount_;
+}
+
+bool SimulatedController::waitForRequests(std::size_t count, int timeoutMs) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return requestCount_ >= count; });
+}
+
+// --- Faults
+
+void SimulatedController::setNoReply(bool on) {
+    std::lock_guard lock(mutex_);
+    faults_.noReply = on;
+}
+
+void SimulatedController::setWrongReplyBcc(bool on) {
+    std::lock_guard lock(mutex_);
+    faults_.wrongReplyBcc = on;
+}
+
+void SimulatedController::setReplyEndCode(std::optional<std::string> endCode) {
+    if (!validCode(endCode, 2)) {
+        throw std::invalid_argument("an end code has two characters");
+    }
+    std::lock_guard lock(mutex_);
+    faults_.endCode = std::move(endCode);
+}
+
+void SimulatedController::setReplyResponseCode(std::optional<std::string> responseCode) {
+    if (!validCode(responseCode, 4)) {
+        throw std::invalid_argument("a response code has four characters");
+    }
+    std::lock_guard lock(mutex_);
+    faults_.responseCode = std::move(responseCode);
+}
+
+void SimulatedController::setReplySplitPositions(std::vector<std::size_t> positions, int pauseMs) {
+    std::lock_guard lock(mutex_);
+    faults_.splitPositions = std::move(positions);
+    faults_.splitPauseMs = std::max(pauseMs, 0);
+}
+
+void SimulatedController::setTwoRepliesInOneWrite(bool on) {
+    std::lock_guard lock(mutex_);
+    faults_.twoRepliesInOneWrite = on;
+}
+
+void SimulatedController::setReplyDelay(int ms) {
+    std::lock_guard lock(mutex_);
+    faults_.replyDelayMs = std::max(ms, 0);
+}
+
+void SimulatedController::setGarbageBeforeReply(std::string bytes) {
+    std::lock_guard lock(mutex_);
+    faults_.garbage = std::move(bytes);
+}
+
+void SimulatedController::clearFaults() {
+    std::lock_guard lock(mutex_);
+    faults_ = Faults{};
+}
+
+void SimulatedController::vanish() {
+    std::unique_lock lock(mutex_);
+    if (vanished_) {
+        return;
+    }
+    vanishRequested_ = true;
+    lock.unlock();
+    wake();
+    lock.lock();
+    changed_.wait(lock, [&] { return vanished_; });
+}
+
+bool SimulatedController::vanished() const {
+    std::lock_guard lock(mutex_);
+    return vanished_;
+}
+
+}  // namespace lumas::sim

@@ -1,0 +1,173 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/controller_model.h"
+#include "sim/frame_assembler.h"
+#include "sim/unique_fd.h"
+
+namespace lumas::sim {
+
+struct SimulatedControllerOptions {
+    int nodeNumber = 1;                 // 0 to 99
+    double ambient = 22.0;              // degrees Celsius; also the chamber's first temperature
+    double timeConstantSeconds = 60.0;  // of the chamber's first-order response
+    double timeScale = 1.0;             // simulated seconds per real second
+};
+
+// A CompoWay/F temperature controller with its chamber at the far end of a pseudo-terminal.
+//
+// The program opens portPath() as its serial port. The controller answers every frame addressed to
+// its node number the way the real one does (commands and codes in ControllerModel; frames it
+// cannot read get the short reply with end code 13, 14, 16 or 18), ignores frames for other nodes,
+// and can be told to misbehave with the fault switches below.
+//
+// One service thread waits with poll() on the terminal and on a wake-up descriptor; it reads
+// frames, answers them and writes the replies. A slave descriptor is kept open (set raw), so that
+// nothing is echoed and the terminal stays usable while the program's port is closed. Bytes
+// written while no port is open stay in the terminal until someone reads them.
+//
+// Every public member may be called from any thread.
+class SimulatedController {
+  public:
+    explicit SimulatedController(const SimulatedControllerOptions& options = {});
+    // Stops the service thread and closes the terminal.
+    ~SimulatedController();
+    SimulatedController(const SimulatedController&) = delete;
+    SimulatedController& operator=(const SimulatedController&) = delete;
+
+    // The slave device path, for the program's serial port.
+    const std::string& portPath() const { return portPath_; }
+    int nodeNumber() const { return nodeNumber_; }
+
+    // --- The controller and its chamber. Queries first advance the chamber to the present.
+    double temperature() const;
+    void setTemperature(double celsius);
+    // The active set point. setSetPoint changes it as a write does, without the range check, and
+    // is ignored while the set point is locked.
+    double setPoint() const;
+    void setSetPoint(double celsius);
+    bool running() const;
+    void setRunning(bool running);
+    bool communicationsWriting() const;
+    void setCommunicationsWriting(bool on);
+    // Seconds, greater than 0. Throws std::invalid_argument otherwise.
+    void setTimeConstant(double seconds);
+    // Simulated seconds per real second; 0 freezes the chamber. Throws std::invalid_argument when
+    // negative.
+    void setTimeScale(double factor);
+    void setAmbient(double celsius);
+    // While a value is set, the controller's active set point is that value: set-point writes are
+    // acknowledged normally and change nothing (a controller that keeps another set point).
+    // Clearing it leaves the locked value as the set point.
+    void setSetPointLock(std::optional<double> celsius);
+
+    // --- Observation.
+    // The command texts (MRC, SRC and parameters) of the frames received for this node with a
+    // correct BCC and a readable text, oldest first; the last 10 000 of them.
+    std::vector<std::string> receivedCommands() const;
+    // How many such frames have been received in all.
+    std::size_t requestCount() const;
+    // Blocks until requestCount() is at least `count` or `timeoutMs` has passed; returns whether
+    // the count was reached.
+    bool waitForRequests(std::size_t count, int timeoutMs) const;
+
+    // --- Faults. Each one is switched on or off alone, at any time, and stays until switched off
+    // or cleared. They act on every reply from the next frame on.
+    // The command is carried out but its reply is not sent.
+    void setNoReply(bool on);
+    // The reply's BCC is wrong (never STX or ETX).
+    void setWrongReplyBcc(bool on);
+    // Every reply is the short error reply with this two-character end code; the command is not
+    // carried out.
+    void setReplyEndCode(std::optional<std::string> endCode);
+    // Every reply carries this four-character response code instead of its own, without data; the
+    // command is not carried out.
+    void setReplyResponseCode(std::optional<std::string> responseCode);
+    // Every write is cut before each of these byte positions (counted from 0 over the bytes of the
+    // write; positions outside the write are ignored) and the pieces are written one by one with
+    // `pauseMs` between them. An empty list switches the fault off.
+    void setReplySplitPositions(std::vector<std::size_t> positions, int pauseMs = 20);
+    // A reply is held back and written together with the next reply, in one write. A held reply
+    // goes out with the next reply even when the fault has been switched off meanwhile.
+    void setTwoRepliesInOneWrite(bool on);
+    // Each write waits this long first; 0 switches it off.
+    void setReplyDelay(int ms);
+    // These bytes are written just before each reply, in the same write; empty switches it off.
+    void setGarbageBeforeReply(std::string bytes);
+    // Switches every fault above off.
+    void clearFaults();
+
+    // The device goes away: the terminal is closed (master and the kept slave), so that the
+    // program's open port sees a hang-up (poll reports POLLHUP, reads end, writes fail with EIO).
+    // Returns once it is closed. Cannot be undone; the state members keep working.
+    void vanish();
+    bool vanished() const;
+
+  private:
+    struct Faults {
+        bool noReply = false;
+        bool wrongReplyBcc = false;
+        std::optional<std::string> endCode;
+        std::optional<std::string> responseCode;
+        std::vector<std::size_t> splitPositions;
+        int splitPauseMs = 20;
+        bool twoRepliesInOneWrite = false;
+        int replyDelayMs = 0;
+        std::string garbage;
+    };
+    // A reply and the faults that were switched on when it was made.
+    struct Outgoing {
+        std::string frame;
+        Faults faults;
+    };
+
+    void openTerminal();
+    void serve();
+    void readAndAnswer();
+    std::optional<Outgoing> answer(const FrameAssembler::Frame& received);
+    void deliver(Outgoing outgoing);
+    void writeInPieces(const std::string& bytes, const Faults& faults);
+    bool writeAll(std::string_view bytes);
+    // Waits `ms` unless a stop or vanish request comes first; returns whether the full time passed.
+    bool pause(int ms);
+    void wake();
+    // Closes the terminal and records that the device is gone.
+    void goAway();
+
+    const int nodeNumber_;
+    const std::string nodeText_;  // two decimal digits, as in frames
+    std::string portPath_;        // set by the constructor, then read-only
+
+    // Owned by the service thread once it runs (the constructor and destructor touch them only
+    // while it does not run).
+    UniqueFd master_;
+    UniqueFd slaveKeeper_;
+    FrameAssembler assembler_;
+    std::string heldReply_;  // for the two-replies-in-one-write fault
+
+    // Read-only while the service thread runs: an eventfd written for stop and vanish requests.
+    UniqueFd wake_;
+
+    // `mutex_` guards every member below; `changed_` announces new requests and the vanishing.
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    mutable ControllerModel model_;  // queries advance the chamber
+    Faults faults_;
+    std::deque<std::string> receivedCommands_;
+    std::size_t requestCount_ = 0;
+    bool stopRequested_ = false;
+    bool vanishRequested_ = false;
+    bool vanished_ = false;
+
+    std::thread service_;  // started last in the constructor, joined first in the destructor
+};
+
+}  // namespace lumas::sim
