@@ -1,0 +1,588 @@
+#include "sim/simulated_controller.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "protocol/frame_codec.h"
+
+namespace lumas::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr char STX = '\x02';
+constexpr char ETX = '\x03';
+
+// The program's end of the line: a raw descriptor on the simulator's terminal.
+class Line {
+  public:
+    explicit Line(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+        if (fd_ < 0) {
+            throw std::runtime_error("cannot open " + path);
+        }
+        termios raw{};
+        ::tcgetattr(fd_, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(fd_, TCSANOW, &raw);
+    }
+    ~Line() { ::close(fd_); }
+    Line(const Line&) = delete;
+    Line& operator=(const Line&) = delete;
+
+    int fd() const { return fd_; }
+
+    void send(const std::string& bytes) {
+        ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    void sendCommand(const std::string& commandText, const std::string& node = "01") {
+        send(compoway::BuildFrame(node, commandText));
+    }
+
+    // What one read returns once bytes are there; empty after `timeoutMs` without any.
+    std::string readChunk(int timeoutMs) {
+        pollfd descriptor{fd_, POLLIN, 0};
+        if (::poll(&descriptor, 1, timeoutMs) <= 0 || (descriptor.revents & POLLIN) == 0) {
+            return {};
+        }
+        char buffer[1024];
+        const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+        return got > 0 ? std::string(buffer, static_cast<std::size_t>(got)) : std::string();
+    }
+
+    // Everything read until the bytes end with `tail`, or until `timeoutMs` has passed.
+    std::string readUntilEnd(const std::string& tail, int timeoutMs = 2000) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::string got;
+        while (!got.ends_with(tail)) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                break;
+            }
+            got += readChunk(static_cast<int>(left.count()));
+        }
+        return got;
+    }
+
+    // Everything read until a frame has ended (ETX and one more byte), or `timeoutMs` has passed.
+    std::string readReply(int timeoutMs = 2000) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::string got;
+        for (;;) {
+            const std::size_t etx = got.find(ETX);
+            if (etx != std::string::npos && etx + 1 < got.size()) {
+                return got;
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                return got;
+            }
+            got += readChunk(static_cast<int>(left.count()));
+        }
+    }
+
+    // The response text (MRC, SRC, response code, data) of the reply to `commandText`.
+    std::string request(const std::string& commandText) {
+        sendCommand(commandText);
+        const std::string reply = readReply();
+        if (reply.size() < 9 || reply.substr(0, 7) != std::string(1, STX) + "010000") {
+            return "bad reply: " + reply;
+        }
+        return reply.substr(7, reply.size() - 9);
+    }
+
+  private:
+    int fd_;
+};
+
+// A reply frame of node 01 as the controller sends it.
+std::string reply(const std::string& endCode, const std::string& responseText) {
+    std::string frame = std::string(1, STX) + "0100" + endCode + responseText + ETX;
+    return frame + compoway::GetBCC(frame);
+}
+
+class SimulatedControllerTest : public ::testing::Test {
+  protected:
+    SimulatedControllerTest() {
+        sim.setTimeScale(0);  // the chamber stands still unless a test moves it
+    }
+
+    struct Step {
+        std::string command;
+        std::string response;  // MRC, SRC, response code and data
+    };
+    void runSteps(const std::vector<Step>& steps) {
+        for (const Step& step : steps) {
+            EXPECT_EQ(line.request(step.command), step.response) << step.command;
+        }
+    }
+
+    SimulatedController sim;
+    Line line{sim.portPath()};
+};
+
+TEST_F(SimulatedControllerTest, EchoReplyIsByteExact) {
+    line.send(
+        "\x02"
+        "010000801ThisIsEchoBackTest\x03"
+        "\x1B");
+    const std::string expected =
+        "\x02"
+        "01000008010000ThisIsEchoBackTest\x03"
+        "+";
+    EXPECT_EQ(line.readReply(), expected);
+    EXPECT_EQ(sim.receivedCommands(), std::vector<std::string>{"0801ThisIsEchoBackTest"});
+}
+
+struct ReadCase {
+    const char* name;
+    double temperature;
+    std::string command;
+    std::string response;
+};
+
+class SimulatedControllerReadTest : public SimulatedControllerTest,
+                                    public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(SimulatedControllerReadTest, AnswersAsTheController) {
+    sim.setTemperature(GetParam().temperature);
+    EXPECT_EQ(line.request(GetParam().command), GetParam().response);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, SimulatedControllerReadTest,
+    ::testing::Values(ReadCase{"temperature", 25.0, "01048000000080000E00",
+                               "01040000"
+                               "8000FA800001"},
+                      ReadCase{"negative_temperature", -10.0, "01048000000080000E00",
+                               "01040000"
+                               "80FF9C800001"},
+                      ReadCase{"temperature_in_tenths", 23.44, "01048000000080000E00",
+                               "01040000"
+                               "8000EA800001"},
+                      ReadCase{"set_point", 0, "0101810003000001",
+                               "01010000"
+                               "00FA"},
+                      ReadCase{"set_point_double_word", 0, "0101C10003000001",
+                               "01010000"
+                               "000000FA"},
+                      ReadCase{"sp3", 0, "0101810011000001",
+                               "01010000"
+                               "0000"},
+                      ReadCase{"status_stopped", 0, "0101800012000001",
+                               "01010000"
+                               "0100"},
+                      ReadCase{"upper_limit", 0, "0101830005000001",
+                               "01010000"
+                               "0FA0"},
+                      ReadCase{"lower_limit", 0, "0101830006000001",
+                               "01010000"
+                               "FD44"},
+                      ReadCase{"composite", 0, "0104830005008300060081000E00",
+                               "01040000"
+                               "830FA0"
+                               "83FD44"
+                               "8100FA"},
+                      ReadCase{"controller_status", 0, "0601",
+                               "06010000"
+                               "0000"},
+                      ReadCase{"unsupported_command", 0, "0501",
+                               "0501"
+                               "0401"},
+                      ReadCase{"unknown_area", 0, "0101820003000001",
+                               "0101"
+                               "1101"},
+                      ReadCase{"unknown_address", 0, "0101810099000001",
+                               "0101"
+                               "1103"},
+                      ReadCase{"bit_position", 0, "0101810003010001",
+                               "0101"
+                               "1100"},
+                      ReadCase{"read_too_short", 0, "01018100",
+                               "0101"
+                               "1002"},
+                      ReadCase{"write_to_monitor_area", 0, "01028000000000010000",
+                               "0102"
+                               "3003"},
+                      ReadCase{"unknown_operation", 0, "30059900",
+                               "3005"
+                               "1100"},
+                      ReadCase{"echo_data_too_long", 0, "0801" + std::string(201, 'a'),
+                               "0801"
+                               "1001"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SimulatedControllerTest, WritesNeedCommunicationsWritingAndStayInLimits) {
+    runSteps({
+        {"0102C10003000001000001F4",
+         "0102"
+         "2203"},  // 50.0 before write enable
+        {"0101810003000001",
+         "01010000"
+         "00FA"},
+        {"30050101",
+         "3005"
+         "2203"},
+        {"30050001", "30050000"},
+        {"0102C10003000001000001F4", "01020000"},
+        {"0101810003000001",
+         "01010000"
+         "01F4"},
+        {"0102C10003000001FFFFFD44", "01020000"},  // -70.0: the lower limit
+        {"0102C10003000001FFFFFD43",
+         "0102"
+         "1100"},
+        {"0102C1000300000100000FA1",
+         "0102"
+         "1100"},                              // 400.1
+        {"01028100030000010FA0", "01020000"},  // 400.0 as a word
+        {"01028100030000010000000",
+         "0102"
+         "1003"},
+        {"01028300050000010BB8",
+         "0102"
+         "2203"},  // setup area 1 parameter from setup area 0
+        {"30050700", "30050000"},
+        {"01028300050000010BB8", "01020000"},
+        {"0101830005000001",
+         "01010000"
+         "0BB8"},
+        {"30050600", "30050000"},  // software reset: writing off again
+        {"0102C10003000001000001F4",
+         "0102"
+         "2203"},
+    });
+    EXPECT_DOUBLE_EQ(sim.setPoint(), 400.0);
+    EXPECT_FALSE(sim.communicationsWriting());
+    EXPECT_EQ(sim.receivedCommands().size(), 17u);
+}
+
+TEST_F(SimulatedControllerTest, RunStopAndAutoTuningShowInTheStatusWord) {
+    runSteps({
+        {"0101800012000001",
+         "01010000"
+         "0100"},
+        {"30050001", "30050000"},
+        {"0101800012000001",
+         "01010000"
+         "0300"},
+        {"30050301",
+         "3005"
+         "2203"},  // AT needs a running controller
+        {"30050100", "30050000"},
+        {"0101800012000001",
+         "01010000"
+         "0200"},
+        {"30050301", "30050000"},
+        {"0101800012000001",
+         "01010000"
+         "0280"},
+        {"0102C10003000001000001F4",
+         "0102"
+         "2203"},                  // no writes during AT
+        {"30050101", "30050000"},  // stop also ends AT
+        {"0101800012000001",
+         "01010000"
+         "0300"},
+    });
+    EXPECT_FALSE(sim.running());
+    sim.setRunning(true);
+    EXPECT_EQ(line.request("0101800012000001"),
+              "01010000"
+              "0200");
+}
+
+TEST_F(SimulatedControllerTest, SetPointLockAcknowledgesWritesAndKeepsItsValue) {
+    sim.setSetPointLock(30.0);
+    sim.setCommunicationsWriting(true);
+    runSteps({
+        {"0102C10003000001000001F4", "01020000"},
+        {"0101810003000001",
+         "01010000"
+         "012C"},
+        {"0102C1000E000001000001F4", "01020000"},  // SP0, the active one
+        {"010181000E000001",
+         "01010000"
+         "012C"},
+    });
+    sim.setSetPointLock(std::nullopt);
+    EXPECT_DOUBLE_EQ(sim.setPoint(), 30.0);
+    sim.setSetPoint(45.0);
+    EXPECT_EQ(line.request("0101810003000001"),
+              "01010000"
+              "01C2");
+}
+
+// Every command text the program sends is accepted (in an order that allows each one).
+TEST_F(SimulatedControllerTest, AcceptsEveryCommandOfTheProgram) {
+    const std::vector<std::string> commands = {"30050001",
+                                               "30050700",
+                                               "0801ThisIsEchoBackTest",
+                                               "0601",
+                                               "01048000000080000E00",
+                                               "0101810003000001",
+                                               "010181000E000001",
+                                               "010181000F000001",
+                                               "0101810010000001",
+                                               "0101810011000001",
+                                               "0101810035000001",
+                                               "0101810036000001",
+                                               "0101810037000001",
+                                               "0101810038000001",
+                                               "0101830005000001",
+                                               "0101830006000001",
+                                               "010180000C000001",
+                                               "010183001A000001",
+                                               "0101800012000001",
+                                               "0101830007000001",
+                                               "0104830005008300060081000E00",
+                                               "0101800009000001",
+                                               "0101830004000001",
+                                               "0101830054000001",
+                                               "0101810025000001",
+                                               "010181003C000001",
+                                               "0101830053000001",
+                                               "0102C10003000001000000FA",
+                                               "0102C1000E000001000000FA",
+                                               "0102C1000F000001000000FA",
+                                               "0102C10010000001000000FA",
+                                               "0102C10011000001000000FA",
+                                               "0102C10035000001000000FA",
+                                               "0102C10036000001000000FA",
+                                               "0102C10037000001000000FA",
+                                               "0102C10038000001000000FA",
+                                               "0102810025000001000F",
+                                               "010281003C000001000F",
+                                               "0102810020000001005A",
+                                               "01028300530000010001",
+                                               "010283001A0000010008",
+                                               "30050202",
+                                               "010283001A0000010001",
+                                               "30050100",
+                                               "30050101",
+                                               "30051101",
+                                               "30051100",
+                                               "30050E01",
+                                               "30050E00",
+                                               "30050600"};
+    for (const std::string& command : commands) {
+        const std::string response = line.request(command);
+        EXPECT_EQ(response.substr(0, 8), command.substr(0, 4) + "0000") << command;
+    }
+}
+
+struct ThermalCase {
+    const char* name;
+    bool running;
+    double setPoint;
+    double start;
+};
+
+class SimulatedControllerThermalTest : public SimulatedControllerTest,
+                                       public ::testing::WithParamInterface<ThermalCase> {};
+
+// T(t) = target + (T0 - target) * exp(-t / tau), t in simulated seconds; the real time the model
+// ran is bracketed by clock readings around the calls, so the value must lie between the curve's
+// values at both ends of the bracket.
+TEST_P(SimulatedControllerThermalTest, FollowsTheFirstOrderCurve) {
+    constexpr double kAmbient = 20.0;
+    constexpr double kTau = 10.0;
+    constexpr double kScale = 10.0;
+    const ThermalCase& c = GetParam();
+    sim.setAmbient(kAmbient);
+    sim.setTimeConstant(kTau);
+    sim.setTemperature(c.start);
+    sim.setSetPoint(c.setPoint);
+    sim.setRunning(c.running);
+    const double target = c.running ? c.setPoint : kAmbient;
+
+    const auto beforeStart = Clock::now();
+    sim.setTimeScale(kScale);
+    const auto afterStart = Clock::now();
+    std::this_thread::sleep_for(200ms);
+    const auto beforeRead = Clock::now();
+    const double temperature = sim.temperature();
+    const auto afterRead = Clock::now();
+
+    const auto curve = [&](Clock::duration real) {
+        const double simulated = std::chrono::duration<double>(real).count() * kScale;
+        return target + (c.start - target) * std::exp(-simulated / kTau);
+    };
+    const double early = curve(beforeRead - afterStart);
+    const double late = curve(afterRead - beforeStart);
+    EXPECT_GE(temperature, std::min(early, late) - 1e-9);
+    EXPECT_LE(temperature, std::max(early, late) + 1e-9);
+    // moved toward the target, and not past it
+    EXPECT_LT(std::abs(temperature - target), std::abs(c.start - target) - 1.0);
+    EXPECT_GT((temperature - target) * (c.start - target), 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Chamber, SimulatedControllerThermalTest,
+                         ::testing::Values(ThermalCase{"heats_to_set_point", true, 80.0, 20.0},
+                                           ThermalCase{"cools_to_set_point", true, -40.0, 20.0},
+                                           ThermalCase{"drifts_to_ambient", false, 80.0, 60.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct FrameCase {
+    const char* name;
+    std::string bytes;
+    std::string expectedReply;  // empty: no reply at all
+};
+
+class SimulatedControllerFrameTest : public SimulatedControllerTest,
+                                     public ::testing::WithParamInterface<FrameCase> {};
+
+// After the frame under test an echo request follows; its reply must come right after the
+// expected one (or first, when none is expected).
+TEST_P(SimulatedControllerFrameTest, AnswersFramesItCannotExecute) {
+    line.send(GetParam().bytes);
+    line.sendCommand("0801Probe");
+    const std::string probeReply = reply("00", "08010000Probe");
+    EXPECT_EQ(line.readUntilEnd(probeReply), GetParam().expectedReply + probeReply);
+}
+
+std::string withWrongBcc(std::string frame) {
+    frame.back() = static_cast<char>(frame.back() ^ 0x20);
+    return frame;
+}
+
+std::string rawFrame(const std::string& inner) {
+    std::string frame = std::string(1, STX) + inner + ETX;
+    return frame + compoway::GetBCC(frame);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, SimulatedControllerFrameTest,
+    ::testing::Values(
+        FrameCase{"wrong_bcc", withWrongBcc(compoway::BuildFrame("01", "0601")), reply("13", "")},
+        FrameCase{"other_node", compoway::BuildFrame("02", "0601"), ""},
+        FrameCase{"no_mrc_src", compoway::BuildFrame("01", "06"), reply("14", "")},
+        FrameCase{"lower_case_hex", compoway::BuildFrame("01", "010181000e000001"),
+                  reply("14", "")},
+        FrameCase{"sub_address",
+                  rawFrame("01010"
+                           "0601"),
+                  reply("16", "")},
+        FrameCase{"too_long", compoway::BuildFrame("01", "0801" + std::string(300, 'x')),
+                  reply("18", "")},
+        FrameCase{"noise_before_stx", "\x7Fnoise" + compoway::BuildFrame("01", "0601"),
+                  reply("00",
+                        "06010000"
+                        "0000")},
+        FrameCase{"unfinished_frame_then_stx",
+                  "\x02"
+                  "0100006" +
+                      compoway::BuildFrame("01", "0601"),
+                  reply("00",
+                        "06010000"
+                        "0000")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Faults, on the reply to write enable ("30050001")
+
+struct FaultCase {
+    const char* name;
+    std::function<void(SimulatedController&)> apply;
+    std::string expected;  // the bytes on the line; empty: nothing
+    bool carriedOut;       // the command took effect
+    int minimumDelayMs;
+};
+
+class SimulatedControllerFaultTest : public SimulatedControllerTest,
+                                     public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(SimulatedControllerFaultTest, ShapesTheReply) {
+    const FaultCase& c = GetParam();
+    c.apply(sim);
+    const auto sent = Clock::now();
+    line.sendCommand("30050001");
+    ASSERT_TRUE(sim.waitForRequests(1, 2000));
+    const std::string got = line.readReply(c.expected.empty() ? 300 : 2000);
+    EXPECT_EQ(got, c.expected);
+    EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(c.minimumDelayMs));
+    EXPECT_EQ(sim.communicationsWriting(), c.carriedOut);
+
+    sim.clearFaults();
+    EXPECT_EQ(line.request("0601"),
+              "06010000"
+              "0000");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SimulatedControllerFaultTest,
+    ::testing::Values(
+        FaultCase{"none", [](SimulatedController&) {}, reply("00", "30050000"), true, 0},
+        FaultCase{"no_reply", [](SimulatedController& s) { s.setNoReply(true); }, "", true, 0},
+        FaultCase{"end_code", [](SimulatedController& s) { s.setReplyEndCode("12"); },
+                  reply("12", ""), false, 0},
+        FaultCase{"response_code", [](SimulatedController& s) { s.setReplyResponseCode("2203"); },
+                  reply("00", "30052203"), false, 0},
+        FaultCase{"garbage", [](SimulatedController& s) { s.setGarbageBeforeReply("\xFF?x"); },
+                  "\xFF?x" + reply("00", "30050000"), true, 0},
+        FaultCase{"delay", [](SimulatedController& s) { s.setReplyDelay(300); },
+                  reply("00", "30050000"), true, 300}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SimulatedControllerTest, WrongReplyBccDiffersOnlyInTheBcc) {
+    sim.setWrongReplyBcc(true);
+    for (const std::string command : {"0601", "0801A", "0801B", "0801C", "0801D"}) {
+        line.sendCommand(command);
+        const std::string got = line.readReply();
+        ASSERT_GE(got.size(), 2u) << command;
+        const std::string withoutBcc = got.substr(0, got.size() - 1);
+        EXPECT_EQ(withoutBcc.substr(7, 4), command.substr(0, 4));
+        EXPECT_NE(got.back(), compoway::GetBCC(withoutBcc)) << command;
+        EXPECT_NE(got.back(), STX);
+        EXPECT_NE(got.back(), ETX);
+    }
+}
+
+TEST_F(SimulatedControllerTest, SplitReplyArrivesInSeparateChunks) {
+    sim.setReplySplitPositions({1, 8, 15, 500}, 100);
+    line.sendCommand("0801Hello");
+    const std::string whole = reply("00", "08010000Hello");
+    std::vector<std::string> chunks;
+    for (std::string chunk = line.readChunk(2000); !chunk.empty(); chunk = line.readChunk(400)) {
+        chunks.push_back(chunk);
+    }
+    EXPECT_EQ(chunks, (std::vector<std::string>{whole.substr(0, 1), whole.substr(1, 7),
+                                                whole.substr(8, 7), whole.substr(15)}));
+}
+
+TEST_F(SimulatedControllerTest, TwoRepliesComeInOneWrite) {
+    sim.setTwoRepliesInOneWrite(true);
+    line.sendCommand("0801First");
+    ASSERT_TRUE(sim.waitForRequests(1, 2000));
+    EXPECT_EQ(line.readChunk(300), "");  // held back
+    line.sendCommand("0801Second");
+    EXPECT_EQ(line.readChunk(2000), reply("00", "08010000First") + reply("00", "08010000Second"));
+}
+
+TEST_F(SimulatedControllerTest, VanishedDeviceHangsUpThePort) {
+    sim.vanish();
+    EXPECT_TRUE(sim.vanished());
+    pollfd descriptor{line.fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&descriptor, 1, 1000), 1);
+    EXPECT_NE(descriptor.revents & POLLHUP, 0);
+    EXPECT_EQ(::write(line.fd(), "x", 1), -1);
+    EXPECT_EQ(errno, EIO);
+    EXPECT_NO_THROW(sim.temperature());
+}
+
+}  // namespace
+}  // namespace lumas::sim
