@@ -1,0 +1,346 @@
+// The port against a pseudo-terminal whose master plays the far end of the line.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QObject>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/com_port.h"
+#include "serial/exception_report.h"
+#include "serial/ui_hand_over.h"
+#include "support/event_wait.h"
+#include "support/pty_pair.h"
+
+namespace lumas {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using test::PtyPair;
+
+long long millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+double processCpuMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+std::string osText(const char* prefix, int osError) {
+    return std::string(prefix) + " (" + std::to_string(osError) + "), " + std::strerror(osError);
+}
+
+// Runs `action` and returns the message of the EComPortError it raises ("" if none).
+template <typename Action>
+std::string portError(Action action) {
+    try {
+        action();
+    } catch (const EComPortError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// Counts the notifications the port's threads hand to the UI thread.
+class HandOverCounter {
+  public:
+    HandOverCounter() {
+        connection_ = QObject::connect(&UiHandOver::instance(), &UiHandOver::handedOver,
+                                       [this] { ++count_; });
+    }
+    ~HandOverCounter() { QObject::disconnect(connection_); }
+    int count() const { return count_; }
+
+  private:
+    QMetaObject::Connection connection_;
+    int count_ = 0;
+};
+
+class ComPortOnPty : public ::testing::Test {
+  protected:
+    ComPortOnPty() {
+        applyControllerLinkDefaults(port);
+        port.SetDeviceName(pty.slavePath());
+    }
+
+    // Fills the line's kernel buffer from a descriptor of our own, so that the port's transmit
+    // thread cannot send while the master does not read.
+    void blockTheLine() {
+        const int writer = ::open(pty.slavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(writer, 0);
+        const std::string chunk(1024, '#');
+        // The kernel moves bytes on to the master's side in the background, making room again;
+        // the line is full once a round after a pause takes nothing.
+        for (bool tookSome = true; tookSome;) {
+            tookSome = false;
+            while (::write(writer, chunk.data(), chunk.size()) > 0) {
+                tookSome = true;
+            }
+            ASSERT_EQ(errno, EAGAIN);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ::close(writer);
+    }
+
+    // Reads the master until it stays quiet for 200 ms.
+    std::string drainMaster() {
+        std::string all;
+        for (std::string got; !(got = pty.read(1 << 20, 200)).empty();) {
+            all += got;
+        }
+        return all;
+    }
+
+    PtyPair pty;
+    TComPort port;
+};
+
+TEST_F(ComPortOnPty, OpenFailsCleanly) {
+    TComPort missing;
+    missing.SetDeviceName("ttyLumasMissing7");
+    EXPECT_EQ(portError([&] { missing.Open(); }),
+              "Specified device not found (/dev/ttyLumasMissing7).");
+    EXPECT_FALSE(missing.Active());
+
+    // A setting the line cannot take: the device is given back, so the next Open succeeds.
+    port.SetDatabits(TDatabits::db4);
+    EXPECT_EQ(portError([&] { port.Open(); }), osText("Error writing dcb", EINVAL));
+    EXPECT_FALSE(port.Active());
+    port.SetDatabits(TDatabits::db7);
+    port.Open();
+    ASSERT_TRUE(port.Active());
+
+    TComPort second;
+    second.SetDeviceName(pty.slavePath());
+    EXPECT_EQ(portError([&] { second.Open(); }), "Can't open specified device " + pty.slavePath() +
+                                                     " (Error " + std::to_string(EBUSY) + ", " +
+                                                     std::strerror(EBUSY) + ")");
+    EXPECT_FALSE(second.Active());
+    EXPECT_TRUE(port.Active());
+
+    const std::string whileOpen = "Can't perform this operation while port is open";
+    EXPECT_EQ(portError([&] { port.Open(); }), whileOpen);
+    EXPECT_EQ(portError([&] { port.SetDeviceName("ttyUSB0"); }), whileOpen);
+    EXPECT_EQ(portError([&] { port.SetPortNum(3); }), whileOpen);
+    EXPECT_EQ(port.DeviceName(), pty.slavePath());
+    EXPECT_EQ(port.PortNum(), 7);
+}
+
+TEST_F(ComPortOnPty, LineSettingsWrittenWhileOpenApplyAtOnce) {
+    port.Open();
+    port.SetBaudrate(TBaudrate::br256000);
+    port.SetUserBaudrate(31250);
+    port.SetParity(TParity::paMark);
+    EXPECT_EQ(port.Baudrate(), TBaudrate::brUser);
+
+    // A setting the line rejects is not kept.
+    EXPECT_EQ(portError([&] { port.SetDatabits(TDatabits::db4); }),
+              osText("Error writing dcb", EINVAL));
+    EXPECT_EQ(port.Databits(), TDatabits::db7);
+    EXPECT_TRUE(port.Active());
+}
+
+TEST_F(ComPortOnPty, CloseReturnsAtOnceWhenClosedAndPausesWhenOpen) {
+    auto start = Clock::now();
+    port.Close();
+    EXPECT_LT(millisecondsSince(start), 50);
+
+    port.Open();
+    start = Clock::now();
+    port.Close();
+    EXPECT_GE(millisecondsSince(start), 300);
+    EXPECT_FALSE(port.Active());
+}
+
+TEST_F(ComPortOnPty, WrittenBytesReachTheLineIntact) {
+    EXPECT_TRUE(port.WriteText(""));
+    EXPECT_FALSE(port.WriteText("x"));
+    port.Open();
+    EXPECT_TRUE(port.WriteText(""));
+
+    std::string all;
+    for (int round = 0; round < 4; ++round) {
+        std::string block;
+        for (int byte = 0; byte < 256; ++byte) {
+            block += static_cast<char>(byte);
+        }
+        ASSERT_TRUE(port.WriteText(block));
+        all += block;
+    }
+    EXPECT_EQ(pty.read(all.size(), 2000), all);
+    port.Close();
+    EXPECT_FALSE(port.WriteText("x"));
+}
+
+TEST_F(ComPortOnPty, TooLongATextTimesOutAfterTheWriteTimeout) {
+    port.Open();
+    const auto start = Clock::now();
+    EXPECT_EQ(portError([&] { port.WriteText(std::string(2049, 'x')); }),
+              "Output buffer is full. Please check comm status.");
+    const long long waited = millisecondsSince(start);
+    EXPECT_GE(waited, 950);
+    EXPECT_LT(waited, 2000);
+    EXPECT_EQ(pty.read(1, 200), "") << "nothing was queued";
+}
+
+TEST_F(ComPortOnPty, QueueHoldsExactlyWriteSizeWhileTheLineIsBlocked) {
+    blockTheLine();
+    port.Open();
+    auto start = Clock::now();
+    EXPECT_TRUE(port.WriteText(std::string(2048, 'a')));
+    EXPECT_LT(millisecondsSince(start), 100);
+
+    start = Clock::now();
+    EXPECT_EQ(portError([&] { port.WriteText("b"); }),
+              "Output buffer is full. Please check comm status.");
+    EXPECT_GE(millisecondsSince(start), 950);
+
+    // Close drops what is still queued: after reopening only new bytes go out.
+    port.Close();
+    // The master sees the filler, then at most the part of the 2048 bytes that still fitted.
+    const std::string before = drainMaster();
+    const std::size_t sent = before.find_first_not_of('#');
+    if (sent != std::string::npos) {
+        EXPECT_EQ(before.find_first_not_of('a', sent), std::string::npos);
+    }
+    port.Open();
+    EXPECT_TRUE(port.WriteText("z"));
+    EXPECT_EQ(drainMaster(), "z");
+}
+
+TEST_F(ComPortOnPty, BytesArrivingBeforeDispatchGiveOneNotification) {
+    std::vector<int> counts;
+    port.Open();
+    port.OnRxChar = [&](TCustomComPort& sender, int count) {
+        counts.push_back(count);
+        EXPECT_EQ(sender.ReadText().size(), static_cast<std::size_t>(count));
+    };
+    HandOverCounter handOvers;
+
+    // The UI thread is busy (a plain sleep) while 3 and then 4 bytes arrive.
+    pty.write("abc");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    pty.write("defg");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(test::waitUntil([&] { return !counts.empty(); }, 2000));
+    test::serveEventsFor(100);
+    EXPECT_EQ(counts, std::vector<int>{7});
+
+    // A notification whose bytes were already read raises no OnRxChar.
+    const int before = handOvers.count();
+    pty.write("hi");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(port.ReadText(), "hi");
+    EXPECT_TRUE(test::waitUntil([&] { return handOvers.count() > before; }, 2000));
+    EXPECT_EQ(counts, std::vector<int>{7});
+}
+
+TEST_F(ComPortOnPty, BytesBeforeTheHandlerIsAssignedAreReadWithLaterOnes) {
+    HandOverCounter handOvers;
+    port.Open();
+    pty.write("ab");
+    ASSERT_TRUE(test::waitUntil([&] { return handOvers.count() > 0; }, 2000));
+
+    std::string received;
+    port.OnRxChar = [&](TCustomComPort& sender, int) { received += sender.ReadText(); };
+    pty.write("cd");
+    EXPECT_TRUE(test::waitUntil([&] { return received == "abcd"; }, 2000)) << received;
+}
+
+TEST_F(ComPortOnPty, HandlerExceptionGoesToTheStandardReportAndDeliveryGoesOn) {
+    std::vector<std::string> reports;
+    setStandardExceptionReport([&](const std::string& text) { reports.push_back(text); });
+    std::string received;
+    bool thrown = false;
+    port.Open();
+    port.OnRxChar = [&](TCustomComPort& sender, int) {
+        if (!thrown) {
+            thrown = true;
+            throw std::runtime_error("handler failed");
+        }
+        received += sender.ReadText();
+    };
+    pty.write("12");
+    EXPECT_TRUE(test::waitUntil([&] { return !reports.empty(); }, 2000));
+    pty.write("3");
+    EXPECT_TRUE(test::waitUntil([&] { return received == "123"; }, 2000)) << received;
+    setStandardExceptionReport(nullptr);
+    EXPECT_EQ(reports, std::vector<std::string>{"handler failed"});
+}
+
+TEST_F(ComPortOnPty, VanishedDeviceGivesLineAndWriteErrorsWithoutSpinning) {
+    std::vector<TComErrors> errors;
+    port.Open();
+    port.OnError = [&](TCustomComPort&, TComErrors found) { errors.push_back(found); };
+    pty.hangUp();
+    ASSERT_TRUE(test::waitUntil([&] { return !errors.empty(); }, 2000));
+    EXPECT_TRUE(errors.front().contains(TComError::ceIO));
+
+    EXPECT_EQ(portError([&] { port.WriteText("x"); }), osText("Write error", EIO));
+
+    const double cpuBefore = processCpuMilliseconds();
+    test::serveEventsFor(300);
+    const double cpuSpent = processCpuMilliseconds() - cpuBefore;
+    EXPECT_LT(cpuSpent, 50.0) << "a thread spins on the vanished device";
+    EXPECT_EQ(errors.size(), 1U);
+
+    const auto start = Clock::now();
+    port.Close();
+    EXPECT_LT(millisecondsSince(start), 1000);
+    EXPECT_FALSE(port.Active());
+}
+
+TEST_F(ComPortOnPty, FailedWriteToAVanishedDeviceIsNotRetriedForever) {
+    // Without an event thread the transmit thread is the one to find the device gone.
+    port.SetMonitorEvents({});
+    port.Open();
+    pty.hangUp();
+    std::string error;
+    const auto start = Clock::now();
+    while (error.empty() && millisecondsSince(start) < 2000) {
+        error = portError([&] { port.WriteText("x"); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(error, osText("Write error", EIO));
+    const double cpuBefore = processCpuMilliseconds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LT(processCpuMilliseconds() - cpuBefore, 50.0);
+}
+
+TEST_F(ComPortOnPty, WriterThreadRacingCloseIsSafe) {
+    port.Open();
+    std::atomic<int> queued = 0;
+    std::thread worker([&] {
+        for (;;) {
+            try {
+                if (!port.WriteText("ping")) {
+                    return;
+                }
+                ++queued;
+            } catch (const EComPortError&) {
+                // A full line while the master does not read: try again until closed.
+            }
+        }
+    });
+    while (queued.load() < 100) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    port.Close();
+    worker.join();
+    EXPECT_FALSE(port.Active());
+    EXPECT_FALSE(port.WriteText("ping"));
+}
+
+}  // namespace
+}  // namespace lumas
