@@ -611,8 +611,11 @@ void TOmronCom::DoReceivedResponse() {
 void TOmronCom::DoBackTest() {
     FErrorCode = FCommandText == commands::kEchoTestData ? 0 : 202;
     if (CommandType_ == kConnectOrWrite) {
+        // Connect phase: a confirmed controller has its set point read at once.
         FStatusOk = FErrorCode == 0;
-        GetSetPoint();
+        if (FStatusOk) {
+            GetSetPoint();
+        }
         return;
     }
     if (OnBackTest) {

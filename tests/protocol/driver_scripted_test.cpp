@@ -1,0 +1,433 @@
+// The driver against a far end played by the test, which can send any reply a controller might.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "protocol/omron_com.h"
+#include "reply_frames.h"
+#include "scripted_controller.h"
+#include "serial/exception_report.h"
+#include "support/event_wait.h"
+
+namespace lumas {
+namespace {
+
+using test::okReply;
+using test::replyFrame;
+using test::waitUntil;
+
+class DriverScripted : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        applyControllerLinkDefaults(port);
+        port.SetDeviceName(far.portPath());
+        driver.SetCOMPort(&port);
+        driver.SetNodeNumber(1);
+        driver.OnError = [this](TOmronCom&) { ++errorEvents; };
+    }
+
+    // Replies and waits until the driver has handled the reply.
+    void answer(const std::string& reply) {
+        driver.SetAllowToSend(false);
+        far.send(reply);
+        ASSERT_TRUE(waitUntil([&] { return driver.AllowToSend(); }, 2000));
+    }
+
+    // Sends one request through `send`, checks its command text and answers it.
+    void exchange(const std::function<void()>& send, const std::string& expectedCommand,
+                  const std::string& reply) {
+        send();
+        ASSERT_EQ(far.nextCommand(), expectedCommand);
+        answer(reply);
+    }
+
+    // Opens the port and confirms the controller; the set point reads 25.0.
+    void connect() {
+        ASSERT_EQ(driver.OpenPort(), 0);
+        ASSERT_FALSE(driver.StatusOk());
+        ASSERT_EQ(far.nextCommand(), commands::kEchoTest);
+        answer(okReply("0801", commands::kEchoTestData));
+        ASSERT_TRUE(driver.StatusOk());
+        ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint)
+            << "the connect phase reads the set point";
+        answer(okReply("0101", "00FA"));
+        ASSERT_EQ(driver.SetPoint(), 25.0);
+        ASSERT_EQ(driver.CommandType(), TOmronCom::kNoRequest);
+    }
+
+    test::ScriptedController far;
+    TComPort port;
+    TOmronCom driver;
+    int errorEvents = 0;
+};
+
+TEST_F(DriverScripted, ConnectPhaseConfirmsTheControllerAndReadsTheSetPoint) {
+    connect();
+    EXPECT_EQ(driver.ErrorCode(), 0);
+    EXPECT_EQ(errorEvents, 0);
+    // Opening again on an open port runs the connect phase again.
+    EXPECT_EQ(driver.OpenPort(), 0);
+    EXPECT_EQ(far.nextCommand(), commands::kEchoTest);
+}
+
+TEST_F(DriverScripted, EchoWithOtherDataLeavesTheControllerUnconfirmed) {
+    ASSERT_EQ(driver.OpenPort(), 0);
+    ASSERT_EQ(far.nextCommand(), commands::kEchoTest);
+    int backTests = 0;
+    driver.OnBackTest = [&](TOmronCom&) { ++backTests; };
+    answer(okReply("0801", "ThisIsSomethingElse"));
+    EXPECT_EQ(driver.ErrorCode(), 202);
+    EXPECT_FALSE(driver.StatusOk());
+    EXPECT_EQ(backTests, 0);
+    EXPECT_TRUE(far.silentFor(150)) << "no set-point read after a failed echo";
+}
+
+TEST_F(DriverScripted, EchoRefusedWithAResponseCodeFiresErrorThenBackTest) {
+    ASSERT_EQ(driver.OpenPort(), 0);
+    ASSERT_EQ(far.nextCommand(), commands::kEchoTest);
+    int backTests = 0;
+    driver.OnBackTest = [&](TOmronCom&) { ++backTests; };
+    answer(replyFrame("00", "0801", "1001", ""));
+    EXPECT_EQ(errorEvents, 1);
+    EXPECT_EQ(backTests, 1);
+    EXPECT_EQ(driver.ErrorCode(), 202);
+    EXPECT_EQ(driver.ResponseCode(), 1001);
+    EXPECT_FALSE(driver.StatusOk());
+    EXPECT_EQ(driver.CommandType(), TOmronCom::kNoRequest);
+}
+
+TEST_F(DriverScripted, SendsEveryCommandTextOfTheCommandSet) {
+    connect();
+    struct Case {
+        const char* name;
+        std::function<void(TOmronCom&)> send;
+        std::string command;
+    };
+    const std::vector<Case> cases = {
+        {"GetStatus", [](TOmronCom& d) { d.GetStatus(); }, "0601"},
+        {"GetTemperature", [](TOmronCom& d) { d.GetTemperature(); }, "01048000000080000E00"},
+        {"GetSetPoint", [](TOmronCom& d) { d.GetSetPoint(); }, "0101810003000001"},
+        {"ReadSetPoints(0)", [](TOmronCom& d) { d.ReadSetPoints(0); }, "010181000E000001"},
+        {"ReadSetPoints(3)", [](TOmronCom& d) { d.ReadSetPoints(3); }, "0101810011000001"},
+        {"ReadSetPoints(7)", [](TOmronCom& d) { d.ReadSetPoints(7); }, "0101810038000001"},
+        {"ReadSLH", [](TOmronCom& d) { d.ReadSLH(); }, "0101830005000001"},
+        {"ReadSLL", [](TOmronCom& d) { d.ReadSLL(); }, "0101830006000001"},
+        {"GetActiveMSPn", [](TOmronCom& d) { d.GetActiveMSPn(); }, "010180000C000001"},
+        {"TotalMultiSP", [](TOmronCom& d) { d.TotalMultiSP(); }, "010183001A000001"},
+        {"ReadStatusLeft", [](TOmronCom& d) { d.ReadStatusLeft(); }, "0101800012000001"},
+        {"GetControlMethod", [](TOmronCom& d) { d.GetControlMethod(); }, "0101830007000001"},
+        {"CompositeRead", [](TOmronCom& d) { d.CompositeRead(); }, "0104830005008300060081000E00"},
+        {"ReadSoakTime", [](TOmronCom& d) { d.ReadSoakTime(); }, "0101800009000001"},
+        {"GetTemperatureUnit", [](TOmronCom& d) { d.GetTemperatureUnit(); }, "0101830004000001"},
+        {"GetSoakTimeUnit", [](TOmronCom& d) { d.GetSoakTimeUnit(); }, "0101830054000001"},
+        {"ReadRampSetValue", [](TOmronCom& d) { d.ReadRampSetValue(); }, "0101810025000001"},
+        {"ReadRampFallValue", [](TOmronCom& d) { d.ReadRampFallValue(); }, "010181003C000001"},
+        {"ReadProgramPattern", [](TOmronCom& d) { d.ReadProgramPattern(); }, "0101830053000001"},
+        {"cmdSetPoint(25)", [](TOmronCom& d) { d.cmdSetPoint(25.0); }, "0102C10003000001000000FA"},
+        {"cmdSetPoint(-10)", [](TOmronCom& d) { d.cmdSetPoint(-10.0); },
+         "0102C10003000001FFFFFF9C"},
+        {"cmdSetPoint(500)", [](TOmronCom& d) { d.cmdSetPoint(500.0); },
+         "0102C1000300000100000FA0"},
+        {"cmdSetPoint(-100)", [](TOmronCom& d) { d.cmdSetPoint(-100.0); },
+         "0102C10003000001FFFFFD44"},
+        {"cmdSetPoint(12.25)", [](TOmronCom& d) { d.cmdSetPoint(12.25); },
+         "0102C10003000001"
+         "0000007A"},
+        {"cmdSetPoint(12.75)", [](TOmronCom& d) { d.cmdSetPoint(12.75); },
+         "0102C10003000001"
+         "00000080"},
+        {"cmdSetPoints(4, 25)", [](TOmronCom& d) { d.cmdSetPoints(4, 25.0); },
+         "0102C10035000001000000FA"},
+        {"SetRSV(1.5)", [](TOmronCom& d) { d.SetRSV(1.5); }, "0102810025000001000F"},
+        {"SetRFV(-1)", [](TOmronCom& d) { d.SetRFV(-1.0); }, "010281003C000001FFFFFFF6"},
+        {"SetSoakTime(90)", [](TOmronCom& d) { d.SetSoakTime(90); }, "0102810020000001005A"},
+        {"cmdSetProgramPattern(1)", [](TOmronCom& d) { d.cmdSetProgramPattern(1); },
+         "01028300530000010001"},
+        {"TurnOnMultiSP", [](TOmronCom& d) { d.TurnOnMultiSP(); }, "010283001A0000010008"},
+        {"TurnOffMultiSP", [](TOmronCom& d) { d.TurnOffMultiSP(); }, "010283001A0000010001"},
+        {"SelectMultiSP(2)", [](TOmronCom& d) { d.SelectMultiSP(2); }, "30050202"},
+        {"cmdRun", [](TOmronCom& d) { d.cmdRun(); }, "30050100"},
+        {"cmdStop", [](TOmronCom& d) { d.cmdStop(); }, "30050101"},
+        {"cmdProgramStart", [](TOmronCom& d) { d.cmdProgramStart(); }, "30051101"},
+        {"cmdProgramReset", [](TOmronCom& d) { d.cmdProgramReset(); }, "30051100"},
+        {"cmdInvertDirect", [](TOmronCom& d) { d.cmdInvertDirect(); }, "30050E01"},
+        {"cmdNotInvertDirect", [](TOmronCom& d) { d.cmdNotInvertDirect(); }, "30050E00"},
+        {"MoveToSetupArea1", [](TOmronCom& d) { d.MoveToSetupArea1(); }, "30050700"},
+        {"SoftwareReset", [](TOmronCom& d) { d.SoftwareReset(); }, "30050600"},
+        {"WriteEnable", [](TOmronCom& d) { d.WriteEnable(); }, "30050001"},
+        {"EchoTest", [](TOmronCom& d) { d.EchoTest(); }, "0801ThisIsEchoBackTest"},
+        {"SendCommand", [](TOmronCom& d) { d.SendCommand("0601", "ignored"); }, "0601"},
+    };
+    for (const Case& c : cases) {
+        c.send(driver);
+        EXPECT_EQ(far.nextCommand(), c.command) << c.name;
+    }
+    // Set-point writes keep the clamped value at once.
+    driver.cmdSetPoint(500.0);
+    EXPECT_EQ(driver.SetPoint(), 400.0);
+    driver.cmdSetPoint(-100.0);
+    EXPECT_EQ(driver.SetPoint(), -70.0);
+}
+
+TEST_F(DriverScripted, DecodesEveryReadReply) {
+    connect();
+    struct Case {
+        const char* name;
+        std::function<void(TOmronCom&)> send;
+        std::string reply;
+        std::function<bool(const TOmronCom&)> holds;
+    };
+    const std::vector<Case> cases = {
+        {"temperature 25.0", [](TOmronCom& d) { d.GetTemperature(); },
+         okReply("0104", "8000FA800001"),
+         [](const TOmronCom& d) { return d.Temperature() == 25.0; }},
+        {"temperature -10.0", [](TOmronCom& d) { d.GetTemperature(); },
+         okReply("0104", "80FF9C800001"),
+         [](const TOmronCom& d) { return d.Temperature() == -10.0; }},
+        {"temperature 250 without decimals", [](TOmronCom& d) { d.GetTemperature(); },
+         okReply("0104", "8000FA800000"),
+         [](const TOmronCom& d) { return d.Temperature() == 250.0; }},
+        {"temperature data of 8 characters", [](TOmronCom& d) { d.GetTemperature(); },
+         okReply("0104", "8000FA80"), [](const TOmronCom& d) { return d.Temperature() == 0.0; }},
+        {"set point", [](TOmronCom& d) { d.GetSetPoint(); }, okReply("0101", "FF9C"),
+         [](const TOmronCom& d) { return d.SetPoint() == -10.0; }},
+        {"SP3", [](TOmronCom& d) { d.ReadSetPoints(3); }, okReply("0101", "00FA"),
+         [](const TOmronCom& d) { return d.SP(3) == 25.0; }},
+        {"SLH", [](TOmronCom& d) { d.ReadSLH(); }, okReply("0101", "0FA0"),
+         [](const TOmronCom& d) { return d.SLH() == 400.0; }},
+        {"SLL", [](TOmronCom& d) { d.ReadSLL(); }, okReply("0101", "FD44"),
+         [](const TOmronCom& d) { return d.SLL() == -70.0; }},
+        {"active MSP", [](TOmronCom& d) { d.GetActiveMSPn(); }, okReply("0101", "0003"),
+         [](const TOmronCom& d) { return d.ActiveMSPn() == 3; }},
+        {"MSP total", [](TOmronCom& d) { d.TotalMultiSP(); }, okReply("0101", "0008"),
+         [](const TOmronCom& d) { return d.MultiSPTotal() == 8; }},
+        {"status left 0100", [](TOmronCom& d) { d.ReadStatusLeft(); }, okReply("0101", "0100"),
+         [](const TOmronCom& d) { return d.RunStop() && !d.ComW() && !d.AT(); }},
+        {"status left 0280", [](TOmronCom& d) { d.ReadStatusLeft(); }, okReply("0101", "0280"),
+         [](const TOmronCom& d) { return !d.RunStop() && d.ComW() && d.AT(); }},
+        {"control method", [](TOmronCom& d) { d.GetControlMethod(); }, okReply("0101", "0001"),
+         [](const TOmronCom& d) { return d.ControlMethod(); }},
+        {"soak time", [](TOmronCom& d) { d.ReadSoakTime(); }, okReply("0101", "012C"),
+         [](const TOmronCom& d) { return d.SoakTimeRemaining() == 300; }},
+        {"temperature unit", [](TOmronCom& d) { d.GetTemperatureUnit(); }, okReply("0101", "0001"),
+         [](const TOmronCom& d) { return d.TemperatureUnit(); }},
+        {"soak time unit", [](TOmronCom& d) { d.GetSoakTimeUnit(); }, okReply("0101", "0001"),
+         [](const TOmronCom& d) { return d.SoakTimeUnit() == 1; }},
+        {"ramp set value", [](TOmronCom& d) { d.ReadRampSetValue(); }, okReply("0101", "000F"),
+         [](const TOmronCom& d) { return d.RampSetValue() == 1.5; }},
+        {"ramp fall value", [](TOmronCom& d) { d.ReadRampFallValue(); }, okReply("0101", "0014"),
+         [](const TOmronCom& d) { return d.RampFallValue() == 2.0; }},
+        {"program pattern", [](TOmronCom& d) { d.ReadProgramPattern(); }, okReply("0101", "0002"),
+         [](const TOmronCom& d) { return d.ProgramPattern() == 2; }},
+        {"status 0001", [](TOmronCom& d) { d.GetStatus(); }, okReply("0601", "0001"),
+         [](const TOmronCom& d) {
+             return d.StatusOk() && d.sHeaterOvercurrentCT1() && !d.sHeaterCurrentHoldCT1() &&
+                    !d.sInputError();
+         }},
+        {"status 00C0", [](TOmronCom& d) { d.GetStatus(); }, okReply("0601", "00C0"),
+         [](const TOmronCom& d) {
+             return d.StatusOk() && d.sInputError() && d.sDisplayRangeExceeded() &&
+                    !d.sHeaterOvercurrentCT1();
+         }},
+    };
+    for (const Case& c : cases) {
+        driver.SetAllowToSend(false);
+        c.send(driver);
+        ASSERT_FALSE(far.nextCommand().empty()) << c.name;
+        answer(c.reply);
+        EXPECT_TRUE(c.holds(driver)) << c.name;
+        EXPECT_EQ(driver.CommandType(), TOmronCom::kNoRequest) << c.name;
+    }
+    EXPECT_EQ(errorEvents, 0);
+
+    // A status reply 0100 withdraws the confirmation.
+    exchange([&] { driver.GetStatus(); }, "0601", okReply("0601", "0100"));
+    EXPECT_FALSE(driver.StatusOk());
+}
+
+TEST_F(DriverScripted, InRangeComparesWithTheSetPointStrictly) {
+    connect();
+    const std::vector<std::tuple<std::string, std::string, bool>> cases = {
+        {"00FF", "8000FA800001", false},  // set point 25.5, temperature 25.0: exactly 0.5 away
+        {"00FE", "8000FA800001", true},   // set point 25.4
+    };
+    for (const auto& [setPoint, temperature, inRange] : cases) {
+        exchange([&] { driver.GetSetPoint(); }, commands::kReadSetPoint, okReply("0101", setPoint));
+        exchange([&] { driver.GetTemperature(); }, commands::kTemperature,
+                 okReply("0104", temperature));
+        EXPECT_EQ(driver.InRange(), inRange) << setPoint;
+    }
+}
+
+TEST_F(DriverScripted, RawCommandReplyGoesToItsEvent) {
+    connect();
+    std::vector<std::tuple<int, std::string, int, std::string>> responses;
+    driver.OnReceivedResponse = [&](TOmronCom&, int error, const std::string& command, int response,
+                                    const std::string& text) {
+        responses.emplace_back(error, command, response, text);
+    };
+    int statusEvents = 0;
+    driver.OnStatusReceived = [&](TOmronCom&) { ++statusEvents; };
+    exchange([&] { driver.SendCommand("0601", ""); }, "0601", okReply("0601", "0000"));
+    ASSERT_EQ(responses.size(), 1U);
+    EXPECT_EQ(responses[0], std::make_tuple(0, std::string("0601"), 0, std::string("0000")));
+    EXPECT_EQ(statusEvents, 0);
+}
+
+TEST_F(DriverScripted, WrongBccChangesOnlyTheErrorCode) {
+    connect();
+    driver.SetAllowToSend(false);
+    driver.GetSetPoint();
+    ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
+    std::string damaged = okReply("0101", "0100");
+    damaged.back() = static_cast<char>(damaged.back() ^ 0x20);
+    answer(damaged);
+    EXPECT_EQ(driver.ErrorCode(), 301);
+    EXPECT_EQ(driver.SetPoint(), 25.0);
+    EXPECT_EQ(driver.CommandType(), 105) << "the request stays pending";
+    EXPECT_TRUE(driver.StatusOk());
+    EXPECT_EQ(errorEvents, 0);
+}
+
+TEST_F(DriverScripted, BadEndCodesAndResponseCodesRunTheErrorRoutine) {
+    const std::vector<std::pair<std::string, int>> endCodes = {
+        {"0F", 315}, {"10", 310}, {"11", 311}, {"12", 312},
+        {"13", 313}, {"14", 314}, {"16", 316}, {"18", 318},
+    };
+    connect();
+    int expectedErrors = 0;
+    for (const auto& [endCode, code] : endCodes) {
+        driver.ResetOmron();  // confirm again after the previous failure
+        ASSERT_EQ(far.nextCommand(), commands::kEchoTest);
+        answer(okReply("0801", commands::kEchoTestData));
+        ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
+        answer(okReply("0101", "00FA"));
+        ASSERT_TRUE(driver.StatusOk()) << endCode;
+
+        exchange([&] { driver.GetSetPoint(); }, commands::kReadSetPoint,
+                 test::shortErrorReply(endCode));
+        ++expectedErrors;
+        EXPECT_EQ(driver.ErrorCode(), code) << endCode;
+        EXPECT_EQ(errorEvents, expectedErrors) << endCode;
+        EXPECT_FALSE(driver.StatusOk()) << endCode;
+        EXPECT_EQ(driver.CommandType(), TOmronCom::kNoRequest) << endCode;
+        EXPECT_EQ(driver.CommandCounter(), -1) << "zeroed by the error, then one reply decoded";
+    }
+
+    // A refused write: the response code is kept apart from the error code.
+    exchange([&] { driver.cmdRun(); }, commands::kRun, replyFrame("00", "3005", "2203", ""));
+    EXPECT_EQ(driver.ErrorCode(), 0);
+    EXPECT_EQ(driver.ResponseCode(), 2203);
+    EXPECT_EQ(errorEvents, expectedErrors + 1);
+}
+
+TEST_F(DriverScripted, RequestsAreRefusedWithoutAConfirmedController) {
+    ASSERT_EQ(driver.OpenPort(), 0);
+    ASSERT_EQ(far.nextCommand(), commands::kEchoTest);
+    answer(okReply("0801", "wrong"));  // unconfirmed, request type back to 0
+
+    driver.GetTemperature();
+    EXPECT_EQ(driver.CommandType(), TOmronCom::kNoRequest);
+    EXPECT_EQ(driver.ErrorCode(), 202) << "GetTemperature sends nothing and changes nothing";
+    driver.EchoTest();
+    driver.cmdInvertDirect();
+    EXPECT_EQ(driver.ErrorCode(), 103) << "a counted request needs a confirmed controller";
+    EXPECT_TRUE(far.silentFor(150));
+
+    driver.SendCommand("0601", "");
+    EXPECT_EQ(driver.ErrorCode(), 103);
+    driver.EchoTest();  // request type 1 blocks the echo test
+    EXPECT_TRUE(far.silentFor(150));
+    driver.ResetOmron();
+    EXPECT_EQ(far.nextCommand(), commands::kEchoTest);
+
+    // Reads, writes and operation commands still go out.
+    driver.cmdStop();
+    EXPECT_EQ(far.nextCommand(), commands::kStop);
+}
+
+TEST_F(DriverScripted, FiveUnansweredCountedRequestsRaiseError103) {
+    connect();
+    // Replies to uncounted requests took the counter below zero; unanswered reads bring it to 0.
+    while (driver.CommandCounter() < 0) {
+        driver.GetTemperature();
+        ASSERT_EQ(far.nextCommand(), commands::kTemperature);
+    }
+    for (int i = 0; i < 5; ++i) {
+        driver.GetTemperature();
+        ASSERT_EQ(far.nextCommand(), commands::kTemperature) << i;
+        EXPECT_EQ(errorEvents, i == 4 ? 1 : 0) << i;
+    }
+    EXPECT_EQ(driver.ErrorCode(), 103);
+    EXPECT_EQ(driver.Temperature(), 0.0);
+    EXPECT_FALSE(driver.StatusOk());
+    driver.GetTemperature();
+    EXPECT_TRUE(far.silentFor(150)) << "a sixth read is not sent";
+}
+
+TEST_F(DriverScripted, ClosedPortRefusesSendsButKeepsTheSetPoint) {
+    connect();
+    driver.ClosePort();
+    EXPECT_EQ(driver.ErrorCode(), -1);
+    EXPECT_FALSE(driver.Connected());
+    driver.cmdSetPoint(55.0);
+    EXPECT_EQ(driver.ErrorCode(), 102);
+    EXPECT_EQ(driver.SetPoint(), 55.0);
+    driver.ClosePort();
+    EXPECT_EQ(driver.ErrorCode(), 102) << "closing a closed port changes nothing";
+}
+
+TEST_F(DriverScripted, NoPortAndUnopenablePortAreReported) {
+    TOmronCom unassigned;
+    EXPECT_EQ(unassigned.OpenPort(), 101);
+    EXPECT_EQ(unassigned.ErrorCode(), 101);
+
+    TComPort missing;
+    missing.SetDeviceName("/dev/lumas-no-such-device");
+    TOmronCom driverOnMissing;
+    driverOnMissing.SetCOMPort(&missing);
+    EXPECT_EQ(driverOnMissing.OpenPort(), 102);
+    EXPECT_FALSE(driverOnMissing.Connected());
+}
+
+TEST_F(DriverScripted, UnreadableDataIsReportedAndKeepsTheOldValue) {
+    connect();
+    std::vector<std::string> reports;
+    setStandardExceptionReport([&](const std::string& text) { reports.push_back(text); });
+    exchange([&] { driver.GetSetPoint(); }, commands::kReadSetPoint, okReply("0101", "ZZZZ"));
+    setStandardExceptionReport(nullptr);
+    EXPECT_EQ(driver.SetPoint(), 25.0);
+    ASSERT_EQ(reports.size(), 1U);
+    EXPECT_NE(reports[0].find("ZZZZ"), std::string::npos);
+}
+
+TEST_F(DriverScripted, LateSetPointReplyStoresNothingOnceAnotherRequestTookOver) {
+    connect();
+    driver.GetSetPoint();
+    ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
+    driver.cmdRun();
+    ASSERT_EQ(far.nextCommand(), commands::kRun);
+    driver.SetAllowToSend(false);
+    answer(okReply("0101", "0100"));
+    EXPECT_EQ(driver.SetPoint(), 25.0);
+}
+
+TEST_F(DriverScripted, WriteToAVanishedDeviceFailsWithError102) {
+    connect();
+    bool lineError = false;
+    port.OnError = [&](TCustomComPort&, TComErrors) { lineError = true; };
+    far.hangUp();
+    ASSERT_TRUE(waitUntil([&] { return lineError; }, 2000)) << "the hang-up is reported";
+    driver.cmdRun();
+    EXPECT_EQ(driver.ErrorCode(), 102);
+    EXPECT_FALSE(driver.Connected());
+    EXPECT_EQ(errorEvents, 1);
+    driver.cmdStop();
+    EXPECT_EQ(errorEvents, 1) << "later sends are refused quietly";
+    driver.ClosePort();
+}
+
+}  // namespace
+}  // namespace lumas
