@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -137,14 +138,9 @@ class SimulatedControllerTest : public ::testing::Test {
 };
 
 TEST_F(SimulatedControllerTest, EchoReplyIsByteExact) {
-    line.send(
-        "\x02"
-        "010000801ThisIsEchoBackTest\x03"
-        "\x1B");
+    line.send(std::string(1, STX) + "010000801ThisIsEchoBackTest" + ETX + '\x1B');
     const std::string expected =
-        "\x02"
-        "01000008010000ThisIsEchoBackTest\x03"
-        "+";
+        std::string(1, STX) + "01000008010000ThisIsEchoBackTest" + ETX + '+';
     EXPECT_EQ(line.readReply(), expected);
     EXPECT_EQ(sim.receivedCommands(), std::vector<std::string>{"0801ThisIsEchoBackTest"});
 }
@@ -155,6 +151,9 @@ struct ReadCase {
     std::string command;
     std::string response;
 };
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SimulatedControllerReadTest : public SimulatedControllerTest,
                                     public ::testing::WithParamInterface<ReadCase> {};
@@ -166,106 +165,47 @@ TEST_P(SimulatedControllerReadTest, AnswersAsTheController) {
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, SimulatedControllerReadTest,
-    ::testing::Values(ReadCase{"temperature", 25.0, "01048000000080000E00",
-                               "01040000"
-                               "8000FA800001"},
-                      ReadCase{"negative_temperature", -10.0, "01048000000080000E00",
-                               "01040000"
-                               "80FF9C800001"},
-                      ReadCase{"temperature_in_tenths", 23.44, "01048000000080000E00",
-                               "01040000"
-                               "8000EA800001"},
-                      ReadCase{"set_point", 0, "0101810003000001",
-                               "01010000"
-                               "00FA"},
-                      ReadCase{"set_point_double_word", 0, "0101C10003000001",
-                               "01010000"
-                               "000000FA"},
-                      ReadCase{"sp3", 0, "0101810011000001",
-                               "01010000"
-                               "0000"},
-                      ReadCase{"status_stopped", 0, "0101800012000001",
-                               "01010000"
-                               "0100"},
-                      ReadCase{"upper_limit", 0, "0101830005000001",
-                               "01010000"
-                               "0FA0"},
-                      ReadCase{"lower_limit", 0, "0101830006000001",
-                               "01010000"
-                               "FD44"},
-                      ReadCase{"composite", 0, "0104830005008300060081000E00",
-                               "01040000"
-                               "830FA0"
-                               "83FD44"
-                               "8100FA"},
-                      ReadCase{"controller_status", 0, "0601",
-                               "06010000"
-                               "0000"},
-                      ReadCase{"unsupported_command", 0, "0501",
-                               "0501"
-                               "0401"},
-                      ReadCase{"unknown_area", 0, "0101820003000001",
-                               "0101"
-                               "1101"},
-                      ReadCase{"unknown_address", 0, "0101810099000001",
-                               "0101"
-                               "1103"},
-                      ReadCase{"bit_position", 0, "0101810003010001",
-                               "0101"
-                               "1100"},
-                      ReadCase{"read_too_short", 0, "01018100",
-                               "0101"
-                               "1002"},
-                      ReadCase{"write_to_monitor_area", 0, "01028000000000010000",
-                               "0102"
-                               "3003"},
-                      ReadCase{"unknown_operation", 0, "30059900",
-                               "3005"
-                               "1100"},
-                      ReadCase{"echo_data_too_long", 0, "0801" + std::string(201, 'a'),
-                               "0801"
-                               "1001"}),
+    ::testing::Values(
+        ReadCase{"temperature", 25.0, "01048000000080000E00", "010400008000FA800001"},
+        ReadCase{"negative_temperature", -10.0, "01048000000080000E00", "0104000080FF9C800001"},
+        ReadCase{"temperature_in_tenths", 23.44, "01048000000080000E00", "010400008000EA800001"},
+        ReadCase{"set_point", 0, "0101810003000001", "0101000000FA"},
+        ReadCase{"set_point_double_word", 0, "0101C10003000001", "01010000000000FA"},
+        ReadCase{"sp3", 0, "0101810011000001", "010100000000"},
+        ReadCase{"status_stopped", 0, "0101800012000001", "010100000100"},
+        ReadCase{"upper_limit", 0, "0101830005000001", "010100000FA0"},
+        ReadCase{"lower_limit", 0, "0101830006000001", "01010000FD44"},
+        ReadCase{"composite", 0, "0104830005008300060081000E00", "01040000830FA083FD448100FA"},
+        ReadCase{"controller_status", 0, "0601", "060100000000"},
+        ReadCase{"unsupported_command", 0, "0501", "05010401"},
+        ReadCase{"unknown_area", 0, "0101820003000001", "01011101"},
+        ReadCase{"unknown_address", 0, "0101810099000001", "01011103"},
+        ReadCase{"bit_position", 0, "0101810003010001", "01011100"},
+        ReadCase{"read_too_short", 0, "01018100", "01011002"},
+        ReadCase{"write_to_monitor_area", 0, "01028000000000010000", "01023003"},
+        ReadCase{"unknown_operation", 0, "30059900", "30051100"},
+        ReadCase{"echo_data_too_long", 0, "0801" + std::string(201, 'a'), "08011001"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SimulatedControllerTest, WritesNeedCommunicationsWritingAndStayInLimits) {
     runSteps({
-        {"0102C10003000001000001F4",
-         "0102"
-         "2203"},  // 50.0 before write enable
-        {"0101810003000001",
-         "01010000"
-         "00FA"},
-        {"30050101",
-         "3005"
-         "2203"},
+        {"0102C10003000001000001F4", "01022203"},  // 50.0 before write enable
+        {"0101810003000001", "0101000000FA"},
+        {"30050101", "30052203"},
         {"30050001", "30050000"},
         {"0102C10003000001000001F4", "01020000"},
-        {"0101810003000001",
-         "01010000"
-         "01F4"},
+        {"0101810003000001", "0101000001F4"},
         {"0102C10003000001FFFFFD44", "01020000"},  // -70.0: the lower limit
-        {"0102C10003000001FFFFFD43",
-         "0102"
-         "1100"},
-        {"0102C1000300000100000FA1",
-         "0102"
-         "1100"},                              // 400.1
-        {"01028100030000010FA0", "01020000"},  // 400.0 as a word
-        {"01028100030000010000000",
-         "0102"
-         "1003"},
-        {"01028300050000010BB8",
-         "0102"
-         "2203"},  // setup area 1 parameter from setup area 0
+        {"0102C10003000001FFFFFD43", "01021100"},
+        {"0102C1000300000100000FA1", "01021100"},  // 400.1
+        {"01028100030000010FA0", "01020000"},      // 400.0 as a word
+        {"01028100030000010000000", "01021003"},
+        {"01028300050000010BB8", "01022203"},  // setup area 1 parameter from setup area 0
         {"30050700", "30050000"},
         {"01028300050000010BB8", "01020000"},
-        {"0101830005000001",
-         "01010000"
-         "0BB8"},
+        {"0101830005000001", "010100000BB8"},
         {"30050600", "30050000"},  // software reset: writing off again
-        {"0102C10003000001000001F4",
-         "0102"
-         "2203"},
+        {"0102C10003000001000001F4", "01022203"},
     });
     EXPECT_DOUBLE_EQ(sim.setPoint(), 400.0);
     EXPECT_FALSE(sim.communicationsWriting());
@@ -274,37 +214,21 @@ TEST_F(SimulatedControllerTest, WritesNeedCommunicationsWritingAndStayInLimits) 
 
 TEST_F(SimulatedControllerTest, RunStopAndAutoTuningShowInTheStatusWord) {
     runSteps({
-        {"0101800012000001",
-         "01010000"
-         "0100"},
+        {"0101800012000001", "010100000100"},
         {"30050001", "30050000"},
-        {"0101800012000001",
-         "01010000"
-         "0300"},
-        {"30050301",
-         "3005"
-         "2203"},  // AT needs a running controller
+        {"0101800012000001", "010100000300"},
+        {"30050301", "30052203"},  // AT needs a running controller
         {"30050100", "30050000"},
-        {"0101800012000001",
-         "01010000"
-         "0200"},
+        {"0101800012000001", "010100000200"},
         {"30050301", "30050000"},
-        {"0101800012000001",
-         "01010000"
-         "0280"},
-        {"0102C10003000001000001F4",
-         "0102"
-         "2203"},                  // no writes during AT
-        {"30050101", "30050000"},  // stop also ends AT
-        {"0101800012000001",
-         "01010000"
-         "0300"},
+        {"0101800012000001", "010100000280"},
+        {"0102C10003000001000001F4", "01022203"},  // no writes during AT
+        {"30050101", "30050000"},                  // stop also ends AT
+        {"0101800012000001", "010100000300"},
     });
     EXPECT_FALSE(sim.running());
     sim.setRunning(true);
-    EXPECT_EQ(line.request("0101800012000001"),
-              "01010000"
-              "0200");
+    EXPECT_EQ(line.request("0101800012000001"), "010100000200");
 }
 
 TEST_F(SimulatedControllerTest, SetPointLockAcknowledgesWritesAndKeepsItsValue) {
@@ -312,20 +236,14 @@ TEST_F(SimulatedControllerTest, SetPointLockAcknowledgesWritesAndKeepsItsValue) 
     sim.setCommunicationsWriting(true);
     runSteps({
         {"0102C10003000001000001F4", "01020000"},
-        {"0101810003000001",
-         "01010000"
-         "012C"},
+        {"0101810003000001", "01010000012C"},
         {"0102C1000E000001000001F4", "01020000"},  // SP0, the active one
-        {"010181000E000001",
-         "01010000"
-         "012C"},
+        {"010181000E000001", "01010000012C"},
     });
     sim.setSetPointLock(std::nullopt);
     EXPECT_DOUBLE_EQ(sim.setPoint(), 30.0);
     sim.setSetPoint(45.0);
-    EXPECT_EQ(line.request("0101810003000001"),
-              "01010000"
-              "01C2");
+    EXPECT_EQ(line.request("0101810003000001"), "0101000001C2");
 }
 
 // Every command text the program sends is accepted (in an order that allows each one).
@@ -392,6 +310,9 @@ struct ThermalCase {
     double setPoint;
     double start;
 };
+void PrintTo(const ThermalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SimulatedControllerThermalTest : public SimulatedControllerTest,
                                        public ::testing::WithParamInterface<ThermalCase> {};
@@ -443,6 +364,9 @@ struct FrameCase {
     std::string bytes;
     std::string expectedReply;  // empty: no reply at all
 };
+void PrintTo(const FrameCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SimulatedControllerFrameTest : public SimulatedControllerTest,
                                      public ::testing::WithParamInterface<FrameCase> {};
@@ -474,23 +398,14 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"no_mrc_src", compoway::BuildFrame("01", "06"), reply("14", "")},
         FrameCase{"lower_case_hex", compoway::BuildFrame("01", "010181000e000001"),
                   reply("14", "")},
-        FrameCase{"sub_address",
-                  rawFrame("01010"
-                           "0601"),
-                  reply("16", "")},
+        FrameCase{"sub_address", rawFrame("010100601"), reply("16", "")},
         FrameCase{"too_long", compoway::BuildFrame("01", "0801" + std::string(300, 'x')),
                   reply("18", "")},
         FrameCase{"noise_before_stx", "\x7Fnoise" + compoway::BuildFrame("01", "0601"),
-                  reply("00",
-                        "06010000"
-                        "0000")},
+                  reply("00", "060100000000")},
         FrameCase{"unfinished_frame_then_stx",
-                  "\x02"
-                  "0100006" +
-                      compoway::BuildFrame("01", "0601"),
-                  reply("00",
-                        "06010000"
-                        "0000")}),
+                  std::string(1, STX) + "0100006" + compoway::BuildFrame("01", "0601"),
+                  reply("00", "060100000000")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Faults, on the reply to write enable ("30050001")
@@ -502,6 +417,9 @@ struct FaultCase {
     bool carriedOut;       // the command took effect
     int minimumDelayMs;
 };
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SimulatedControllerFaultTest : public SimulatedControllerTest,
                                      public ::testing::WithParamInterface<FaultCase> {};
@@ -518,9 +436,7 @@ TEST_P(SimulatedControllerFaultTest, ShapesTheReply) {
     EXPECT_EQ(sim.communicationsWriting(), c.carriedOut);
 
     sim.clearFaults();
-    EXPECT_EQ(line.request("0601"),
-              "06010000"
-              "0000");
+    EXPECT_EQ(line.request("0601"), "060100000000");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -571,6 +487,16 @@ TEST_F(SimulatedControllerTest, TwoRepliesComeInOneWrite) {
     EXPECT_EQ(line.readChunk(300), "");  // held back
     line.sendCommand("0801Second");
     EXPECT_EQ(line.readChunk(2000), reply("00", "08010000First") + reply("00", "08010000Second"));
+}
+
+// The program closes its port on disconnect and opens it again on the next connect.
+TEST(SimulatedControllerPortTest, AnswersAgainAfterThePortWasClosedAndOpened) {
+    SimulatedController sim;
+    for (int connection = 0; connection < 2; ++connection) {
+        Line line(sim.portPath());
+        EXPECT_EQ(line.request("0601"), "060100000000") << connection;
+    }
+    EXPECT_EQ(sim.requestCount(), 2u);
 }
 
 TEST_F(SimulatedControllerTest, VanishedDeviceHangsUpThePort) {
