@@ -1,0 +1,109 @@
+// lumasctl as a user runs it, against the simulated controller.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "sim/simulated_controller.h"
+
+namespace {
+
+struct CommandRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    double seconds = 0.0;
+};
+
+CommandRun lumasctl(const QStringList& arguments) {
+    QProcess process;
+    const auto start = std::chrono::steady_clock::now();
+    process.start(QStringLiteral(LUMASCTL_PATH), arguments);
+    EXPECT_TRUE(process.waitForFinished(20000)) << "lumasctl must never hang";
+    CommandRun run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return run;
+}
+
+lumas::sim::SimulatedControllerOptions steadyChamber() {
+    lumas::sim::SimulatedControllerOptions options;
+    options.ambient = 23.4;
+    options.timeScale = 0.0;
+    return options;
+}
+
+TEST(Lumasctl, ProbeShowsAConfirmedLinkAndTheReadings) {
+    lumas::sim::SimulatedController sim(steadyChamber());
+    sim.setSetPoint(40.0);
+    const CommandRun run = lumasctl({"probe", QString::fromStdString(sim.portPath())});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("Echo test:   confirmed")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QString::fromUtf8("Temperature: 23.4 °C")))
+        << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QString::fromUtf8("Set point:   40.0 °C")))
+        << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("Run state:   Stopped")) << run.out.toStdString();
+}
+
+TEST(Lumasctl, WritesTheSetPointAndRunsAndStopsTheController) {
+    lumas::sim::SimulatedController sim(steadyChamber());
+    const QString port = QString::fromStdString(sim.portPath());
+
+    CommandRun run = lumasctl({"set-point", port, "55,5"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QString::fromUtf8("Set point accepted: 55.5 °C")))
+        << run.out.toStdString();
+    EXPECT_EQ(sim.setPoint(), 55.5);
+
+    run = lumasctl({"run", port});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(sim.running());
+    EXPECT_TRUE(run.out.contains("reports Running")) << run.out.toStdString();
+
+    run = lumasctl({"stop", port});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_FALSE(sim.running());
+}
+
+TEST(Lumasctl, ReportsPortAndControllerFailuresWithoutHanging) {
+    CommandRun run = lumasctl({"probe", "/dev/lumas-no-such-port"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("Specified device not found (/dev/lumas-no-such-port)."))
+        << run.err.toStdString();
+
+    lumas::sim::SimulatedController sim(steadyChamber());
+    sim.setNoReply(true);
+    run = lumasctl({"probe", QString::fromStdString(sim.portPath())});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.contains("did not answer the echo test")) << run.err.toStdString();
+    EXPECT_LT(run.seconds, 6.0);
+
+    sim.clearFaults();
+    sim.setReplyResponseCode("2203");
+    run = lumasctl({"run", QString::fromStdString(sim.portPath())});
+    EXPECT_EQ(run.exitCode, 3);
+}
+
+TEST(Lumasctl, RejectsBadArguments) {
+    const std::vector<QStringList> cases = {
+        {},
+        {"frobnicate", "ttyS0"},
+        {"probe"},
+        {"set-point", "ttyS0", "hot"},
+        {"set-point", "ttyS0", "401"},
+    };
+    for (const QStringList& arguments : cases) {
+        const CommandRun run = lumasctl(arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
+        EXPECT_FALSE((run.out + run.err).isEmpty()) << arguments.join(' ').toStdString();
+    }
+}
+
+}  // namespace
