@@ -37,8 +37,13 @@ double processCpuMilliseconds() {
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
+std::string describe(int osError) {
+    char buffer[256] = {};
+    return strerror_r(osError, buffer, sizeof buffer);  // the GNU strerror_r returns the text
+}
+
 std::string osText(const char* prefix, int osError) {
-    return std::string(prefix) + " (" + std::to_string(osError) + "), " + std::strerror(osError);
+    return std::string(prefix) + " (" + std::to_string(osError) + "), " + describe(osError);
 }
 
 // Runs `action` and returns the message of the EComPortError it raises ("" if none).
@@ -125,7 +130,7 @@ TEST_F(ComPortOnPty, OpenFailsCleanly) {
     second.SetDeviceName(pty.slavePath());
     EXPECT_EQ(portError([&] { second.Open(); }), "Can't open specified device " + pty.slavePath() +
                                                      " (Error " + std::to_string(EBUSY) + ", " +
-                                                     std::strerror(EBUSY) + ")");
+                                                     describe(EBUSY) + ")");
     EXPECT_FALSE(second.Active());
     EXPECT_TRUE(port.Active());
 

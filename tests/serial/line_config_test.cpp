@@ -120,8 +120,9 @@ TEST(LineConfig, EveryTableRateAndAUserRateIsSetExactly) {
 }
 
 TEST(LineConfig, RejectsWhatLinuxCannotDo) {
-    const std::string invalid =
-        "Error writing dcb (" + std::to_string(EINVAL) + "), " + std::strerror(EINVAL);
+    char buffer[256] = {};
+    const std::string invalid = "Error writing dcb (" + std::to_string(EINVAL) + "), " +
+                                strerror_r(EINVAL, buffer, sizeof buffer);
     const std::vector<LineSettings> rejected = {
         settings(9600, TDatabits::db4, TParity::paNone, TStopbits::sb1),
         settings(0, TDatabits::db8, TParity::paNone, TStopbits::sb1),
