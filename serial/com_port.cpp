@@ -203,6 +203,9 @@ struct TCustomComPort::Impl {
     bool errorCountsKnown = false;
 
     bool destroying = false;  // UI thread: set by the destructor, which raises no OnClose
+    // UI thread: whether the running event thread hands its reports to the UI thread
+    // (SyncThreads at Open) or dispatches them itself.
+    bool eventThreadHandsOver = true;
 
     int rate() const {
         return line.baudrate == TBaudrate::brUser ? line.userBaudrate
@@ -335,6 +338,7 @@ void TCustomComPort::Impl::startThreads(int device) {
     TComEvents waitedFor = monitorEvents;
     waitedFor.erase(TComEvent::ceTxEmpty);
     try {
+        eventThreadHandsOver = syncThreads;
         if (!waitedFor.empty()) {
             eventThread = std::make_unique<TComEventThread>(
                 device, closeSignal.fd(), waitedFor, syncThreads,
@@ -356,9 +360,15 @@ void TCustomComPort::Impl::startThreads(int device) {
 }
 
 void TCustomComPort::Impl::stopThreads() {
+    closeSignal.raise();
+    if (eventThread && !eventThreadHandsOver) {
+        // This event thread dispatches on itself, and its dispatch may be waiting for
+        // FGlobalSection: it is stopped before the lock is taken.
+        eventThread->stop();
+        eventThread.reset();
+    }
     {
         std::lock_guard lock(FGlobalSection);
-        closeSignal.raise();
         if (eventThread) {
             eventThread->stop();
             eventThread.reset();

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -282,6 +283,36 @@ TEST_F(ComPortOnPty, HandlerExceptionGoesToTheStandardReportAndDeliveryGoesOn) {
     EXPECT_TRUE(test::waitUntil([&] { return received == "123"; }, 2000)) << received;
     setStandardExceptionReport(nullptr);
     EXPECT_EQ(reports, std::vector<std::string>{"handler failed"});
+}
+
+TEST_F(ComPortOnPty, WithoutSyncThreadsHandlersRunOnTheEventThreadAndCloseStillEnds) {
+    std::mutex seen;
+    std::string received;
+    std::thread::id handlerThread;
+    std::atomic<bool> handlerStarted = false;
+    port.SetSyncThreads(false);
+    // Assigned before Open: the event thread reads it from then on.
+    port.OnRxChar = [&](TCustomComPort& sender, int) {
+        handlerStarted = true;
+        // Still busy when Close begins; its read then needs the port's read lock.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const std::string bytes = sender.ReadText();
+        std::lock_guard lock(seen);
+        received += bytes;
+        handlerThread = std::this_thread::get_id();
+    };
+    port.Open();
+    pty.write("async");
+    const auto start = Clock::now();
+    while (!handlerStarted && millisecondsSince(start) < 2000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(handlerStarted);
+    port.Close();
+    EXPECT_LT(millisecondsSince(start), 2000);
+    std::lock_guard lock(seen);
+    EXPECT_EQ(received, "async");
+    EXPECT_NE(handlerThread, std::this_thread::get_id());
 }
 
 TEST_F(ComPortOnPty, VanishedDeviceGivesLineAndWriteErrorsWithoutSpinning) {
