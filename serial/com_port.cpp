@@ -62,24 +62,37 @@ int baudrateValue(TBaudrate rate) {
     return 0;
 }
 
+namespace {
+
+// The n of a "COMn" name (in any case, n of at most 9 digits), or 0 for any other name.
+int comPortNumber(std::string_view name) {
+    constexpr std::string_view kPrefix = "COM";
+    if (name.size() <= kPrefix.size() || name.size() > kPrefix.size() + 9) {
+        return 0;
+    }
+    for (std::size_t i = 0; i < kPrefix.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(name[i])) != kPrefix[i]) {
+            return 0;
+        }
+    }
+    int number = 0;
+    for (const char digit : name.substr(kPrefix.size())) {
+        if (std::isdigit(static_cast<unsigned char>(digit)) == 0) {
+            return 0;
+        }
+        number = number * 10 + (digit - '0');
+    }
+    return number;
+}
+
+}  // namespace
+
 std::string devicePathForPortName(const std::string& portName) {
     if (!portName.empty() && portName.front() == '/') {
         return portName;
     }
-    // "COMn" (any case, n from 1 on, at most 9 digits so that it fits an int) is /dev/ttyS(n-1).
-    const std::string_view name = portName;
-    const std::string_view digits = name.size() > 3 ? name.substr(3) : std::string_view{};
-    const bool comPrefix =
-        name.size() > 3 && std::equal(name.begin(), name.begin() + 3, "COM", [](char a, char b) {
-            return std::toupper(static_cast<unsigned char>(a)) == b;
-        });
-    if (comPrefix && digits.size() <= 9 && std::all_of(digits.begin(), digits.end(), [](char c) {
-            return std::isdigit(static_cast<unsigned char>(c)) != 0;
-        })) {
-        const int number = std::stoi(std::string(digits));
-        if (number >= 1) {
-            return "/dev/ttyS" + std::to_string(number - 1);
-        }
+    if (const int number = comPortNumber(portName); number >= 1) {
+        return "/dev/ttyS" + std::to_string(number - 1);
     }
     return "/dev/" + portName;
 }
@@ -392,7 +405,8 @@ TCustomComPort::~TCustomComPort() {
     try {
         Close();
     } catch (...) {
-        // A destructor raises nothing; the device is released either way.
+        // Close raises only when called from inside the port's own notification, where the port
+        // must not be destroyed; a destructor raises nothing.
     }
 }
 
