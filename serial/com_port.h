@@ -51,12 +51,20 @@ enum class TComEvent {
 enum class TComOption { coErrorChar, coNullStrip, coParityCheck };
 // Line errors reported through OnError. ceIO also stands for a device that went away while open.
 enum class TComError { ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull };
-enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+enum class TThreadPriority {
+    tpIdle,
+    tpLowest,
+    tpLower,
+    tpNormal,
+    tpHigher,
+    tpHighest,
+    tpTimeCritical
+};
 
 // A small set of enumeration members, one bit per member.
 template <typename Enum>
 class EnumSet {
-public:
+  public:
     constexpr EnumSet() = default;
     constexpr EnumSet(std::initializer_list<Enum> members) {
         for (Enum member : members) {
@@ -69,7 +77,7 @@ public:
     constexpr bool empty() const { return bits_ == 0; }
     constexpr bool operator==(const EnumSet&) const = default;
 
-private:
+  private:
     static constexpr std::uint32_t bit(Enum member) {
         return std::uint32_t{1} << static_cast<unsigned>(member);
     }
@@ -104,23 +112,23 @@ struct TEventChars {
 };
 
 struct TBuffers {
-    int ReadSize = 4096;     // bytes
-    int WriteSize = 2048;    // bytes; the transmit queue's capacity
-    int ReadTimeout = 1000;  // ms
-    int WriteTimeout = 1000; // ms; how long WriteText waits for room in the queue
-    int XonLimit = 1024;     // bytes
-    int XoffLimit = 1024;    // bytes
+    int ReadSize = 4096;      // bytes
+    int WriteSize = 2048;     // bytes; the transmit queue's capacity
+    int ReadTimeout = 1000;   // ms
+    int WriteTimeout = 1000;  // ms; how long WriteText waits for room in the queue
+    int XonLimit = 1024;      // bytes
+    int XoffLimit = 1024;     // bytes
 };
 
 // Every failure of the serial port component. what() is one of the component's fixed texts;
 // osError() is the errno of the failed call, 0 for texts without one.
 class EComPortError : public std::runtime_error {
-public:
+  public:
     EComPortError(const std::string& message, int osError)
         : std::runtime_error(message), osError_(osError) {}
     int osError() const { return osError_; }
 
-private:
+  private:
     int osError_;
 };
 
@@ -132,7 +140,7 @@ std::string devicePathForPortName(const std::string& portName);
 // monitoring worker. While open, an event thread waits for received bytes and hands each
 // notification to the UI thread (see UiHandOver), and a transmit thread sends the queued bytes.
 class TCustomComPort {
-public:
+  public:
     using TComRxCharEvent = std::function<void(TCustomComPort& sender, int count)>;
     using TComErrorEvent = std::function<void(TCustomComPort& sender, TComErrors errors)>;
     using TNotifyEvent = std::function<void(TCustomComPort& sender)>;
@@ -193,7 +201,7 @@ public:
     TNotifyEvent OnOpen;
     TNotifyEvent OnClose;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

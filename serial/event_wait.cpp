@@ -15,12 +15,12 @@ bool serveEventsUntil(const std::function<bool()>& done, int timeoutMs) {
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    const auto connection = QObject::connect(&UiHandOver::instance(), &UiHandOver::handedOver,
-                                             &loop, [&] {
-                                                 if (done()) {
-                                                     loop.quit();
-                                                 }
-                                             });
+    const auto connection =
+        QObject::connect(&UiHandOver::instance(), &UiHandOver::handedOver, &loop, [&] {
+            if (done()) {
+                loop.quit();
+            }
+        });
     deadline.start(timeoutMs);
     loop.exec();
     QObject::disconnect(connection);

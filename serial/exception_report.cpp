@@ -12,7 +12,9 @@ ExceptionReport& currentReport() {
 }
 }  // namespace
 
-void setStandardExceptionReport(ExceptionReport report) { currentReport() = std::move(report); }
+void setStandardExceptionReport(ExceptionReport report) {
+    currentReport() = std::move(report);
+}
 
 void showStandardExceptionReport(const std::string& text) {
     if (currentReport()) {

@@ -23,7 +23,9 @@ UiHandOver::UiHandOver() {
     moveToThread(app->thread());
 }
 
-bool UiHandOver::onUiThread() const { return QThread::currentThread() == thread(); }
+bool UiHandOver::onUiThread() const {
+    return QThread::currentThread() == thread();
+}
 
 void UiHandOver::run(std::function<void()> call) {
     if (onUiThread()) {

@@ -19,7 +19,7 @@ namespace lumas {
 class UiHandOver final : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // The one instance, bound to the application's thread. A QCoreApplication must exist.
     static UiHandOver& instance();
 
@@ -39,14 +39,14 @@ public:
 
     bool onUiThread() const;
 
-signals:
+  signals:
     // Emitted on the UI thread after each handed-over call has run.
     void handedOver();
 
-protected:
+  protected:
     bool event(QEvent* event) override;
 
-private:
+  private:
     UiHandOver();
 
     struct Call {

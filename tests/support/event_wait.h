@@ -13,6 +13,8 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 // Runs the UI thread's event loop for `ms` milliseconds.
-inline void serveEventsFor(int ms) { lumas::serveEventsFor(ms); }
+inline void serveEventsFor(int ms) {
+    lumas::serveEventsFor(ms);
+}
 
 }  // namespace lumas::test

@@ -8,7 +8,7 @@ namespace lumas::test {
 // slavePath(), the test reads and writes the master. The slave is set raw and a slave descriptor
 // is kept open, so the master stays usable while the port is closed.
 class PtyPair {
-public:
+  public:
     PtyPair();
     ~PtyPair();
     PtyPair(const PtyPair&) = delete;
@@ -24,7 +24,7 @@ public:
     // Closes the master: to the port the device has gone away.
     void hangUp();
 
-private:
+  private:
     int master_ = -1;
     int slaveKeeper_ = -1;
     std::string slavePath_;
