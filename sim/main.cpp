@@ -1,7 +1,9 @@
 // lumas-sim: a simulated temperature controller on a pseudo-terminal. Prints the terminal's path on
 // the first line of its output and answers there until SIGINT or SIGTERM.
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -18,6 +20,16 @@ namespace {
 
 constexpr int kExitUsage = 1;
 constexpr int kExitFailure = 2;
+
+// Written once by the main thread before the handler is installed.
+int stopPipeWriteEnd = -1;
+
+void onStopSignal(int) {
+    const int savedErrno = errno;
+    const char stop = 1;
+    [[maybe_unused]] const ssize_t written = ::write(stopPipeWriteEnd, &stop, 1);
+    errno = savedErrno;
+}
 
 void printUsage(std::FILE* to) {
     std::fputs(
@@ -118,14 +130,20 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Blocked before the service thread starts, so that it inherits the mask and the signals wait
-    // for sigwait below.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    if (const int error = pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr); error != 0) {
-        std::fprintf(stderr, "lumas-sim: cannot block signals: %s\n", std::strerror(error));
+    // The stop signals are handled, not blocked: a thread that a runtime starts (a sanitizer's,
+    // for one) would otherwise take them with their default action. The handler only writes to a
+    // pipe, on which the main thread waits.
+    int stopPipe[2];
+    if (::pipe2(stopPipe, O_CLOEXEC) != 0) {
+        std::fprintf(stderr, "lumas-sim: pipe: %s\n", std::strerror(errno));
+        return kExitFailure;
+    }
+    stopPipeWriteEnd = stopPipe[1];
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    if (::sigaction(SIGINT, &action, nullptr) != 0 || ::sigaction(SIGTERM, &action, nullptr) != 0) {
+        std::fprintf(stderr, "lumas-sim: cannot handle signals: %s\n", std::strerror(errno));
         return kExitFailure;
     }
 
@@ -133,8 +151,9 @@ int main(int argc, char** argv) {
         lumas::sim::SimulatedController controller(commandLine->options);
         std::printf("%s\n", controller.portPath().c_str());
         std::fflush(stdout);
-        int received = 0;
-        sigwait(&stopSignals, &received);
+        char signalled = 0;
+        while (::read(stopPipe[0], &signalled, 1) < 0 && errno == EINTR) {
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lumas-sim: %s\n", error.what());
         return kExitFailure;
