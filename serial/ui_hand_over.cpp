@@ -1,14 +1,16 @@
 #include "ui_hand_over.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QThread>
 
-namespace lumas {
+#include <sys/eventfd.h>
+#include <unistd.h>
 
-namespace {
-const QEvent::Type kHandOverEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-}
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
+
+namespace lumas {
 
 UiHandOver& UiHandOver::instance() {
     // Created once and never destroyed: background threads may still reach it while the
@@ -19,8 +21,18 @@ UiHandOver& UiHandOver::instance() {
 
 UiHandOver::UiHandOver() {
     QCoreApplication* app = QCoreApplication::instance();
-    Q_ASSERT(app != nullptr);
-    moveToThread(app->thread());
+    Q_ASSERT(app != nullptr && QThread::currentThread() == app->thread());
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    }
+    notifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        std::uint64_t count = 0;
+        while (::read(wakeFd_, &count, sizeof count) > 0) {
+        }
+        runPending();
+    });
 }
 
 bool UiHandOver::onUiThread() const {
@@ -39,7 +51,9 @@ void UiHandOver::run(std::function<void()> call) {
         queue_.push_back(pending);
     }
     changed_.notify_all();
-    QCoreApplication::postEvent(this, new QEvent(kHandOverEvent));
+    const std::uint64_t one = 1;
+    while (::write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
+    }
 
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return pending->finished; });
@@ -77,14 +91,6 @@ bool UiHandOver::runOne() {
 void UiHandOver::runPending() {
     while (runOne()) {
     }
-}
-
-bool UiHandOver::event(QEvent* event) {
-    if (event->type() == kHandOverEvent) {
-        runPending();
-        return true;
-    }
-    return QObject::event(event);
 }
 
 void UiHandOver::wake() {

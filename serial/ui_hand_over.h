@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSocketNotifier>
 
 #include <condition_variable>
 #include <deque>
@@ -13,14 +14,17 @@ namespace lumas {
 
 // Carries calls from background threads (the port's event thread, the monitoring worker) over to
 // the UI thread, the thread of the QCoreApplication, and blocks the caller until the call has run.
-// The UI thread serves pending calls whenever its event loop runs (each call posts an event) and
-// inside waitServing(), which lets it wait for a background thread to end while that thread is
-// itself waiting for a hand-over.
+// The UI thread serves pending calls whenever its event loop runs and inside waitServing(), which
+// lets it wait for a background thread to end while that thread is itself waiting for a
+// hand-over. A background thread wakes the event loop through an eventfd watched on the UI
+// thread; the calls themselves travel only under `mutex_`, so the hand-over is plain to see for
+// ThreadSanitizer (which cannot see Qt's own cross-thread event posting).
 class UiHandOver final : public QObject {
     Q_OBJECT
 
   public:
-    // The one instance, bound to the application's thread. A QCoreApplication must exist.
+    // The one instance, bound to the application's thread. A QCoreApplication must exist, and the
+    // first call must come from the application's thread (the serial port's Open does).
     static UiHandOver& instance();
 
     // Runs `call` on the UI thread and returns once it has run. Called on the UI thread itself it
@@ -43,9 +47,6 @@ class UiHandOver final : public QObject {
     // Emitted on the UI thread after each handed-over call has run.
     void handedOver();
 
-  protected:
-    bool event(QEvent* event) override;
-
   private:
     UiHandOver();
 
@@ -63,6 +64,10 @@ class UiHandOver final : public QObject {
     std::condition_variable changed_;
     std::deque<std::shared_ptr<Call>> queue_;
     unsigned wakeCount_ = 0;  // guarded by mutex_; bumped by wake() so waiters notice it
+
+    // An eventfd written by run() and drained on the UI thread by `notifier_`; set up once.
+    int wakeFd_ = -1;
+    QSocketNotifier* notifier_ = nullptr;  // owned by this object, lives on the UI thread
 };
 
 }  // namespace lumas

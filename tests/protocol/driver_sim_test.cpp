@@ -85,7 +85,9 @@ TEST_F(DriverOnSimulator, WritesNeedCommunicationsWritingSwitchedOn) {
     EXPECT_FALSE(sim.running());
 
     driver.ResetOmron();
-    ASSERT_TRUE(waitUntil([&] { return driver.StatusOk(); }, 2000));
+    ASSERT_TRUE(waitUntil(
+        [&] { return driver.StatusOk() && driver.CommandType() == TOmronCom::kNoRequest; }, 2000))
+        << "confirmed again, and the set-point read that follows the echo is answered";
     ASSERT_TRUE(request([&] { driver.WriteEnable(); }));
     ASSERT_TRUE(request([&] { driver.cmdSetPoint(80.0); }));
     ASSERT_TRUE(request([&] { driver.cmdRun(); }));
