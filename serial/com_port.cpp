@@ -4,6 +4,7 @@
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -560,6 +561,9 @@ void TCustomComPort::Open() {
     try {
         takeExclusiveUse(device, path);
         impl_->configureLine(device);
+        // A freshly opened port starts with an empty input queue: bytes the device kept from before
+        // (a reply to a previous session's request) must not be taken for a new reply.
+        ::tcflush(device, TCIFLUSH);
         impl_->startThreads(device);
     } catch (...) {
         releaseDevice(device);

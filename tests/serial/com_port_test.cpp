@@ -264,6 +264,16 @@ TEST_F(ComPortOnPty, BytesBeforeTheHandlerIsAssignedAreReadWithLaterOnes) {
     EXPECT_TRUE(test::waitUntil([&] { return received == "abcd"; }, 2000)) << received;
 }
 
+TEST_F(ComPortOnPty, BytesLeftInTheDeviceFromBeforeOpenAreDropped) {
+    pty.write("stale reply");  // arrived while the port was closed
+    std::string received;
+    port.OnRxChar = [&](TCustomComPort& sender, int) { received += sender.ReadText(); };
+    port.Open();
+    EXPECT_EQ(port.ReadBufUsed(), 0);
+    pty.write("fresh");
+    EXPECT_TRUE(test::waitUntil([&] { return received == "fresh"; }, 2000)) << received;
+}
+
 TEST_F(ComPortOnPty, HandlerExceptionGoesToTheStandardReportAndDeliveryGoesOn) {
     std::vector<std::string> reports;
     setStandardExceptionReport([&](const std::string& text) { reports.push_back(text); });
