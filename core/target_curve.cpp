@@ -1,0 +1,63 @@
+#include "core/target_curve.h"
+
+namespace lumas {
+
+namespace {
+
+// The shortest general decimal form of a number, as the operator reads it in messages: up to
+// fifteen significant digits, no trailing zeros, no digit grouping, the locale's decimal separator.
+QString generalNumberText(double value, QLocale locale) {
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'g', 15);
+}
+
+}  // namespace
+
+std::vector<TargetCurvePoint> targetCurvePoints(const StepTemperatures& temperatures,
+                                                const StepHoldMinutes& holdMinutes) {
+    std::vector<TargetCurvePoint> points;
+    points.reserve(2 * kProgrammeSteps + 1);
+    points.push_back({0, 0.0});
+    points.push_back({0, temperatures[0]});
+    int stepEnd = holdMinutes[0];
+    points.push_back({stepEnd, temperatures[0]});
+    for (int step = 1; step < kProgrammeSteps; ++step) {
+        if (holdMinutes[step] < 1) {
+            break;
+        }
+        points.push_back({stepEnd, temperatures[step]});
+        stepEnd += holdMinutes[step];
+        points.push_back({stepEnd, temperatures[step]});
+    }
+    return points;
+}
+
+std::optional<QString> targetCurveRefusal(int firstHoldMinutes) {
+    if (firstHoldMinutes >= 1) {
+        return std::nullopt;
+    }
+    return QStringLiteral(
+        "Could not create the temperature curve.\rHold time is required for at least one set "
+        "point");
+}
+
+SetPointCheck validateSetPoint(double value, double setPointMin, double setPointMax,
+                               double emergencyThreshold, const QLocale& locale) {
+    SetPointCheck check{value, {}};
+    // Written so that a value that is not a number counts as out of range as well.
+    if (!(value >= setPointMin && value <= setPointMax)) {
+        check.value = 0.0;
+        check.warnings.push_back(QStringLiteral("Temperature range:   ") +
+                                 generalNumberText(setPointMin, locale) + QStringLiteral(" - ") +
+                                 generalNumberText(setPointMax, locale) + QStringLiteral("°C"));
+    }
+    if (check.value > emergencyThreshold) {
+        check.warnings.push_back(
+            QStringLiteral("Temperature set point exceeds the emergency temperature threshold "
+                           "value.\rPlease input the temperature lower than ") +
+            generalNumberText(emergencyThreshold, locale) + QStringLiteral(" °C"));
+    }
+    return check;
+}
+
+}  // namespace lumas
