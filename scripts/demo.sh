@@ -5,11 +5,11 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh"
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$root/build" -j "$(nproc)" --target lumas-sim lumasctl
+cmake -S "$root" -B "$root/build-demo" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$root/build-demo" -j "$(nproc)" --target lumas-sim lumasctl
 
 sim_output="$(mktemp)"
-"$root/build/sim/lumas-sim" --time-scale 30 >"$sim_output" &
+"$root/build-demo/sim/lumas-sim" --time-scale 30 >"$sim_output" &
 sim_pid=$!
 trap 'kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; rm -f "$sim_output"' EXIT
 
@@ -24,7 +24,7 @@ if [ -z "$port" ]; then
   exit 1
 fi
 
-ctl="$root/build/cli/lumasctl"
+ctl="$root/build-demo/cli/lumasctl"
 echo "Simulated controller on $port"
 echo
 "$ctl" probe "$port"

@@ -11,7 +11,7 @@ export QT_QPA_PLATFORM=offscreen
 build() {  # build DIR [cmake options...]
   local dir="$1"
   shift
-  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAS_WERROR=ON "$@" >/dev/null
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DLUMAS_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 
