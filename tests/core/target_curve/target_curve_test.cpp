@@ -6,6 +6,11 @@
 #include <limits>
 #include <ostream>
 
+// Failure messages show texts as text.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace lumas {
 
 void PrintTo(const TargetCurvePoint& point, std::ostream* out) {
