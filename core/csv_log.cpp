@@ -43,9 +43,9 @@ QString editFormatOutsideQuotes(const QString& format, Edit edit) {
     return result + edit(unquoted);
 }
 
-// Qt's short dates often have a two-digit year, and its long times end in the time zone. The
-// desktop formats the operator knows from the program's file names have neither: a short date
-// "31.05.2019", a long time "15:13:27".
+// Qt's short dates often have a two-digit year, and its long times end in the time zone. The log
+// keeps to the desktop forms its file names have always had, a short date such as "31.05.2019" and
+// a long time such as "15:13:27": the year is written in four digits and the zone is left out.
 QString widenTwoDigitYear(const QString& unquoted) {
     static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
     return QString(unquoted).replace(twoDigitYear, QStringLiteral("yyyy"));
@@ -61,7 +61,7 @@ QString pathInFolder(const QString& folderPath, const QString& fileName) {
     return folderPath.endsWith(u'/') ? folderPath + fileName : folderPath + u'/' + fileName;
 }
 
-// "Test_310520_151327.csv" for the first try, then "Test_310520_151327_2.csv", ...
+// "Test_31052019_151327.csv" for the first try, then "Test_31052019_151327_2.csv", ...
 QString numberedFileName(const QString& fileName, int attempt) {
     if (attempt == 1) {
         return fileName;
