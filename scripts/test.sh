@@ -22,6 +22,13 @@ echo "== Build and tests"
 build "$root/build"
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 
+echo "== clang-tidy"
+run-clang-tidy -p "$root/build" -quiet "$root/(app|cli|core|protocol|serial|sim|ui)/.*\.cpp" >"$root/build/clang-tidy.log" 2>&1 || {
+  grep -E "error:|warning:" "$root/build/clang-tidy.log" | head -n 40
+  echo "clang-tidy found problems (full report: build/clang-tidy.log)"
+  exit 1
+}
+
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
 build "$root/build-asan" -DLUMAS_SANITIZE=address,undefined
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -29,7 +29,10 @@ bool serveEventsUntil(const std::function<bool()>& done, int timeoutMs) {
 
 void serveEventsFor(int ms) {
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(ms);
     loop.exec();
 }
 

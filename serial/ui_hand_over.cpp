@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <stdexcept>
 #include <system_error>
 
 namespace lumas {
@@ -21,7 +22,9 @@ UiHandOver& UiHandOver::instance() {
 
 UiHandOver::UiHandOver() {
     QCoreApplication* app = QCoreApplication::instance();
-    Q_ASSERT(app != nullptr && QThread::currentThread() == app->thread());
+    if (app == nullptr || QThread::currentThread() != app->thread()) {
+        throw std::logic_error("The UI hand-over must be set up on the application's thread");
+    }
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0) {
         throw std::system_error(errno, std::generic_category(), "eventfd");

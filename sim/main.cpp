@@ -135,7 +135,9 @@ int main(int argc, char** argv) {
     // pipe, on which the main thread waits.
     int stopPipe[2];
     if (::pipe2(stopPipe, O_CLOEXEC) != 0) {
-        std::fprintf(stderr, "lumas-sim: pipe: %s\n", std::strerror(errno));
+        // Only this thread runs yet, so strerror cannot be raced.
+        std::fprintf(stderr, "lumas-sim: pipe: %s\n",
+                     std::strerror(errno));  // NOLINT(concurrency-mt-unsafe)
         return kExitFailure;
     }
     stopPipeWriteEnd = stopPipe[1];
@@ -143,7 +145,8 @@ int main(int argc, char** argv) {
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     if (::sigaction(SIGINT, &action, nullptr) != 0 || ::sigaction(SIGTERM, &action, nullptr) != 0) {
-        std::fprintf(stderr, "lumas-sim: cannot handle signals: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "lumas-sim: cannot handle signals: %s\n",
+                     std::strerror(errno));  // NOLINT(concurrency-mt-unsafe)
         return kExitFailure;
     }
 

@@ -171,7 +171,7 @@ void SimulatedController::readAndAnswer() {
         for (const FrameAssembler::Frame& frame :
              assembler_.add(std::string_view(buffer, static_cast<std::size_t>(got)))) {
             if (std::optional<Outgoing> outgoing = answer(frame)) {
-                deliver(std::move(*outgoing));
+                deliver(*outgoing);
                 if (!master_.valid()) {
                     return;
                 }
@@ -219,7 +219,7 @@ std::optional<SimulatedController::Outgoing> SimulatedController::answer(
     return outgoing;
 }
 
-void SimulatedController::deliver(Outgoing outgoing) {
+void SimulatedController::deliver(const Outgoing& outgoing) {
     std::string bytes = outgoing.faults.garbage + outgoing.frame;
     if (outgoing.faults.twoRepliesInOneWrite && heldReply_.empty()) {
         heldReply_ = std::move(bytes);

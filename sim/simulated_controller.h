@@ -133,7 +133,7 @@ class SimulatedController {
     void serve();
     void readAndAnswer();
     std::optional<Outgoing> answer(const FrameAssembler::Frame& received);
-    void deliver(Outgoing outgoing);
+    void deliver(const Outgoing& outgoing);
     void writeInPieces(const std::string& bytes, const Faults& faults);
     bool writeAll(std::string_view bytes);
     // Waits `ms` unless a stop or vanish request comes first; returns whether the full time passed.
