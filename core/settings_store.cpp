@@ -1,0 +1,152 @@
+#include "core/settings_store.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "core/ini_file.h"
+
+namespace lumas {
+
+namespace {
+
+const QString kSettings = QStringLiteral("Settings");
+const QString kTemperatures = QStringLiteral("Temperatures");
+const QString kHoldTime = QStringLiteral("HoldTime");
+const QString kCsv = QStringLiteral("CSV");
+
+QString temperatureKey(int step) {
+    return QStringLiteral("T%1").arg(step + 1);
+}
+
+QString holdTimeKey(int step) {
+    return QStringLiteral("t%1").arg(step + 1);
+}
+
+// The integer part of `value`, truncated toward zero, held to the range of int; NaN gives 0.
+int wholeNumber(double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    constexpr double lowest = std::numeric_limits<int>::min();
+    constexpr double highest = std::numeric_limits<int>::max();
+    return static_cast<int>(std::trunc(std::clamp(value, lowest, highest)));
+}
+
+// Where a window of `window` pixels sits when centred in `screen` pixels.
+int centredOffset(int screen, int window) {
+    return (screen - window) / 2;
+}
+
+// Creates the file's folder when needed and saves the file.
+SaveResult saveWithFolder(IniFile& file) {
+    const QString folder = QFileInfo(file.path()).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        return {false, QStringLiteral("%1: the folder could not be created")
+                           .arg(QDir::toNativeSeparators(folder))};
+    }
+    if (!file.save()) {
+        return {false, file.errorString()};
+    }
+    return {};
+}
+
+}  // namespace
+
+QString settingsDir() {
+    const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!configHome.isEmpty() && QDir::isAbsolutePath(configHome)) {
+        return QDir::cleanPath(configHome) + QStringLiteral("/Lumas/");
+    }
+    const QString home = qEnvironmentVariable("HOME");
+    if (!home.isEmpty()) {
+        return QDir::cleanPath(home) + QStringLiteral("/.config/Lumas/");
+    }
+    return QDir::currentPath() + QStringLiteral("/Lumas/");
+}
+
+QString settingsFile() {
+    return settingsDir() + QStringLiteral("Settings.ini");
+}
+
+StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize windowSize,
+                                    const QLocale& locale) {
+    IniFile file(path, locale);
+    file.load();
+    file.writeString(kSettings, QStringLiteral("Param"), QStringLiteral("Value"));
+
+    StartupSettings result;
+    StoredSettings& values = result.values;
+    values.posTop = file.readInteger(kSettings, QStringLiteral("PosTop"),
+                                     centredOffset(screenSize.height(), windowSize.height()));
+    values.posLeft = file.readInteger(kSettings, QStringLiteral("PosLeft"),
+                                      centredOffset(screenSize.width(), windowSize.width()));
+    for (int step = 0; step < kProgramSteps; ++step) {
+        const auto i = static_cast<std::size_t>(step);
+        values.temperatures[i] = file.readInteger(kTemperatures, temperatureKey(step), 0);
+        values.holdTimes[i] = file.readInteger(kHoldTime, holdTimeKey(step), 0);
+    }
+    values.singleSetPoint = file.readInteger(kTemperatures, QStringLiteral("SingleSP"), 0);
+    values.emergencyTemp =
+        file.readFloat(kTemperatures, QStringLiteral("EmergencyTemp"), kDefaultEmergencyTemp);
+
+    result.save = saveWithFolder(file);
+    return result;
+}
+
+SaveResult saveOnClose(const QString& path, const StoredSettings& values) {
+    IniFile file(path);
+    file.load();
+    file.writeInteger(kSettings, QStringLiteral("PosTop"), values.posTop);
+    file.writeInteger(kSettings, QStringLiteral("PosLeft"), values.posLeft);
+    for (int step = 0; step < kProgramSteps; ++step) {
+        const auto i = static_cast<std::size_t>(step);
+        file.writeInteger(kTemperatures, temperatureKey(step), wholeNumber(values.temperatures[i]));
+    }
+    file.writeInteger(kTemperatures, QStringLiteral("SingleSP"),
+                      wholeNumber(values.singleSetPoint));
+    for (int step = 0; step < kProgramSteps; ++step) {
+        file.writeInteger(kHoldTime, holdTimeKey(step),
+                          values.holdTimes[static_cast<std::size_t>(step)]);
+    }
+    return saveWithFolder(file);
+}
+
+double readEmergencyTemp(const QString& path, const QLocale& locale) {
+    IniFile file(path, locale);
+    file.load();
+    return file.readFloat(kTemperatures, QStringLiteral("EmergencyTemp"), kDefaultEmergencyTemp);
+}
+
+SaveResult writeEmergencyTemp(const QString& path, double value, const QLocale& locale) {
+    IniFile file(path, locale);
+    file.load();
+    file.writeFloat(kTemperatures, QStringLiteral("EmergencyTemp"), value);
+    return saveWithFolder(file);
+}
+
+CsvLogSettings readCsvSettings(const QString& path) {
+    IniFile file(path);
+    file.load();
+    CsvLogSettings settings;
+    settings.enabled = file.readBool(kCsv, QStringLiteral("Enabled"), false);
+    settings.interval = file.readInteger(kCsv, QStringLiteral("Interval"), kDefaultCsvInterval);
+    settings.folderPath = file.readString(kCsv, QStringLiteral("FolderPath"), QString());
+    return settings;
+}
+
+SaveResult writeCsvSettings(const QString& path, const CsvLogSettings& settings) {
+    IniFile file(path);
+    file.load();
+    file.writeBool(kCsv, QStringLiteral("Enabled"), settings.enabled);
+    file.writeInteger(kCsv, QStringLiteral("Interval"), settings.interval);
+    if (!file.writeString(kCsv, QStringLiteral("FolderPath"), settings.folderPath)) {
+        return {false,
+                QStringLiteral("The folder path cannot be stored: it contains a line break")};
+    }
+    return saveWithFolder(file);
+}
+
+}  // namespace lumas
