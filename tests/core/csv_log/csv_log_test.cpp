@@ -219,7 +219,8 @@ TEST_F(CsvLogTest, UnwritableRowIsReportedOnceAndTheFileKeepsWholeRows) {
     EXPECT_FALSE(log->writeRow(kStart.addSecs(7), 23.5));
 
     const QByteArray contents = contentsOf(log->filePath());
-    EXPECT_EQ(contents.size(), createdSize + 2 * 31);  // two whole rows of 31 bytes fitted
+    const qint64 rowSize = 31;
+    EXPECT_EQ(contents.size(), createdSize + 2 * rowSize);  // two whole rows fitted
     EXPECT_TRUE(contents.endsWith("\"31.05.2019 15:13:29\", \"23,5\"\r\n"));
 }
 
