@@ -20,6 +20,7 @@
 #include "serial/exception_report.h"
 #include "serial/line_config.h"
 #include "serial/os_error.h"
+#include "serial/port_discovery.h"
 #include "serial/transmit_queue.h"
 #include "serial/ui_hand_over.h"
 
@@ -642,6 +643,10 @@ int TCustomComPort::ReadBufUsed() {
         raiseComError("Error retrieving statistics (%d), %s", errno);
     }
     return count;
+}
+
+void TCustomComPort::GetComPortNames(std::vector<std::string>& names) const {
+    names = discoverSerialPorts();
 }
 
 void applyControllerLinkDefaults(TCustomComPort& port) {

@@ -195,6 +195,9 @@ class TCustomComPort {
     std::string ReadText();
     int ReadBufUsed();
 
+    // Fills `names` with the serial ports known to the system (see discoverSerialPorts).
+    void GetComPortNames(std::vector<std::string>& names) const;
+
     // --- events; assigned and run on the UI thread
     TComRxCharEvent OnRxChar;
     TComErrorEvent OnError;

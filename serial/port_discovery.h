@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace lumas {
+
+// The serial ports this machine has, by the names the operator knows them by (ttyS0, ttyUSB0,
+// ttyACM0): every tty under `sysClassTty` that is backed by a device, except built-in UART slots
+// that hold no port (their "type" reads 0). Built-in ports (ttyS*) come first, then the others,
+// each group in natural order (ttyUSB2 before ttyUSB10); then the additional names, skipping any
+// already listed (compared without regard to case).
+std::vector<std::string> discoverSerialPorts(const std::string& sysClassTty = "/sys/class/tty");
+
+// Ports that exist apart from the hardware, such as the simulated controller's in demo mode.
+// Set on the UI thread; listed after the hardware ports.
+void setAdditionalPortNames(std::vector<std::string> names);
+const std::vector<std::string>& additionalPortNames();
+
+// The port number a name stands for: "COM12" gives 12, "ttyS11" gives 12 (the same device);
+// 0 for any other name.
+int portNumberOfName(const std::string& name);
+
+}  // namespace lumas

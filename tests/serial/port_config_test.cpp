@@ -1,0 +1,193 @@
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "serial/com_config.h"
+#include "serial/com_port.h"
+#include "serial/port_discovery.h"
+
+namespace lumas {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A /sys/class/tty look-alike: a tty with `type` set is a UART slot, one with a device folder is
+// backed by hardware.
+void addTty(const fs::path& root, const std::string& name, bool device, int uartType = -1) {
+    fs::create_directories(root / name);
+    if (device) {
+        fs::create_directories(root / name / "device");
+    }
+    if (uartType >= 0) {
+        std::ofstream(root / name / "type") << uartType << '\n';
+    }
+}
+
+TEST(PortDiscovery, ListsHardwarePortsBuiltInFirstInNaturalOrder) {
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    addTty(root, "ttyUSB10", true);
+    addTty(root, "ttyS10", true, 4);
+    addTty(root, "ttyS1", true, 0);  // an empty UART slot
+    addTty(root, "ttyACM0", true);
+    addTty(root, "ttyS0", true, 4);
+    addTty(root, "ttyUSB2", true);
+    addTty(root, "tty1", false);  // a virtual terminal
+    addTty(root, "console", false);
+    setAdditionalPortNames({"/dev/pts/7", "TTYS0"});
+    EXPECT_EQ(discoverSerialPorts(root.string()),
+              (std::vector<std::string>{"ttyS0", "ttyS10", "ttyACM0", "ttyUSB2", "ttyUSB10",
+                                        "/dev/pts/7"}));
+    setAdditionalPortNames({});
+    EXPECT_TRUE(discoverSerialPorts((root / "missing").string()).empty());
+}
+
+TEST(PortDiscovery, PortNumbersOfNames) {
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"COM12", 12},  {"com3", 3}, {"ttyS0", 1}, {"ttyS11", 12},
+        {"ttyUSB0", 0}, {"COM", 0},  {"COMx", 0},  {"/dev/pts/3", 0},
+    };
+    for (const auto& [name, number] : cases) {
+        EXPECT_EQ(portNumberOfName(name), number) << name;
+    }
+}
+
+class PortConfiguration : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        applyControllerLinkDefaults(port);
+        dialog.Comm = &port;
+    }
+
+    // Runs the dialog with the operator's actions; returns the form as it was shown.
+    TComConfigForm execute(const std::function<bool(TComConfigForm&)>& operatorActions) {
+        TComConfigForm shown;
+        dialog.runForm = [&](TComConfigForm& form) {
+            shown = form;
+            return operatorActions(form);
+        };
+        dialog.Execute();
+        return shown;
+    }
+
+    TComPort port;
+    TComConfigDialog dialog;
+};
+
+TEST_F(PortConfiguration, OpensWithTheStartUpValues) {
+    const TComConfigForm form = loadComConfigForm(port, {"ttyS0", "COM7", "ttyUSB0"});
+    EXPECT_EQ(baudRateItems()[static_cast<std::size_t>(form.baudIndex)], "9600");
+    EXPECT_EQ(form.stopBitsIndex, 2);  // "2"
+    EXPECT_EQ(form.parityIndex, 2);    // "Even"
+    EXPECT_EQ(form.dataBitsIndex, 3);  // "7"
+    EXPECT_EQ(form.flowMode, TFlowMode::fmNone);
+    EXPECT_FALSE(form.userBaudVisible);
+    EXPECT_EQ(form.portIndex, 1);
+
+    EXPECT_EQ(loadComConfigForm(port, {"ttyS0", "ttyS6"}).portIndex, 1) << "ttyS6 is COM7";
+    EXPECT_EQ(loadComConfigForm(port, {"ttyUSB0", "ttyUSB1"}).portIndex, 0);
+    EXPECT_EQ(loadComConfigForm(port, {}).portIndex, -1);
+}
+
+TEST_F(PortConfiguration, UserRateComesAndGoesWithTheUserEntry) {
+    execute([](TComConfigForm& form) {
+        form.baudIndex = 0;
+        BAUDRATESChange(form);
+        EXPECT_TRUE(form.userBaudVisible);
+        form.userBaudText = "12345";
+        form.baudIndex = 7;
+        BAUDRATESChange(form);
+        EXPECT_FALSE(form.userBaudVisible);
+        return true;
+    });
+    EXPECT_EQ(port.Baudrate(), TBaudrate::br9600);
+    EXPECT_EQ(port.UserBaudrate(), 0);
+
+    execute([](TComConfigForm& form) {
+        form.baudIndex = 0;
+        BAUDRATESChange(form);
+        form.userBaudText = "12345";
+        return true;
+    });
+    EXPECT_EQ(port.Baudrate(), TBaudrate::brUser);
+    EXPECT_EQ(port.UserBaudrate(), 12345);
+
+    const TComConfigForm reopened = execute([](TComConfigForm& form) {
+        form.baudIndex = 7;
+        return true;
+    });
+    EXPECT_EQ(reopened.baudIndex, 0);
+    EXPECT_TRUE(reopened.userBaudVisible);
+    EXPECT_EQ(reopened.userBaudText, "12345");
+    EXPECT_EQ(port.Baudrate(), TBaudrate::br9600);
+    EXPECT_EQ(port.UserBaudrate(), 0);
+
+    execute([](TComConfigForm& form) {
+        form.baudIndex = 0;
+        form.userBaudText = "fast";
+        return true;
+    });
+    EXPECT_EQ(port.UserBaudrate(), 0) << "not a whole number";
+}
+
+TEST_F(PortConfiguration, DtrRtsWinsAndOkAppliesItsMode) {
+    TFlowControl flow;
+    flow.ControlDtr = TControlDtr::dtrEnabled;
+    flow.XonXoffIn = true;
+    port.SetFlowControl(flow);
+    const TComConfigForm shown = execute([](TComConfigForm&) { return true; });
+    EXPECT_EQ(shown.flowMode, TFlowMode::fmDtrRts);
+    EXPECT_EQ(port.FlowControl().ControlRts, TControlRts::rtsEnabled);
+    EXPECT_FALSE(port.FlowControl().XonXoffIn);
+
+    execute([](TComConfigForm& form) {
+        form.flowMode = TFlowMode::fmXonXoff;
+        return true;
+    });
+    EXPECT_EQ(port.FlowControl().ControlDtr, TControlDtr::dtrDisabled);
+    EXPECT_TRUE(port.FlowControl().XonXoffOut && port.FlowControl().XonXoffIn);
+}
+
+TEST_F(PortConfiguration, CancelChangesNothingAndOkWritesOnlyThePortNumber) {
+    execute([](TComConfigForm& form) {
+        form.baudIndex = 13;
+        form.parityIndex = 0;
+        form.ports = {"COM5"};
+        form.portIndex = 0;
+        return false;
+    });
+    EXPECT_EQ(port.Baudrate(), TBaudrate::br9600);
+    EXPECT_EQ(port.Parity(), TParity::paEven);
+    EXPECT_EQ(port.PortNum(), 7);
+
+    execute([](TComConfigForm& form) {
+        form.ports = {"COM5"};
+        form.portIndex = 0;
+        return true;
+    });
+    EXPECT_EQ(port.PortNum(), 5);
+    EXPECT_EQ(port.DeviceName(), "COM7") << "the device is chosen in the port selection dialog";
+
+    execute([](TComConfigForm& form) {
+        form.ports.clear();
+        form.portIndex = -1;
+        return true;
+    });
+    EXPECT_EQ(port.PortNum(), 0);
+}
+
+TEST(PortConfigurationDialog, NeedsAPort) {
+    TComConfigDialog dialog;
+    try {
+        dialog.Execute();
+        FAIL() << "no exception";
+    } catch (const std::logic_error& error) {
+        EXPECT_STREQ(error.what(), "No TComPort instance assigned.");
+    }
+}
+
+}  // namespace
+}  // namespace lumas
