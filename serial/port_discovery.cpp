@@ -79,7 +79,7 @@ std::vector<std::string> discoverSerialPorts(const std::string& sysClassTty) {
     std::vector<std::string> others;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(sysClassTty, error)) {
-        const std::filesystem::path tty = entry.path();
+        const std::filesystem::path& tty = entry.path();
         std::error_code missing;
         if (!std::filesystem::exists(tty / "device", missing)) {
             continue;  // virtual terminals, pseudo-terminals: no device behind them
