@@ -76,9 +76,6 @@ class IniFile {
     bool writeBool(const QString& section, const QString& key, bool value);
     bool writeFloat(const QString& section, const QString& key, double value);
 
-    // The text of a float as writeFloat writes it.
-    QString formatFloat(double value) const;
-
   private:
     enum class LineKind { Other, Section, Key };
     struct Line {
@@ -90,6 +87,8 @@ class IniFile {
     enum class TextForm { Utf8, Utf8WithBom, Latin1 };
 
     static Line parseLine(const QString& text);
+    // The text of a float as writeFloat writes it.
+    QString formatFloat(double value) const;
     // Index of the first header line of `section`, or -1.
     int findSection(const QString& section) const;
     // One past the last line of the section whose header is at `header`.

@@ -56,15 +56,19 @@ SaveResult saveWithFolder(IniFile& file) {
 }  // namespace
 
 QString settingsDir() {
+    // `base` followed by `rest` and a closing "/", without doubled separators.
+    const auto folder = [](const QString& base, const char* rest) {
+        return QDir::cleanPath(base + QLatin1String(rest)) + QLatin1Char('/');
+    };
     const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!configHome.isEmpty() && QDir::isAbsolutePath(configHome)) {
-        return QDir::cleanPath(configHome) + QStringLiteral("/Lumas/");
+        return folder(configHome, "/Lumas");
     }
     const QString home = qEnvironmentVariable("HOME");
     if (!home.isEmpty()) {
-        return QDir::cleanPath(home) + QStringLiteral("/.config/Lumas/");
+        return folder(home, "/.config/Lumas");
     }
-    return QDir::currentPath() + QStringLiteral("/Lumas/");
+    return folder(QDir::currentPath(), "/Lumas");
 }
 
 QString settingsFile() {

@@ -72,11 +72,12 @@ TEST_F(SettingsStore, FolderFollowsXdgConfigHomeThenHomeThenTheCurrentDirectory)
     };
     const std::vector<Case> cases = {
         {"XDG_CONFIG_HOME", "/x/cfg/", "/h", "/x/cfg/Lumas/"},
+        {"XDG_CONFIG_HOME at the root", "/", "/h", "/Lumas/"},
         {"empty XDG_CONFIG_HOME", "", "/h", "/h/.config/Lumas/"},
         {"relative XDG_CONFIG_HOME is ignored", "cfg", "/h/", "/h/.config/Lumas/"},
         {"no XDG_CONFIG_HOME", std::nullopt, "/h", "/h/.config/Lumas/"},
-        {"neither", std::nullopt, std::nullopt, QDir::currentPath() + "/Lumas/"},
-        {"both empty", "", "", QDir::currentPath() + "/Lumas/"},
+        {"neither", std::nullopt, std::nullopt, QDir::current().filePath("Lumas") + "/"},
+        {"both empty", "", "", QDir::current().filePath("Lumas") + "/"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
