@@ -87,7 +87,7 @@ StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize
                                      centredOffset(screenSize.height(), windowSize.height()));
     values.posLeft = file.readInteger(kSettings, QStringLiteral("PosLeft"),
                                       centredOffset(screenSize.width(), windowSize.width()));
-    for (int step = 0; step < kProgramSteps; ++step) {
+    for (int step = 0; step < kProgrammeSteps; ++step) {
         const auto i = static_cast<std::size_t>(step);
         values.temperatures[i] = file.readInteger(kTemperatures, temperatureKey(step), 0);
         values.holdTimes[i] = file.readInteger(kHoldTime, holdTimeKey(step), 0);
@@ -105,13 +105,13 @@ SaveResult saveOnClose(const QString& path, const StoredSettings& values) {
     file.load();
     file.writeInteger(kSettings, QStringLiteral("PosTop"), values.posTop);
     file.writeInteger(kSettings, QStringLiteral("PosLeft"), values.posLeft);
-    for (int step = 0; step < kProgramSteps; ++step) {
+    for (int step = 0; step < kProgrammeSteps; ++step) {
         const auto i = static_cast<std::size_t>(step);
         file.writeInteger(kTemperatures, temperatureKey(step), wholeNumber(values.temperatures[i]));
     }
     file.writeInteger(kTemperatures, QStringLiteral("SingleSP"),
                       wholeNumber(values.singleSetPoint));
-    for (int step = 0; step < kProgramSteps; ++step) {
+    for (int step = 0; step < kProgrammeSteps; ++step) {
         file.writeInteger(kHoldTime, holdTimeKey(step),
                           values.holdTimes[static_cast<std::size_t>(step)]);
     }

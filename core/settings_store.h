@@ -3,7 +3,8 @@
 #include <QLocale>
 #include <QSize>
 #include <QString>
-#include <array>
+
+#include "core/target_curve.h"
 
 namespace lumas {
 
@@ -18,7 +19,6 @@ QString settingsDir();
 // settingsDir() followed by "Settings.ini".
 QString settingsFile();
 
-constexpr int kProgramSteps = 12;
 constexpr double kDefaultEmergencyTemp = 280.0;
 constexpr int kDefaultCsvInterval = 30;
 
@@ -30,12 +30,12 @@ struct SaveResult {
 
 // The values the main window keeps in the settings file.
 struct StoredSettings {
-    int posTop = 0;                                    // window top, pixels
-    int posLeft = 0;                                   // window left, pixels
-    std::array<double, kProgramSteps> temperatures{};  // T1..T12, whole °C
-    double singleSetPoint = 0.0;                       // SingleSP, whole °C
-    std::array<int, kProgramSteps> holdTimes{};        // t1..t12, minutes
-    double emergencyTemp = kDefaultEmergencyTemp;      // EmergencyTemp, °C; read at start-up only
+    int posTop = 0;                                // window top, pixels
+    int posLeft = 0;                               // window left, pixels
+    StepTemperatures temperatures{};               // T1..T12, whole °C
+    double singleSetPoint = 0.0;                   // SingleSP, whole °C
+    StepHoldMinutes holdTimes{};                   // t1..t12, minutes
+    double emergencyTemp = kDefaultEmergencyTemp;  // EmergencyTemp, °C; read at start-up only
 };
 
 // The CSV log settings as the CSV export dialog stores them. They are kept apart from

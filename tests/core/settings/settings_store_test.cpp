@@ -96,7 +96,7 @@ TEST_F(SettingsStore, FirstStartGivesDefaultsAndWritesParam) {
     const StoredSettings& values = startup.values;
     EXPECT_EQ(values.posTop, 240);
     EXPECT_EQ(values.posLeft, 559);  // 1119 / 2, truncated
-    for (int step = 0; step < kProgramSteps; ++step) {
+    for (int step = 0; step < kProgrammeSteps; ++step) {
         EXPECT_EQ(values.temperatures[static_cast<std::size_t>(step)], 0.0);
         EXPECT_EQ(values.holdTimes[static_cast<std::size_t>(step)], 0);
     }
