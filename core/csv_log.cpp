@@ -1,5 +1,7 @@
 #include "core/csv_log.h"
 
+#include "core/number_text.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -12,13 +14,6 @@ namespace {
 constexpr int kMostFilesPerSecond = 99;
 
 const QString kRunGoesOn = QStringLiteral("The run goes on without a log.");
-
-// The shortest general decimal form of a number, as the operator reads it: up to fifteen
-// significant digits, no trailing zeros, no digit grouping, the locale's decimal separator.
-QString generalNumberText(double value, QLocale locale) {
-    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'g', 15);
-}
 
 // Applies edit to the parts of a QDateTime format that are not quoted text.
 template <typename Edit>

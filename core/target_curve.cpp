@@ -1,17 +1,10 @@
 #include "core/target_curve.h"
 
+#include "core/number_text.h"
+
 namespace lumas {
 
-namespace {
-
-// The shortest general decimal form of a number, as the operator reads it in messages: up to
-// fifteen significant digits, no trailing zeros, no digit grouping, the locale's decimal separator.
-QString generalNumberText(double value, QLocale locale) {
-    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'g', 15);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::vector<TargetCurvePoint> targetCurvePoints(const StepTemperatures& temperatures,
                                                 const StepHoldMinutes& holdMinutes) {
