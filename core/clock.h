@@ -12,17 +12,29 @@ inline Tick ticksSince(Tick earlier, Tick now) {
     return static_cast<Tick>(now - earlier);
 }
 
-// The source of ticks. Production reads the monotonic clock; tests use a clock they move by hand.
+// The source of ticks and the two ways of waiting. Production reads the monotonic clock; tests use
+// a clock whose time moves only when something waits on it.
 class Clock {
   public:
     virtual ~Clock() = default;
     virtual Tick now() const = 0;
+    // A plain sleep of the calling thread; it serves no events. Any thread.
+    virtual void sleepMs(int ms) = 0;
+    // On the UI thread: lets the event loop run (timers, handlers, receive events, hand-overs from
+    // the worker) for `ms` milliseconds, blocking on it rather than spinning.
+    virtual void serveEventsFor(int ms) = 0;
 };
 
 // The monotonic clock in milliseconds, truncated to 32 bits.
 class MonotonicClock final : public Clock {
   public:
     Tick now() const override;
+    void sleepMs(int ms) override;
+    void serveEventsFor(int ms) override;
 };
+
+// Waits until at least `ms` milliseconds have passed on `clock`, serving events meanwhile when
+// called on the UI thread. A negative or zero `ms` serves the events that are waiting once.
+void DelayMs(Clock& clock, int ms);
 
 }  // namespace lumas

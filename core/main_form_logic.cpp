@@ -1,0 +1,208 @@
+#include "core/main_form_logic.h"
+
+#include <exception>
+#include <utility>
+
+#include "core/settings_store.h"
+#include "serial/com_config.h"
+
+namespace lumas {
+
+namespace {
+
+constexpr int kConnectSettleMs = 1000;
+constexpr int kConnectStepMs = 240;
+constexpr int kDisconnectWaitMs = 500;
+constexpr int kCloseWaitMs = 420;
+constexpr int kPortConfigurationPauseMs = 50;
+constexpr int kPortConfigurationSleepMs = 400;
+constexpr int kPortSelectionSleepMs = 30;
+
+}  // namespace
+
+MainFormLogic::MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, MainWindowPorts& ui,
+                             Clock& clock, QString settingsPath, QLocale locale)
+    : Controller(controller),
+      ComPort1(comPort),
+      ui_(ui),
+      clock_(clock),
+      settingsPath_(std::move(settingsPath)),
+      locale_(std::move(locale)) {}
+
+MainFormLogic::~MainFormLogic() {
+    stopWorker();
+    retired_.clear();
+}
+
+QPoint MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
+    Controller.SetCOMPort(&ComPort1);
+    Controller.SetNodeNumber(1);
+
+    const StartupSettings loaded =
+        loadStartupSettings(settingsPath_, screenSize, windowSize, locale_);
+    const StoredSettings& values = loaded.values;
+    for (int k = 0; k < kProgrammeSteps; ++k) {
+        ui_.fiSP[k]->setValue(values.temperatures[k]);
+        ui_.fiSPt[k]->setValue(values.holdTimes[k]);
+    }
+    ui_.fiSingleSP.setValue(values.singleSetPoint);
+    state_.EmergencyThreshold = values.emergencyTemp;
+    state_.SetPointMin = kSetPointMin;
+    state_.SetPointMax = kSetPointMax;
+    state_.PendingSingleSetPoint = false;
+    state_.ProgramRunning = false;
+    state_.PendingProgramStart = false;
+    state_.PendingProgramStop = false;
+    if (!loaded.save.saved) {
+        ui_.messages.warning(
+            QStringLiteral("The settings file could not be written: %1. Changes to the settings "
+                           "will not be kept.")
+                .arg(loaded.save.error));
+    }
+    return {values.posLeft, values.posTop};
+}
+
+void MainFormLogic::ApplicationClose(QPoint windowPosition) {
+    StoredSettings values;
+    values.posTop = windowPosition.y();
+    values.posLeft = windowPosition.x();
+    for (int k = 0; k < kProgrammeSteps; ++k) {
+        values.temperatures[k] = ui_.fiSP[k]->value();
+        values.holdTimes[k] = holdMinutes(k);
+    }
+    values.singleSetPoint = ui_.fiSingleSP.value();
+    const SaveResult saved = saveOnClose(settingsPath_, values);
+    if (!saved.saved) {
+        ui_.messages.warning(
+            QStringLiteral("The settings could not be saved: %1.").arg(saved.error));
+    }
+
+    if (mt) {
+        mt->Terminate();
+        DelayMs(kCloseWaitMs);
+        Controller.ClosePort();
+        stopWorker();
+    }
+}
+
+std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName) {
+    try {
+        // One worker at a time: the running one stops before its port is closed.
+        stopWorker();
+        Controller.ClosePort();
+        clock_.sleepMs(kPortSelectionSleepMs);
+        if (portName.empty()) {
+            return texts::kErrorOccured + texts::kNoPortSelected;
+        }
+        ComPort1.SetDeviceName(portName);
+        Controller.OpenPort();
+        ReadParameters();
+    } catch (const std::exception& error) {
+        return texts::kErrorOccured + QString::fromStdString(error.what());
+    }
+    return std::nullopt;
+}
+
+void MainFormLogic::ReadParameters() {
+    if (!Controller.Connected()) {
+        return;
+    }
+    DelayMs(kConnectSettleMs);
+    Controller.GetSetPoint();
+    DelayMs(kConnectStepMs);
+    Controller.WriteEnable();
+    DelayMs(kConnectStepMs);
+    if (Controller.AllowToSend()) {
+        ui_.statusConnection.setText(texts::kConnected);
+    }
+    StartThread();
+}
+
+void MainFormLogic::StartThread() {
+    stopWorker();
+    state_.PollStep.store(1);
+    mt = std::make_unique<TMyThread>(Controller, state_, clock_, [this] { UpdateMainForm(); });
+}
+
+void MainFormLogic::stopWorker() {
+    if (!mt) {
+        return;
+    }
+    mt->Terminate();
+    if (updateDepth_ > 0) {
+        // Called from an event served inside an update: the worker is waiting for that very
+        // update to return, so it cannot be joined here. Terminated, it leaves its loop as soon as
+        // the update returns, without another request; it is joined later.
+        retired_.push_back(std::move(mt));
+        return;
+    }
+    mt.reset();  // joins the worker
+    retired_.clear();
+}
+
+void MainFormLogic::Disconnect1Click() {
+    if (!Controller.Connected()) {
+        return;
+    }
+    if (mt) {
+        mt->Terminate();
+    }
+    DelayMs(kDisconnectWaitMs);
+    // The worker's last update has normally run during the wait; joining makes sure it cannot
+    // redraw the read-outs after they have been reset below.
+    stopWorker();
+    Controller.ClosePort();
+    ui_.statusConnection.setText(texts::kOffline);
+    ui_.timerMulti.setEnabled(false);
+    ui_.timerSingle.setEnabled(false);
+    ui_.lTemp.setText(texts::kNoValue);
+    ui_.lSetPoint.setText(texts::kNoValue);
+    ui_.Series1.clear();
+    ui_.Series2.clear();
+    Controller.SetAllowToSend(false);
+    ui_.ClearFormFields();
+    ui_.EnableItems();
+}
+
+void MainFormLogic::maPortConfigurationClick() {
+    DelayMs(kPortConfigurationPauseMs);
+    TComConfigDialog dialog;
+    dialog.Comm = &ComPort1;
+    dialog.runForm = ui_.runComConfigForm;
+    try {
+        if (!ComPort1.Active()) {
+            dialog.Execute();
+            return;
+        }
+        if (!ui_.messages.confirm(texts::kConfirmPortClose)) {
+            return;
+        }
+        if (mt) {
+            mt->Terminate();
+        }
+        clock_.sleepMs(kPortConfigurationSleepMs);
+        // Closed through the driver, so that it knows it is no longer connected.
+        Controller.ClosePort();
+        ui_.statusConnection.setText(texts::kOffline);
+        ui_.lTemp.setText(texts::kNoValue);
+        ui_.lSetPoint.setText(texts::kNoValue);
+        ui_.repaint();
+        dialog.Execute();
+    } catch (const std::exception& error) {
+        ui_.messages.message(texts::kErrorOccured + QString::fromStdString(error.what()));
+    }
+}
+
+bool MainFormLogic::requireConnection() {
+    if (Controller.Connected()) {
+        return true;
+    }
+    ui_.messages.warning(texts::kNoConnection);
+    return false;
+}
+
+int MainFormLogic::holdMinutes(int index) const {
+    return static_cast<int>(ui_.fiSPt[index]->value());
+}
+
+}  // namespace lumas

@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/clock.h"
+#include "core/csv_log.h"
+#include "core/monitor_worker.h"
+#include "core/shared_state.h"
+#include "core/window_ports.h"
+#include "protocol/omron_com.h"
+#include "serial/com_port.h"
+
+namespace lumas {
+
+// The logic behind the main window: connection lifecycle, the worker's per-pass update, single
+// set-point control, the set-point programme, the target curve and the CSV log. It drives the
+// window only through MainWindowPorts, so the desktop program, the command-line front end and the
+// tests share it. Every member function runs on the UI thread.
+class MainFormLogic {
+  public:
+    MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, MainWindowPorts& ui, Clock& clock,
+                  QString settingsPath, QLocale locale = QLocale());
+    ~MainFormLogic();
+    MainFormLogic(const MainFormLogic&) = delete;
+    MainFormLogic& operator=(const MainFormLogic&) = delete;
+
+    SharedState& state() { return state_; }
+    const SharedState& state() const { return state_; }
+    TOmronCom& controller() { return Controller; }
+    TCSVExport& csvExportSettings() { return CSVExportSettings; }
+    const CsvTemperatureLog* writer() const { return Writer.get(); }
+    bool workerRunning() const { return mt != nullptr && !mt->Finished(); }
+
+    // The local date and time used in the log and the status bar; replaceable for tests.
+    std::function<QDateTime()> currentDateTime = [] { return QDateTime::currentDateTime(); };
+
+    // --- start-up and close
+    // Points the driver at the port with node number 1, loads the settings into the fields and
+    // the emergency threshold, sets the set-point range and clears the programme flags. Returns
+    // the window position to restore.
+    QPoint FormShow(QSize screenSize, QSize windowSize);
+    // Saves the settings (window position, temperatures, single set point, hold times) and shuts
+    // the link down without stopping the controller.
+    void ApplicationClose(QPoint windowPosition);
+
+    // --- connection
+    // The port selection dialog's Connect: stops a running worker, closes the driver's port, sets
+    // the port name, opens the driver's port and runs ReadParameters. An empty name (nothing
+    // selected) stops after the close. Returns the text to show when a step failed.
+    std::optional<QString> ConnectToPort(const std::string& portName);
+    void ReadParameters();
+    void Disconnect1Click();
+    void maPortConfigurationClick();
+    // Starts a new worker at poll step 1, stopping and joining a running one first.
+    void StartThread();
+
+    // --- the worker's per-pass update
+    void UpdateMainForm();
+
+    // --- single set point
+    void bSetSingleSPClick();
+    void bStartSingleClick();
+    void bStopSingleClick();
+    void timerSingleTimer();
+
+    // --- programme
+    std::int32_t TotalTime() const;
+    std::int32_t TotalTimeLeft() const;
+    std::uint8_t CalculateTotalSetPoints() const;
+    void bStartMultiClick();
+    void bStopMultiClick();
+    void SwitchSetPoints();
+    void timerMultiTimer();
+
+    // --- target curve and set-point check
+    void chkTargetTempClick();
+    void DrawTargetTempCurve();
+    // The check of programme temperature field `index` (0..11) when it is left.
+    void ValidateTemperature(int index);
+
+    // --- CSV log
+    void CreateCSVFile();
+    void TimerCSVTimer();
+
+    void DelayMs(int ms) { lumas::DelayMs(clock_, ms); }
+
+    // The status-bar warning of the emergency cut-off, stamped with `at`.
+    QString emergencyWarningText(const QDateTime& at) const;
+    // A read-out text: one decimal, the locale's separator, then "°C".
+    QString readoutText(double celsius) const;
+
+  private:
+    void stopWorker();
+    bool requireConnection();
+    void closeWriter();
+    int holdMinutes(int index) const;
+    void showLogFailure(const QString& failure);
+
+    TOmronCom& Controller;
+    TCustomComPort& ComPort1;
+    MainWindowPorts& ui_;
+    Clock& clock_;
+    QString settingsPath_;
+    QLocale locale_;
+
+    SharedState state_;
+    TCSVExport CSVExportSettings;
+    std::unique_ptr<CsvTemperatureLog> Writer;
+    std::unique_ptr<TMyThread> mt;
+    // Terminated workers that could not be joined yet because they were waiting for the update
+    // that stopped them (see stopWorker).
+    std::vector<std::unique_ptr<TMyThread>> retired_;
+    int updateDepth_ = 0;  // UpdateMainForm calls on the stack
+};
+
+// The texts the operator sees from this logic.
+namespace texts {
+inline const QString kNoConnection = QStringLiteral("No Connection!");
+inline const QString kFirstHoldTime =
+    QStringLiteral("Input the hold time for the first set point  ( t1 ) ");
+inline const QString kConfirmPortClose =
+    QStringLiteral("COM Port is open!\rDo you want to disconnect active connection?");
+inline const QString kErrorOccured = QStringLiteral("Error occured: ");
+inline const QString kOffline = QStringLiteral("OFFLINE");
+inline const QString kConnected = QStringLiteral("Connected");
+inline const QString kNoValue = QStringLiteral("--");
+inline const QString kRunning = QStringLiteral("Running");
+inline const QString kStopped = QStringLiteral("Stopped");
+inline const QString kNoPortSelected = QStringLiteral("No port is selected.");
+}  // namespace texts
+
+}  // namespace lumas

@@ -1,0 +1,88 @@
+#include "core/monitor_worker.h"
+
+#include <exception>
+#include <utility>
+
+#include "serial/exception_report.h"
+#include "serial/ui_hand_over.h"
+
+namespace lumas {
+
+TMyThread::TMyThread(TOmronCom& controller, SharedState& state, Clock& clock,
+                     std::function<void()> updateMainForm)
+    : controller_(controller),
+      state_(state),
+      clock_(clock),
+      updateMainForm_(std::move(updateMainForm)),
+      thread_([this] { Execute(); }) {}
+
+TMyThread::~TMyThread() {
+    Terminate();
+    WaitFor();
+}
+
+void TMyThread::Terminate() {
+    terminated_.store(true);
+}
+
+void TMyThread::WaitFor() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    auto& handOver = UiHandOver::instance();
+    if (handOver.onUiThread()) {
+        handOver.waitServing([this] { return finished_.load(); });
+    }
+    thread_.join();
+}
+
+void TMyThread::Execute() {
+    auto& handOver = UiHandOver::instance();
+    while (!terminated_.load()) {
+        Poll();
+        clock_.sleepMs(kPassDelayMs);
+        handOver.run([this] {
+            try {
+                updateMainForm_();
+            } catch (const std::exception& error) {
+                showStandardExceptionReport(error.what());
+            }
+        });
+    }
+    finished_.store(true);
+    handOver.wake();
+}
+
+void TMyThread::Poll() {
+    switch (state_.PollStep.load()) {
+        case 1:
+            SendPollRequest(&TOmronCom::GetTemperature, 2);
+            break;
+        case 3:
+            SendPollRequest(&TOmronCom::GetSetPoint, 4);
+            break;
+        case 5:
+            SendPollRequest(&TOmronCom::ReadStatusLeft, 6);
+            break;
+        case 2:
+        case 4:
+        case 6:
+            if (controller_.AllowToSend()) {
+                state_.PollStep.store(state_.PollStep.load() % 6 + 1);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void TMyThread::SendPollRequest(void (TOmronCom::*request)(), int nextStep) {
+    // Marked outstanding before the request goes out, so that a reply handled at once is not
+    // overwritten by the clearing.
+    controller_.SetAllowToSend(false);
+    state_.LastSendTick.store(clock_.now());
+    (controller_.*request)();
+    state_.PollStep.store(nextStep);
+}
+
+}  // namespace lumas

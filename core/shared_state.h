@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "core/clock.h"
+#include "core/target_curve.h"
+
+namespace lumas {
+
+// The fixed range a programme temperature must lie in, °C.
+inline constexpr double kSetPointMin = -70.0;
+inline constexpr double kSetPointMax = 500.0;
+
+// The application state that the main window's handlers, UpdateMainForm and the monitoring
+// worker share. One instance lives as long as the application.
+//
+// Ownership between threads: `PollStep` and `LastSendTick` are set by StartThread before a worker
+// starts and then written by that worker alone; the UI thread's reply watchdog reads
+// `LastSendTick`, so both are atomics. Every other member is read and written on the UI thread
+// only (handlers, timers and UpdateMainForm all run there).
+struct SharedState {
+    std::atomic<int> PollStep{0};
+    std::atomic<Tick> LastSendTick{0};
+
+    double LastTemperature = 0.0;  // °C
+    double LastSetPoint = 0.0;     // °C
+    double SetPointMin = kSetPointMin;
+    double SetPointMax = kSetPointMax;
+    double EmergencyThreshold = 280.0;
+
+    bool ControlActive = false;
+    bool ProgramRunning = false;
+    bool SingleRunning = false;
+
+    std::uint8_t StepCount = 0;    // 0..12
+    std::uint8_t CurrentStep = 0;  // 1..12 while a programme runs
+    Tick ProgramStartTick = 0;
+    double ElapsedMinutes = 0.0;
+    std::int32_t TotalMinutes = 0;
+    double NextSwitchMinutes = 0.0;
+    // Indexed 1..12 like the steps; element 0 is unused.
+    std::array<double, kProgrammeSteps + 1> StepTemperatures{};
+
+    Tick SingleStartTick = 0;
+
+    bool PendingSingleSetPoint = false;
+    bool PendingRun = false;
+    bool PendingStop = false;
+    bool PendingProgramStart = false;
+    bool PendingProgramStop = false;
+};
+
+// The CSV log settings in effect; all off until the CSV export dialog is confirmed.
+struct TCSVExport {
+    bool Enabled = false;
+    int ExportInterval = 0;  // seconds
+    QString FolderPath;
+};
+
+}  // namespace lumas

@@ -1,0 +1,84 @@
+// Single set-point control of the Basic control tab, and the CSV temperature log of a run.
+
+#include "core/main_form_logic.h"
+
+namespace lumas {
+
+void MainFormLogic::bSetSingleSPClick() {
+    if (requireConnection()) {
+        state_.PendingSingleSetPoint = true;
+    }
+}
+
+void MainFormLogic::bStartSingleClick() {
+    if (!requireConnection()) {
+        return;
+    }
+    ui_.Series1.clear();
+    ui_.Series2.clear();
+    state_.ControlActive = true;
+    state_.SingleRunning = true;
+    state_.PendingRun = true;
+    state_.SingleStartTick = clock_.now();
+    ui_.Series2.append(1.0, 0.0);
+    ui_.timerSingle.setEnabled(true);
+    if (CSVExportSettings.Enabled) {
+        CreateCSVFile();
+        ui_.TimerCSV.setEnabled(true);
+    }
+    ui_.statusWarning.setText(QString());
+    ui_.DisableItems();
+}
+
+void MainFormLogic::bStopSingleClick() {
+    if (!requireConnection()) {
+        return;
+    }
+    state_.ControlActive = false;
+    state_.SingleRunning = false;
+    state_.PendingStop = true;
+    ui_.timerSingle.setEnabled(false);
+    ui_.TimerCSV.setEnabled(false);
+    closeWriter();
+    ui_.EnableItems();
+}
+
+void MainFormLogic::timerSingleTimer() {
+    const double minutes = ticksSince(state_.SingleStartTick, clock_.now()) / 1000.0 / 60.0;
+    ui_.Series1.append(minutes, state_.LastTemperature);
+}
+
+void MainFormLogic::CreateCSVFile() {
+    // A new log replaces the writer of an earlier run; that file is closed, not lost.
+    closeWriter();
+    CsvTemperatureLog::Creation created = CsvTemperatureLog::create(
+        CSVExportSettings.FolderPath, currentDateTime(), state_.LastTemperature, locale_);
+    if (!created.log) {
+        // The run goes on without a log; the operator is told why there is none.
+        showLogFailure(created.failure);
+        return;
+    }
+    Writer = std::move(created.log);
+}
+
+void MainFormLogic::TimerCSVTimer() {
+    if (!Writer) {
+        return;
+    }
+    if (const auto failure = Writer->writeRow(currentDateTime(), state_.LastTemperature)) {
+        showLogFailure(*failure);
+    }
+}
+
+void MainFormLogic::closeWriter() {
+    if (Writer) {
+        Writer->close();
+        Writer.reset();
+    }
+}
+
+void MainFormLogic::showLogFailure(const QString& failure) {
+    ui_.messages.warning(failure);
+}
+
+}  // namespace lumas
