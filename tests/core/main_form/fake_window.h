@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QPointF>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/window_ports.h"
+
+namespace lumas::test {
+
+// A window for the core that records what the core does to it.
+struct FakeText final : TextDisplay {
+    void setText(const QString& value) override {
+        text = value;
+        history << value;
+    }
+    QString text;
+    QStringList history;
+};
+
+struct FakeNumber final : NumericField {
+    double value() const override { return number; }
+    void setValue(double value) override { number = value; }
+    double number = 0.0;
+};
+
+// Runs `onChange` on every actual change, as the window's check box does.
+struct FakeCheckBox final : CheckBox {
+    bool checked() const override { return state; }
+    void setChecked(bool value) override {
+        if (value != state) {
+            state = value;
+            if (onChange) {
+                onChange();
+            }
+        }
+    }
+    bool state = false;
+    std::function<void()> onChange;
+};
+
+struct FakeSeries final : ChartSeries {
+    void clear() override { points.clear(); }
+    void append(double minutes, double celsius) override { points.emplace_back(minutes, celsius); }
+    std::vector<QPointF> points;
+};
+
+struct FakeTimer final : RepeatingTimer {
+    void setIntervalMs(int ms) override { interval = ms; }
+    void setEnabled(bool value) override { on = value; }
+    bool enabled() const override { return on; }
+    int interval = 1000;
+    bool on = false;
+};
+
+struct FakeMessages final : MessageBoxes {
+    struct Shown {
+        QString kind;  // "warning", "information", "confirm" or "message"
+        QString text;
+    };
+    void warning(const QString& text) override { shown.push_back({"warning", text}); }
+    void information(const QString& text) override { shown.push_back({"information", text}); }
+    bool confirm(const QString& text) override {
+        shown.push_back({"confirm", text});
+        return confirmAnswer;
+    }
+    void message(const QString& text) override { shown.push_back({"message", text}); }
+    std::vector<Shown> shown;
+    bool confirmAnswer = true;
+};
+
+struct FakeWindow {
+    FakeWindow() {
+        for (int k = 0; k < 12; ++k) {
+            ports.fiSP[k] = &temperatures[k];
+            ports.fiSPt[k] = &holdTimes[k];
+        }
+    }
+
+    FakeText lTemp, lSetPoint, lCS, lCS2, lFinish, lTotal, statusConnection, statusWarning;
+    FakeNumber singleSetPoint;
+    std::array<FakeNumber, 12> temperatures;
+    std::array<FakeNumber, 12> holdTimes;
+    FakeCheckBox targetCurve;
+    FakeSeries measured, target;
+    FakeTimer timerMulti, timerSingle, timerCsv;
+    FakeMessages messages;
+    int enableCalls = 0;
+    int disableCalls = 0;
+    int clearCalls = 0;
+    int configFormRuns = 0;
+
+    MainWindowPorts ports{lTemp,
+                          lSetPoint,
+                          lCS,
+                          lCS2,
+                          lFinish,
+                          lTotal,
+                          statusConnection,
+                          statusWarning,
+                          singleSetPoint,
+                          {},
+                          {},
+                          targetCurve,
+                          measured,
+                          target,
+                          timerMulti,
+                          timerSingle,
+                          timerCsv,
+                          messages,
+                          [this] { ++enableCalls; },
+                          [this] { ++disableCalls; },
+                          [this] { ++clearCalls; },
+                          [] {},
+                          [this](TComConfigForm&) {
+                              ++configFormRuns;
+                              return false;
+                          }};
+
+    // Fills T1..Tn and t1..tn; the other steps keep 0.
+    void setProgramme(const std::vector<std::pair<double, int>>& steps) {
+        for (std::size_t k = 0; k < steps.size(); ++k) {
+            temperatures[k].number = steps[k].first;
+            holdTimes[k].number = steps[k].second;
+        }
+    }
+};
+
+}  // namespace lumas::test

@@ -1,0 +1,536 @@
+// The main window's logic against the simulated controller over a pseudo-terminal, with a clock
+// that moves only when the logic waits (or the test moves it).
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/main_form_logic.h"
+#include "core/settings_store.h"
+#include "fake_window.h"
+#include "protocol/omron_com.h"
+#include "sim/simulated_controller.h"
+#include "support/event_wait.h"
+#include "support/fake_clock.h"
+
+namespace lumas {
+namespace {
+
+using test::FakeClock;
+using test::FakeWindow;
+using test::waitUntil;
+
+std::string setPointWrite(double celsius) {
+    return std::string(commands::kWriteSetPoint) + setPointValueText(celsius);
+}
+
+const QString kEmergencyPrefix = QStringLiteral(
+    "Warning: The emergency temperature  was reached and the controller has been stopped!  [");
+
+class CoreOnSimulator : public ::testing::Test {
+  protected:
+    CoreOnSimulator()
+        : sim(frozenChamber()),
+          logic(controller, port, window.ports, clock, settingsDir.filePath("Settings.ini"),
+                QLocale(QLocale::English, QLocale::UnitedStates)) {
+        window.targetCurve.onChange = [this] { logic.chkTargetTempClick(); };
+        logic.currentDateTime = [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 5, 9)); };
+    }
+
+    static sim::SimulatedControllerOptions frozenChamber() {
+        sim::SimulatedControllerOptions options;
+        options.timeScale = 0.0;  // the chamber keeps the temperature the test gives it
+        return options;
+    }
+
+    void SetUp() override {
+        applyControllerLinkDefaults(port);
+        port.SetDeviceName(sim.portPath());
+        controller.SetCOMPort(&port);
+        controller.SetNodeNumber(1);
+    }
+
+    // Opens the link and switches communications writing on, as connecting does, but without a
+    // worker: the test runs the updates itself.
+    void openLink() {
+        ASSERT_EQ(controller.OpenPort(), 0);
+        ASSERT_TRUE(waitUntil(
+            [&] { return controller.StatusOk() && controller.CommandType() == 0; }, 2000));
+        controller.WriteEnable();
+        ASSERT_TRUE(waitUntil([&] { return sim.communicationsWriting(); }, 2000));
+        ASSERT_TRUE(waitUntil([&] { return controller.CommandType() == 0; }, 2000));
+        commandsSeen = sim.receivedCommands().size();
+    }
+
+    // Waits for the controller to have received `count` frames in all, serving the worker's
+    // updates meanwhile.
+    bool waitForRequests(std::size_t count, int timeoutMs) {
+        return waitUntil([&] { return sim.requestCount() >= count; }, timeoutMs);
+    }
+
+    // Lets the controller's chamber read `celsius` and the driver take it in.
+    void readTemperature(double celsius) {
+        sim.setTemperature(celsius);
+        controller.GetTemperature();
+        ASSERT_TRUE(waitUntil([&] { return controller.Temperature() == celsius; }, 2000));
+        commandsSeen = sim.receivedCommands().size();
+    }
+
+    // The commands the controller has received since the last call, once `count` have come in.
+    std::vector<std::string> newCommands(std::size_t count) {
+        EXPECT_TRUE(waitForRequests(commandsSeen + count, 2000));
+        waitUntil([] { return false; }, 30);  // let any extra command arrive too
+        const auto all = sim.receivedCommands();
+        std::vector<std::string> fresh(all.begin() + static_cast<long>(commandsSeen), all.end());
+        commandsSeen = all.size();
+        return fresh;
+    }
+
+    // Runs one update and returns how much time its waits took.
+    Tick timedUpdate() {
+        const Tick before = clock.now();
+        logic.UpdateMainForm();
+        return ticksSince(before, clock.now());
+    }
+
+    // Runs a pass every 250 ms of programme time until the programme ends; returns the elapsed
+    // minutes at each step switch, indexed by the step switched to.
+    std::vector<double> runProgrammeToTheEnd() {
+        std::vector<double> switchedAt(14, -1.0);
+        for (int pass = 0; pass < 200000 && logic.state().ProgramRunning; ++pass) {
+            clock.advance(250);
+            const int before = logic.state().CurrentStep;
+            logic.UpdateMainForm();
+            if (logic.state().CurrentStep != before) {
+                switchedAt[logic.state().CurrentStep] = logic.state().ElapsedMinutes;
+            }
+            if (pass % 64 == 0) {
+                test::serveEventsFor(0);  // replies to the step's commands
+            }
+        }
+        return switchedAt;
+    }
+
+    sim::SimulatedController sim;
+    TComPort port;
+    TOmronCom controller;
+    FakeClock clock;
+    FakeWindow window;
+    QTemporaryDir settingsDir;
+    MainFormLogic logic;  // declared last: it stops its worker before the link goes away
+    std::size_t commandsSeen = 0;
+};
+
+TEST_F(CoreOnSimulator, ConnectingStartsThePollCycleAndDisconnectingResetsTheWindow) {
+    clock.setSpeed(10);
+    sim.setTemperature(23.4);
+    sim.setSetPoint(25.0);
+
+    EXPECT_EQ(logic.ConnectToPort(sim.portPath()), std::nullopt);
+    EXPECT_EQ(window.statusConnection.text, "Connected");
+    EXPECT_TRUE(logic.workerRunning());
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return window.lTemp.text == "23.4°C" && window.lSetPoint.text == "25.0°C" &&
+                   window.lCS.text == "Stopped" && window.lCS2.text == "Stopped";
+        },
+        5000));
+
+    // Three reads in a fixed cycle, one at a time, after the connect phase.
+    ASSERT_TRUE(waitForRequests(9, 5000));
+    const auto received = sim.receivedCommands();
+    const std::vector<std::string> expected{
+        commands::kEchoTest,       commands::kReadSetPoint, commands::kReadSetPoint,
+        commands::kWriteEnable,    commands::kTemperature,  commands::kReadSetPoint,
+        commands::kReadStatusLeft, commands::kTemperature,  commands::kReadSetPoint};
+    EXPECT_EQ(std::vector<std::string>(received.begin(), received.begin() + 9), expected)
+        << "the echo reply's set-point read, then the connect sequence's own";
+
+    sim.setRunning(true);
+    EXPECT_TRUE(waitUntil([&] { return window.lCS2.text == "Running"; }, 5000));
+
+    logic.Disconnect1Click();
+    EXPECT_FALSE(logic.workerRunning());
+    EXPECT_FALSE(controller.Connected());
+    EXPECT_FALSE(controller.AllowToSend());
+    EXPECT_EQ(window.statusConnection.text, "OFFLINE");
+    EXPECT_EQ(window.lTemp.text, "--");
+    EXPECT_EQ(window.lSetPoint.text, "--");
+    EXPECT_EQ(window.clearCalls, 1);
+    const std::size_t afterDisconnect = sim.requestCount();
+    test::serveEventsFor(100);
+    EXPECT_EQ(sim.requestCount(), afterDisconnect) << "no worker polls after Disconnect";
+    EXPECT_TRUE(sim.running()) << "Disconnect sends no stop";
+}
+
+TEST_F(CoreOnSimulator, ConnectingToANameThatIsNoPortLeavesTheWindowOffline) {
+    window.statusConnection.setText("OFFLINE");
+    EXPECT_EQ(logic.ConnectToPort("/dev/lumas-no-such-port"), std::nullopt)
+        << "a port that cannot be opened is the driver's failure, not the dialog's";
+    EXPECT_FALSE(logic.workerRunning());
+    EXPECT_EQ(window.statusConnection.text, "OFFLINE");
+    EXPECT_EQ(logic.ConnectToPort(""), "Error occured: No port is selected.");
+}
+
+// The watchdog gives up a request after strictly more than 8 s, across the tick wrap too.
+TEST_F(CoreOnSimulator, ReplyWatchdogFiresOnlyAfterMoreThanEightSeconds) {
+    struct Case {
+        Tick sentAt;
+        Tick elapsed;
+        bool released;
+    };
+    const Case cases[] = {
+        {1000, 8000, false},
+        {1000, 8001, true},
+        {0xFFFFF000u, 8000, false},  // the tick wraps past 2^32 while the request is out
+        {0xFFFFF000u, 8001, true},
+    };
+    for (const Case& c : cases) {
+        controller.SetAllowToSend(false);
+        logic.state().LastSendTick = c.sentAt;
+        clock.set(c.sentAt + c.elapsed);
+        logic.UpdateMainForm();
+        EXPECT_EQ(controller.AllowToSend(), c.released)
+            << "sent at " << c.sentAt << ", " << c.elapsed << " ms later";
+    }
+}
+
+TEST_F(CoreOnSimulator, SilentControllerStallsThePollCycleUntilTheWatchdog) {
+    openLink();
+    sim.setNoReply(true);
+    const Tick start = clock.now();
+    logic.StartThread();
+    ASSERT_TRUE(waitForRequests(commandsSeen + 2, 5000));
+    EXPECT_GE(ticksSince(start, clock.now()), 8000u);
+    const auto fresh = newCommands(2);
+    ASSERT_GE(fresh.size(), 2u);
+    EXPECT_EQ(fresh[0], commands::kTemperature);
+    EXPECT_EQ(fresh[1], commands::kReadSetPoint) << "the unanswered read is given up, not resent";
+}
+
+TEST_F(CoreOnSimulator, SetTwiceThenStartInOnePassSendsTheSetPointOnceThenRun) {
+    openLink();
+    window.singleSetPoint.setValue(42.5);
+    logic.bSetSingleSPClick();
+    logic.bSetSingleSPClick();
+    logic.bStartSingleClick();
+    EXPECT_EQ(timedUpdate(), 640u) << "320 ms after each command";
+    EXPECT_EQ(newCommands(2), (std::vector<std::string>{setPointWrite(42.5), commands::kRun}));
+    EXPECT_EQ(sim.setPoint(), 42.5);
+    EXPECT_TRUE(sim.running());
+    EXPECT_TRUE(window.timerSingle.on);
+    EXPECT_EQ(window.target.points, (std::vector<QPointF>{{1.0, 0.0}}));
+
+    EXPECT_EQ(timedUpdate(), 0u) << "nothing left to send";
+}
+
+TEST_F(CoreOnSimulator, StartThenStopInOnePassSendsRunThenStop) {
+    openLink();
+    logic.bStartSingleClick();
+    logic.bStopSingleClick();
+    EXPECT_FALSE(logic.state().ControlActive);
+    EXPECT_FALSE(window.timerSingle.on);
+    EXPECT_EQ(timedUpdate(), 640u);
+    EXPECT_EQ(newCommands(2), (std::vector<std::string>{commands::kRun, commands::kStop}));
+    EXPECT_FALSE(sim.running());
+}
+
+TEST_F(CoreOnSimulator, HandlersWithoutConnectionWarnAndChangeNothing) {
+    window.holdTimes[0].setValue(10);
+    logic.bSetSingleSPClick();
+    logic.bStartSingleClick();
+    logic.bStopSingleClick();
+    logic.bStartMultiClick();
+    logic.bStopMultiClick();
+    ASSERT_EQ(window.messages.shown.size(), 5u);
+    for (const auto& shown : window.messages.shown) {
+        EXPECT_EQ(shown.kind, "warning");
+        EXPECT_EQ(shown.text, "No Connection!");
+    }
+    const SharedState& s = logic.state();
+    EXPECT_FALSE(s.ControlActive || s.SingleRunning || s.ProgramRunning || s.PendingRun ||
+                 s.PendingStop || s.PendingSingleSetPoint || s.PendingProgramStart ||
+                 s.PendingProgramStop);
+}
+
+TEST_F(CoreOnSimulator, ProgrammeStartNeedsAFirstHoldTimeOfOneTo9999Minutes) {
+    openLink();
+    for (const double t1 : {0.0, 10000.0}) {
+        window.messages.shown.clear();
+        window.holdTimes[0].setValue(t1);
+        logic.bStartMultiClick();
+        ASSERT_EQ(window.messages.shown.size(), 1u) << "t1 = " << t1;
+        EXPECT_EQ(window.messages.shown[0].kind, "information");
+        EXPECT_EQ(window.messages.shown[0].text,
+                  "Input the hold time for the first set point  ( t1 ) ");
+        EXPECT_FALSE(logic.state().ProgramRunning);
+        EXPECT_FALSE(logic.state().PendingProgramStart);
+    }
+}
+
+TEST_F(CoreOnSimulator, ProgrammeEndsAtTheFirstZeroHoldTimeWhileFinishInCountsAllSteps) {
+    openLink();
+    window.setProgramme({{40.0, 10}, {50.0, 0}, {60.0, 5}});
+    logic.bStartMultiClick();
+    const SharedState& s = logic.state();
+    EXPECT_EQ(s.StepCount, 1);
+    EXPECT_EQ(window.lTotal.text, "1");
+    EXPECT_EQ(s.TotalMinutes, 15);
+    EXPECT_TRUE(window.targetCurve.state);
+    EXPECT_EQ(window.target.points, (std::vector<QPointF>{{0, 0}, {0, 40}, {10, 40}}));
+    EXPECT_EQ(window.disableCalls, 1);
+
+    runProgrammeToTheEnd();
+    EXPECT_FALSE(s.ProgramRunning);
+    EXPECT_GE(ticksSince(s.ProgramStartTick, clock.now()), 10u * 60000u);
+    EXPECT_LT(ticksSince(s.ProgramStartTick, clock.now()), 10u * 60000u + 1000u);
+
+    QStringList finishIn = window.lFinish.history;
+    EXPECT_EQ(finishIn.takeLast(), "--");
+    EXPECT_EQ(finishIn.first(), "15 minutes");
+    EXPECT_EQ(finishIn.last(), "5 minutes");
+    finishIn.removeDuplicates();
+    EXPECT_EQ(finishIn.size(), 11) << finishIn.join(", ").toStdString();
+
+    logic.UpdateMainForm();  // sends the stop of the programme's end
+    EXPECT_EQ(newCommands(3),
+              (std::vector<std::string>{setPointWrite(40.0), commands::kRun, commands::kStop}));
+    EXPECT_EQ(window.enableCalls, 1);
+}
+
+TEST_F(CoreOnSimulator, TwelveStepsSwitchAtTheirBoundariesAcrossTheTickWrap) {
+    openLink();
+    std::vector<std::pair<double, int>> steps;
+    for (int n = 1; n <= 12; ++n) {
+        steps.emplace_back(20.0 + 5.0 * n, n);  // Tn = 20 + 5n °C held n minutes
+    }
+    window.setProgramme(steps);
+    clock.set(0xFFFFFFFFu - 30u * 60000u);  // the tick wraps 30 minutes into the programme
+    logic.bStartMultiClick();
+    EXPECT_EQ(window.lTotal.text, "12");
+    EXPECT_EQ(window.target.points.size(), 25u);
+
+    const std::vector<double> switchedAt = runProgrammeToTheEnd();
+    EXPECT_FALSE(logic.state().ProgramRunning);
+    double boundary = 0.0;
+    for (int n = 2; n <= 12; ++n) {
+        boundary += n - 1;
+        EXPECT_GE(switchedAt[n], boundary) << "step " << n;
+        EXPECT_LT(switchedAt[n], boundary + 1.0 / 60.0) << "step " << n;
+    }
+    const double total = 78.0;  // 1 + 2 + ... + 12
+    EXPECT_GE(logic.state().ElapsedMinutes, total);
+    EXPECT_LT(logic.state().ElapsedMinutes, total + 1.0 / 60.0);
+
+    logic.UpdateMainForm();
+    std::vector<std::string> expected{setPointWrite(25.0), commands::kRun};
+    for (int n = 2; n <= 12; ++n) {
+        expected.push_back(setPointWrite(20.0 + 5.0 * n));
+    }
+    expected.push_back(commands::kStop);
+    EXPECT_EQ(newCommands(expected.size()), expected);
+}
+
+TEST_F(CoreOnSimulator, SetPointCorrectionRepeatsWhileTheControllerKeepsAnotherValue) {
+    clock.setSpeed(4);  // the write's reply comes in during the pause before the read
+    openLink();
+    window.setProgramme({{40.0, 10}});
+    logic.bStartMultiClick();
+    logic.UpdateMainForm();
+    EXPECT_EQ(newCommands(2), (std::vector<std::string>{setPointWrite(40.0), commands::kRun}));
+
+    sim.setSetPointLock(20.0);
+    for (int pass = 0; pass < 2; ++pass) {
+        controller.GetSetPoint();
+        ASSERT_TRUE(waitUntil([&] { return controller.SetPoint() == 20.0; }, 2000));
+        newCommands(1);
+        logic.UpdateMainForm();
+        EXPECT_EQ(newCommands(2),
+                  (std::vector<std::string>{setPointWrite(40.0), commands::kReadSetPoint}))
+            << "pass " << pass;
+    }
+
+    sim.setSetPointLock(std::nullopt);
+    ASSERT_TRUE(waitUntil([&] { return controller.SetPoint() == 20.0; }, 2000));
+    logic.UpdateMainForm();  // corrected, and this time the controller keeps it
+    newCommands(2);
+    ASSERT_TRUE(waitUntil([&] { return controller.SetPoint() == 40.0; }, 2000));
+    EXPECT_EQ(timedUpdate(), 0u) << "no correction once the controller holds the step's value";
+    EXPECT_EQ(sim.setPoint(), 40.0);
+}
+
+// The cut-off fires when the temperature is above the threshold during a run, and only once.
+TEST_F(CoreOnSimulator, EmergencyCutOffStopsARunAboveTheThresholdOnce) {
+    struct Case {
+        bool runActive;
+        double temperature;
+        bool cutOff;
+    };
+    const Case cases[] = {{true, 280.0, false}, {true, 280.1, true}, {false, 300.0, false}};
+    openLink();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.temperature);
+        window.statusWarning.setText(QString());
+        if (c.runActive) {
+            logic.bStartSingleClick();
+            logic.UpdateMainForm();
+            EXPECT_EQ(newCommands(1), (std::vector<std::string>{commands::kRun}));
+        }
+        readTemperature(c.temperature);
+        logic.UpdateMainForm();
+        EXPECT_EQ(logic.state().ControlActive, c.runActive && !c.cutOff);
+        if (!c.cutOff) {
+            EXPECT_EQ(window.statusWarning.text, "");
+            EXPECT_EQ(timedUpdate(), 0u);
+            logic.bStopSingleClick();
+            logic.UpdateMainForm();
+            newCommands(1);
+            continue;
+        }
+        EXPECT_EQ(window.statusWarning.text, kEmergencyPrefix + "12/10/2026 2:05:09 PM]");
+        EXPECT_FALSE(window.timerSingle.on);
+        logic.UpdateMainForm();
+        EXPECT_EQ(newCommands(2), (std::vector<std::string>{commands::kStop, commands::kStop}));
+        EXPECT_EQ(timedUpdate(), 0u) << "nothing more once stopped";
+        EXPECT_FALSE(sim.running());
+    }
+    EXPECT_TRUE(window.messages.shown.empty());
+}
+
+TEST_F(CoreOnSimulator, ProgrammeStartedAboveTheThresholdStartsThenStops) {
+    openLink();
+    readTemperature(300.0);
+    window.setProgramme({{40.0, 10}});
+    logic.bStartMultiClick();
+    logic.UpdateMainForm();
+    EXPECT_FALSE(logic.state().ProgramRunning);
+    EXPECT_TRUE(window.statusWarning.text.startsWith(kEmergencyPrefix));
+    logic.UpdateMainForm();
+    EXPECT_EQ(newCommands(4), (std::vector<std::string>{setPointWrite(40.0), commands::kRun,
+                                                        commands::kStop, commands::kStop}));
+}
+
+TEST_F(CoreOnSimulator, ReconnectingContinuesARunningProgramme) {
+    clock.setSpeed(100);
+    window.setProgramme({{40.0, 1}, {50.0, 1}});
+    ASSERT_EQ(logic.ConnectToPort(sim.portPath()), std::nullopt);
+    logic.bStartMultiClick();
+    ASSERT_TRUE(waitUntil([&] { return sim.setPoint() == 40.0 && sim.running(); }, 5000));
+
+    logic.Disconnect1Click();
+    EXPECT_TRUE(logic.state().ProgramRunning) << "Disconnect leaves the run flags";
+    EXPECT_TRUE(window.measured.points.empty());
+    EXPECT_TRUE(window.target.points.empty());
+    EXPECT_EQ(window.lTemp.text, "--");
+
+    ASSERT_EQ(logic.ConnectToPort(sim.portPath()), std::nullopt);
+    EXPECT_TRUE(waitUntil([&] { return !logic.state().ProgramRunning && !sim.running(); }, 10000))
+        << "the programme runs on to its end and stops the controller";
+    const auto received = sim.receivedCommands();
+    EXPECT_NE(std::find(received.begin(), received.end(), setPointWrite(50.0)), received.end());
+}
+
+TEST_F(CoreOnSimulator, PortConfigurationWhileConnectedClosesTheLinkThroughTheDriver) {
+    clock.setSpeed(100);
+    ASSERT_EQ(logic.ConnectToPort(sim.portPath()), std::nullopt);
+
+    window.messages.confirmAnswer = false;
+    logic.maPortConfigurationClick();
+    EXPECT_TRUE(port.Active()) << "No leaves the connection alone";
+    EXPECT_EQ(window.configFormRuns, 0);
+
+    window.messages.confirmAnswer = true;
+    logic.maPortConfigurationClick();
+    ASSERT_EQ(window.messages.shown.size(), 2u);
+    EXPECT_EQ(window.messages.shown[1].kind, "confirm");
+    EXPECT_EQ(window.messages.shown[1].text,
+              "COM Port is open!\rDo you want to disconnect active connection?");
+    EXPECT_EQ(window.configFormRuns, 1);
+    EXPECT_FALSE(port.Active());
+    EXPECT_FALSE(controller.Connected()) << "the driver knows its port was closed";
+    EXPECT_EQ(window.statusConnection.text, "OFFLINE");
+    EXPECT_EQ(window.lTemp.text, "--");
+
+    logic.maPortConfigurationClick();  // closed: the form at once, no question
+    EXPECT_EQ(window.configFormRuns, 2);
+    EXPECT_EQ(window.messages.shown.size(), 2u);
+}
+
+TEST_F(CoreOnSimulator, CloseSavesTheFieldsAndLeavesTheControllerRunning) {
+    clock.setSpeed(100);
+    ASSERT_EQ(logic.ConnectToPort(sim.portPath()), std::nullopt);
+    logic.bStartSingleClick();
+    ASSERT_TRUE(waitUntil([&] { return sim.running(); }, 5000));
+    window.singleSetPoint.setValue(55.0);
+    window.holdTimes[2].setValue(7);
+
+    logic.ApplicationClose({12, 34});
+    EXPECT_FALSE(logic.workerRunning());
+    EXPECT_FALSE(port.Active());
+    EXPECT_TRUE(sim.running());
+    const StartupSettings stored =
+        loadStartupSettings(settingsDir.filePath("Settings.ini"), {800, 600}, {100, 100});
+    EXPECT_EQ(stored.values.singleSetPoint, 55.0);
+    EXPECT_EQ(stored.values.holdTimes[2], 7);
+    EXPECT_EQ(stored.values.posLeft, 12);
+    EXPECT_EQ(stored.values.posTop, 34);
+}
+
+TEST_F(CoreOnSimulator, RunGoesOnWhenItsLogCannotBeCreated) {
+    openLink();
+    QTemporaryDir logs;
+    QFile blocker(logs.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    struct Case {
+        QString folder;
+        bool logged;
+    };
+    const Case cases[] = {{logs.filePath("runs"), true},
+                          {logs.filePath("file/runs"), false}};  // under a file: impossible
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        window.messages.shown.clear();
+        logic.csvExportSettings() = {true, 5, c.folder};
+        logic.bStartSingleClick();
+        EXPECT_TRUE(logic.state().SingleRunning);
+        EXPECT_TRUE(window.timerCsv.on);
+        EXPECT_EQ(logic.writer() != nullptr, c.logged);
+        EXPECT_EQ(window.messages.shown.size(), c.logged ? 0u : 1u);
+        logic.TimerCSVTimer();
+        const QString path = logic.writer() ? logic.writer()->filePath() : QString();
+        logic.bStopSingleClick();
+        EXPECT_EQ(logic.writer(), nullptr);
+        if (c.logged) {
+            QFile log(path);
+            ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+            EXPECT_EQ(log.readAll().count("\r\n"), 3) << "header, first row, timer row";
+        }
+    }
+}
+
+TEST_F(CoreOnSimulator, ProgrammeFieldChecksAndTheTargetCurveBox) {
+    window.temperatures[3].setValue(600.0);
+    logic.ValidateTemperature(3);
+    EXPECT_EQ(window.temperatures[3].value(), 0.0);
+    ASSERT_EQ(window.messages.shown.size(), 1u);
+    EXPECT_EQ(window.messages.shown[0].text, "Temperature range:   -70 - 500°C");
+
+    window.target.append(1, 1);
+    window.targetCurve.setChecked(true);  // t1 = 0: refused
+    EXPECT_FALSE(window.targetCurve.state);
+    EXPECT_TRUE(window.target.points.empty());
+    ASSERT_EQ(window.messages.shown.size(), 2u);
+    EXPECT_EQ(window.messages.shown[1].text,
+              "Could not create the temperature curve.\rHold time is required for at least one "
+              "set point");
+}
+
+}  // namespace
+}  // namespace lumas
