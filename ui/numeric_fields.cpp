@@ -1,0 +1,87 @@
+#include "ui/numeric_fields.h"
+
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumas::ui {
+
+namespace {
+
+// The pattern a decimal field accepts while it is typed in.
+QString decimalPattern(const DecimalField::Rules& rules, QChar separator) {
+    const QString sign = rules.minusAllowed ? QStringLiteral("-?") : QString();
+    const QString integer = rules.maxIntegerDigits > 0
+                                ? QStringLiteral("\\d{0,%1}").arg(rules.maxIntegerDigits)
+                                : QStringLiteral("\\d*");
+    return QStringLiteral("^%1%2(%3\\d*)?$")
+        .arg(sign, integer, QRegularExpression::escape(QString(separator)));
+}
+
+}  // namespace
+
+DecimalField::DecimalField(Rules rules, QWidget* parent) : QLineEdit(parent) {
+    locale_.setNumberOptions(QLocale::OmitGroupSeparator);
+    if (rules.maxLength > 0) {
+        setMaxLength(rules.maxLength);
+    }
+    setValidator(new QRegularExpressionValidator(
+        QRegularExpression(decimalPattern(rules, locale_.decimalPoint().at(0))), this));
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setText(locale_.toString(0.0, 'f', 1));
+}
+
+double DecimalField::value() const {
+    bool ok = false;
+    const double parsed = locale_.toDouble(text(), &ok);
+    return ok ? parsed : 0.0;
+}
+
+void DecimalField::setValue(double value) {
+    const QString shown = locale_.toString(std::abs(value) < 0.05 ? 0.0 : value, 'f', 1);
+    if (shown != text()) {
+        setText(shown);
+    }
+}
+
+void DecimalField::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    setValue(value());
+    emit left();
+}
+
+WholeNumberField::WholeNumberField(int minimum, int maximum, int maxLength, QWidget* parent)
+    : QLineEdit(parent), minimum_(minimum), maximum_(maximum) {
+    setMaxLength(maxLength);
+    setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^\\d*$")), this));
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setText(QStringLiteral("0"));
+}
+
+double WholeNumberField::value() const {
+    bool ok = false;
+    const int parsed = text().toInt(&ok);
+    return ok ? parsed : 0;
+}
+
+void WholeNumberField::setValue(double value) {
+    const QString shown = QString::number(static_cast<int>(std::trunc(value)));
+    if (shown != text()) {
+        setText(shown);
+    }
+}
+
+void WholeNumberField::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    if (text().isEmpty()) {
+        setText(QStringLiteral("0"));
+        return;
+    }
+    const int number = static_cast<int>(value());
+    setValue(std::clamp(number, minimum_, maximum_));
+}
+
+}  // namespace lumas::ui
