@@ -5,6 +5,7 @@
 
 #include "core/settings_store.h"
 #include "serial/com_config.h"
+#include "serial/port_discovery.h"
 
 namespace lumas {
 
@@ -96,6 +97,11 @@ std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName)
         }
         ComPort1.SetDeviceName(portName);
         Controller.OpenPort();
+        if (!Controller.Connected()) {
+            if (const auto advice = portPermissionAdvice(ComPort1.DevicePath())) {
+                ui_.messages.warning(QString::fromStdString(*advice));
+            }
+        }
         ReadParameters();
     } catch (const std::exception& error) {
         return texts::kErrorOccured + QString::fromStdString(error.what());
@@ -124,6 +130,12 @@ void MainFormLogic::StartThread() {
     mt = std::make_unique<TMyThread>(Controller, state_, clock_, [this] { UpdateMainForm(); });
 }
 
+void MainFormLogic::TerminateWorker() {
+    if (mt) {
+        mt->Terminate();
+    }
+}
+
 void MainFormLogic::stopWorker() {
     if (!mt) {
         return;
@@ -144,9 +156,7 @@ void MainFormLogic::Disconnect1Click() {
     if (!Controller.Connected()) {
         return;
     }
-    if (mt) {
-        mt->Terminate();
-    }
+    TerminateWorker();
     DelayMs(kDisconnectWaitMs);
     // The worker's last update has normally run during the wait; joining makes sure it cannot
     // redraw the read-outs after they have been reset below.
@@ -177,9 +187,7 @@ void MainFormLogic::maPortConfigurationClick() {
         if (!ui_.messages.confirm(texts::kConfirmPortClose)) {
             return;
         }
-        if (mt) {
-            mt->Terminate();
-        }
+        TerminateWorker();
         clock_.sleepMs(kPortConfigurationSleepMs);
         // Closed through the driver, so that it knows it is no longer connected.
         Controller.ClosePort();

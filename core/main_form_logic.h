@@ -63,6 +63,8 @@ class MainFormLogic {
     void maPortConfigurationClick();
     // Starts a new worker at poll step 1, stopping and joining a running one first.
     void StartThread();
+    // Tells the worker to stop after its current pass; a worker already told is unaffected.
+    void TerminateWorker();
 
     // --- the worker's per-pass update
     void UpdateMainForm();

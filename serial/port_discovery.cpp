@@ -1,7 +1,10 @@
 #include "serial/port_discovery.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -138,6 +141,18 @@ int portNumberOfName(const std::string& name) {
         return index < 0 ? 0 : index + 1;
     }
     return 0;
+}
+
+std::optional<std::string> portPermissionAdvice(const std::string& devicePath) {
+    if (::access(devicePath.c_str(), F_OK) != 0) {
+        return std::nullopt;
+    }
+    if (::access(devicePath.c_str(), R_OK | W_OK) == 0 || errno != EACCES) {
+        return std::nullopt;
+    }
+    return "You have no permission to use " + devicePath +
+           ": add yourself to the dialout group (sudo usermod -aG dialout $USER), then log out "
+           "and in again.";
 }
 
 }  // namespace lumas

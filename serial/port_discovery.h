@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,10 @@ const std::vector<std::string>& additionalPortNames();
 // The port number a name stands for: "COM12" gives 12, "ttyS11" gives 12 (the same device);
 // 0 for any other name.
 int portNumberOfName(const std::string& name);
+
+// When the device at `devicePath` exists but this user may not read and write it, the sentence
+// that tells the operator how to get access (serial devices belong to the dialout group);
+// otherwise nothing.
+std::optional<std::string> portPermissionAdvice(const std::string& devicePath);
 
 }  // namespace lumas

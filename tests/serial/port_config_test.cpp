@@ -1,6 +1,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -43,6 +44,21 @@ TEST(PortDiscovery, ListsHardwarePortsBuiltInFirstInNaturalOrder) {
                                         "/dev/pts/7"}));
     setAdditionalPortNames({});
     EXPECT_TRUE(discoverSerialPorts((root / "missing").string()).empty());
+}
+
+TEST(PortDiscovery, PermissionAdviceOnlyForADeviceThisUserMayNotUse) {
+    QTemporaryDir dir;
+    const std::string device = dir.filePath("ttyUSB0").toStdString();
+    EXPECT_EQ(portPermissionAdvice(device), std::nullopt) << "missing: not a permission matter";
+    std::ofstream(device) << "";
+    EXPECT_EQ(portPermissionAdvice(device), std::nullopt) << "readable and writable";
+    std::filesystem::permissions(device, std::filesystem::perms::none);
+    if (::geteuid() != 0) {  // root may open anything, so only others see the advice
+        const auto advice = portPermissionAdvice(device);
+        ASSERT_TRUE(advice.has_value());
+        EXPECT_NE(advice->find(device), std::string::npos);
+        EXPECT_NE(advice->find("dialout"), std::string::npos);
+    }
 }
 
 TEST(PortDiscovery, PortNumbersOfNames) {
