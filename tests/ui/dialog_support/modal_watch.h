@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QApplication>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "core/window_ports.h"
+
+namespace lumas::test {
+
+// Acts on the next modal window that opens while a test waits on a modal call (a dialog's exec(),
+// a message box): every 10 ms it looks at the active modal window and, when it is of type W and
+// not `ignored`, hands it to `act` once. The test then sees whether `act` ran through `seen()`.
+template <typename W>
+class ModalWatch {
+  public:
+    explicit ModalWatch(std::function<void(W&)> act, QWidget* ignored = nullptr)
+        : act_(std::move(act)), ignored_(ignored) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* modal = qobject_cast<W*>(QApplication::activeModalWidget());
+            if (modal == nullptr || modal == ignored_.data()) {
+                return;
+            }
+            timer_.stop();
+            seen_ = true;
+            act_(*modal);
+        });
+        timer_.start(10);
+    }
+
+    bool seen() const { return seen_; }
+
+  private:
+    std::function<void(W&)> act_;
+    QPointer<QWidget> ignored_;
+    QTimer timer_;
+    bool seen_ = false;
+};
+
+// Message boxes that record what they were asked to show instead of showing it.
+struct RecordedMessages final : MessageBoxes {
+    struct Shown {
+        QString kind;  // "warning", "information", "confirm" or "message"
+        QString text;
+        bool operator==(const Shown&) const = default;
+    };
+    void warning(const QString& text) override { shown.push_back({"warning", text}); }
+    void information(const QString& text) override { shown.push_back({"information", text}); }
+    bool confirm(const QString& text) override {
+        shown.push_back({"confirm", text});
+        return true;
+    }
+    void message(const QString& text) override { shown.push_back({"message", text}); }
+
+    std::vector<Shown> shown;
+};
+
+}  // namespace lumas::test

@@ -1,0 +1,148 @@
+// The program's message boxes as the operator sees them: caption, icon, text, buttons, the
+// default answer and the answer read back.
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+#include <functional>
+
+#include "dialog_support/modal_watch.h"
+#include "ui/message_boxes.h"
+
+namespace lumas::ui {
+
+class MessageBoxesTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void eachKindShowsItsCaptionIconAndButtons_data();
+    void eachKindShowsItsCaptionIconAndButtons();
+    void confirmationAnswersByTheButtonPressed();
+    void carriageReturnBreaksTheLineAndMarkupStaysText();
+
+  private:
+    struct Seen {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        Qt::TextFormat format = Qt::AutoText;
+    };
+
+    // Runs `call` while a watch records the box it opens and presses `answer` in it.
+    static Seen showAndAnswer(const std::function<void()>& call,
+                              QMessageBox::StandardButton answer);
+};
+
+MessageBoxesTest::Seen MessageBoxesTest::showAndAnswer(const std::function<void()>& call,
+                                                       QMessageBox::StandardButton answer) {
+    Seen seen;
+    test::ModalWatch<QMessageBox> watch([&](QMessageBox& box) {
+        seen.title = box.windowTitle();
+        seen.text = box.text();
+        seen.icon = box.icon();
+        seen.buttons = box.standardButtons();
+        seen.format = box.textFormat();
+        if (box.defaultButton() != nullptr) {
+            seen.defaultButton = box.standardButton(box.defaultButton());
+        }
+        box.button(answer)->click();
+    });
+    call();
+    if (!watch.seen()) {
+        qFatal("no message box was shown");
+    }
+    return seen;
+}
+
+void MessageBoxesTest::eachKindShowsItsCaptionIconAndButtons_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("defaultButton");
+    const int ok = QMessageBox::Ok;
+    const int yesNo = QMessageBox::Yes | QMessageBox::No;
+    QTest::newRow("warning") << "warning"
+                             << "Warning" << int(QMessageBox::Warning) << ok << ok;
+    QTest::newRow("information") << "information"
+                                 << "Information" << int(QMessageBox::Information) << ok << ok;
+    QTest::newRow("confirm") << "confirm"
+                             << "Confirm" << int(QMessageBox::Question) << yesNo
+                             << int(QMessageBox::Yes);
+    QTest::newRow("message") << "message"
+                             << "Lumas Software" << int(QMessageBox::NoIcon) << ok << ok;
+}
+
+void MessageBoxesTest::eachKindShowsItsCaptionIconAndButtons() {
+    QFETCH(QString, kind);
+    QFETCH(QString, title);
+    QFETCH(int, icon);
+    QFETCH(int, buttons);
+    QFETCH(int, defaultButton);
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Lumas Software"));
+
+    QWidget owner;
+    QtMessageBoxes boxes(&owner);
+    const QString text = QStringLiteral("No device is connected   ");
+    const auto answer =
+        kind == "confirm" ? QMessageBox::No : static_cast<QMessageBox::StandardButton>(buttons);
+    const Seen seen = showAndAnswer(
+        [&] {
+            if (kind == "warning") {
+                boxes.warning(text);
+            } else if (kind == "information") {
+                boxes.information(text);
+            } else if (kind == "confirm") {
+                boxes.confirm(text);
+            } else {
+                boxes.message(text);
+            }
+        },
+        answer);
+    QCOMPARE(seen.title, title);
+    QCOMPARE(seen.text, text);  // trailing blanks kept
+    QCOMPARE(int(seen.icon), icon);
+    QCOMPARE(int(seen.buttons), buttons);
+    QCOMPARE(int(seen.defaultButton), defaultButton);
+}
+
+void MessageBoxesTest::confirmationAnswersByTheButtonPressed() {
+    QtMessageBoxes boxes;
+    bool answer = false;
+    showAndAnswer([&] { answer = boxes.confirm(QStringLiteral("Delete curves?")); },
+                  QMessageBox::Yes);
+    QVERIFY(answer);
+    showAndAnswer([&] { answer = boxes.confirm(QStringLiteral("Delete curves?")); },
+                  QMessageBox::No);
+    QVERIFY(!answer);
+
+    // Esc answers No.
+    test::ModalWatch<QMessageBox> escape(
+        [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+    answer = boxes.confirm(QStringLiteral("Delete curves?"));
+    QVERIFY(escape.seen());
+    QVERIFY(!answer);
+}
+
+void MessageBoxesTest::carriageReturnBreaksTheLineAndMarkupStaysText() {
+    QCOMPARE(
+        messageBoxText(QStringLiteral("Delete curves?\rWarning: you can not undo this action.")),
+        QStringLiteral("Delete curves?\nWarning: you can not undo this action."));
+    QCOMPARE(messageBoxText(QStringLiteral("a\r\nb\r\rc")), QStringLiteral("a\nb\n\nc"));
+
+    QtMessageBoxes boxes;
+    const Seen seen = showAndAnswer(
+        [&] { boxes.message(QStringLiteral("Error occured: <b>COM3</b>\rx")); }, QMessageBox::Ok);
+    QCOMPARE(seen.text, QStringLiteral("Error occured: <b>COM3</b>\nx"));
+    QCOMPARE(seen.format, Qt::PlainText);
+}
+
+}  // namespace lumas::ui
+
+QTEST_MAIN(lumas::ui::MessageBoxesTest)
+#include "message_boxes_test.moc"
