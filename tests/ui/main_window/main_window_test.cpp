@@ -1,0 +1,217 @@
+// The main window on the offscreen platform: enable rules, entry fields, hold-time total, spin
+// buttons, the menu and the guards in front of two dialogs.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "core/clock.h"
+#include "dialog_support/modal_watch.h"
+#include "sim/simulated_controller.h"
+#include "ui/main_window.h"
+#include "ui/up_down.h"
+
+using lumas::MonotonicClock;
+using lumas::test::RecordedMessages;
+using lumas::ui::TForm1;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    // A fresh window over a settings file with `settings` as its text.
+    std::unique_ptr<TForm1> makeWindow(const QByteArray& settings = {}) {
+        settingsDir_ = std::make_unique<QTemporaryDir>();
+        const QString path = settingsDir_->filePath(QStringLiteral("Settings.ini"));
+        if (!settings.isEmpty()) {
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write(settings);
+        }
+        messages_ = RecordedMessages{};
+        auto window = std::make_unique<TForm1>(clock_, path, &messages_);
+        window->show();
+        return window;
+    }
+
+    template <typename W>
+    static W* child(TForm1& window, const char* name) {
+        W* found = window.findChild<W*>(QLatin1String(name));
+        if (found == nullptr) {
+            qFatal("no child %s", name);
+        }
+        return found;
+    }
+
+    static QString text(TForm1& window, const char* label) {
+        return child<QLabel>(window, label)->text();
+    }
+
+    MonotonicClock clock_;
+    RecordedMessages messages_;
+    std::unique_ptr<QTemporaryDir> settingsDir_;
+
+  private slots:
+    void startsOfflineWithEverythingEmpty() {
+        auto window = makeWindow();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Lumas Software"));
+        for (const char* label :
+             {"lTemp", "lSetPoint", "lCS", "lCS2", "lTotal", "lFinish", "lTotalTime"}) {
+            QCOMPARE(text(*window, label), QStringLiteral("--"));
+        }
+        QCOMPARE(text(*window, "statusConnection"), QStringLiteral("OFFLINE"));
+        QVERIFY(!child<QCheckBox>(*window, "chkTargetTemp")->isChecked());
+    }
+
+    void enabledStatesFollowTheRunState_data() {
+        QTest::addColumn<bool>("programme");
+        QTest::addColumn<bool>("single");
+        QTest::addColumn<QStringList>("disabled");
+        const QStringList fields{"fiSP0",   "fiSP11",      "fiSP0t",
+                                 "fiSP11t", "bStartMulti", "bStartSingle"};
+        QTest::newRow("idle") << false << false << QStringList{};
+        QTest::newRow("programme running")
+            << true << false
+            << (fields + QStringList{"fiSingleSP", "UpDown1", "bSetSingleSP", "bStopSingle"});
+        QTest::newRow("single control running")
+            << false << true << (fields + QStringList{"bStopMulti", "chkTargetTemp"});
+    }
+
+    void enabledStatesFollowTheRunState() {
+        QFETCH(bool, programme);
+        QFETCH(bool, single);
+        QFETCH(QStringList, disabled);
+        auto window = makeWindow();
+        window->logic().state().ProgramRunning = programme;
+        window->logic().state().SingleRunning = single;
+        if (programme || single) {
+            window->DisableItems();
+        }
+        const QStringList all{"fiSP0",         "fiSP11",     "fiSP0t",       "fiSP11t",
+                              "bStartMulti",   "bStopMulti", "bStartSingle", "bStopSingle",
+                              "chkTargetTemp", "fiSingleSP", "UpDown1",      "bSetSingleSP"};
+        for (const QString& name : all) {
+            auto* widget = window->findChild<QWidget*>(name);
+            QVERIFY2(widget != nullptr, qPrintable(name));
+            QCOMPARE(widget->isEnabled(), !disabled.contains(name));
+        }
+        window->EnableItems();
+        for (const QString& name : all) {
+            QVERIFY2(window->findChild<QWidget*>(name)->isEnabled(), qPrintable(name));
+        }
+    }
+
+    void holdTimeTotalFollowsTheFields() {
+        auto zeros = makeWindow("[HoldTime]\r\nt1=0\r\nt2=0\r\n");
+        QCOMPARE(text(*zeros, "lTotalTime"), QStringLiteral("--"));
+
+        auto window = makeWindow("[HoldTime]\r\nt1=10\r\nt2=5\r\n");
+        QCOMPARE(text(*window, "lTotalTime"), QStringLiteral("15 Minutes"));
+        auto* t1 = child<QLineEdit>(*window, "fiSP0t");
+        auto* t2 = child<QLineEdit>(*window, "fiSP1t");
+        t1->setText(QStringLiteral("0"));
+        t2->selectAll();
+        QTest::keyClicks(t2, QStringLiteral("0"));
+        QCOMPARE(text(*window, "lTotalTime"), QStringLiteral("0 Minutes"));
+    }
+
+    void entryFieldsFollowTheirRules_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");  // after leaving the field
+        QTest::newRow("single set point takes a minus") << "fiSingleSP"
+                                                        << "-12.5"
+                                                        << "-12.5";
+        QTest::newRow("T4 takes a minus") << "fiSP3"
+                                          << "-5"
+                                          << "-5.0";
+        QTest::newRow("T9 takes no minus") << "fiSP8"
+                                           << "-5"
+                                           << "5.0";
+        QTest::newRow("T1 three digits before the point") << "fiSP0"
+                                                          << "1234"
+                                                          << "123.0";
+        QTest::newRow("five characters at most") << "fiSP5"
+                                                 << "12.345"
+                                                 << "12.3";
+        QTest::newRow("empty decimal field") << "fiSP2"
+                                             << ""
+                                             << "0.0";
+        QTest::newRow("hold time: digits only") << "fiSP0t"
+                                                << "-1x2"
+                                                << "12";
+        QTest::newRow("hold time: four digits") << "fiSP1t"
+                                                << "123456"
+                                                << "1234";
+        QTest::newRow("empty hold time") << "fiSP3t"
+                                         << ""
+                                         << "0";
+    }
+
+    void entryFieldsFollowTheirRules() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        auto window = makeWindow();
+        window->activateWindow();
+        auto* edit = window->findChild<QLineEdit*>(field);
+        QVERIFY(edit != nullptr);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, typed);
+        child<QPushButton>(*window, "bStartMulti")->setFocus();  // leave the field
+        QCOMPARE(edit->text(), shown);
+    }
+
+    void spinButtonsFollowTheSingleSetPoint() {
+        auto window = makeWindow();
+        auto* field = child<QLineEdit>(*window, "fiSingleSP");
+        auto* spin = child<lumas::ui::UpDown>(*window, "UpDown1");
+        field->setText(QStringLiteral("12.5"));
+        QCOMPARE(spin->position(), 12);
+        QTest::mouseClick(spin->findChild<QWidget*>(QStringLiteral("up")), Qt::LeftButton);
+        QCOMPARE(field->text(), QStringLiteral("13"));
+        field->setText(QStringLiteral("400"));
+        QTest::mouseClick(spin->findChild<QWidget*>(QStringLiteral("up")), Qt::LeftButton);
+        QCOMPARE(field->text(), QStringLiteral("400")) << "the spin range ends at 400";
+    }
+
+    void threeMenuItemsArePresentButHidden() {
+        auto window = makeWindow();
+        for (const char* name : {"miConnect", "Disconnect1", "maExit", "maPortConfiguration",
+                                 "ExportChart1", "About1"}) {
+            QVERIFY2(window->action(QLatin1String(name))->isVisible(), name);
+        }
+        for (const char* name : {"CSVExport1", "EmergencyTemp", "SPRamp1"}) {
+            QVERIFY2(!window->action(QLatin1String(name))->isVisible(), name);
+        }
+    }
+
+    void csvExportIsRefusedDuringARun() {
+        auto window = makeWindow();
+        window->logic().state().SingleRunning = true;
+        window->CSVExport1Click();
+        QCOMPARE(messages_.shown.size(), std::size_t{1});
+        QCOMPARE(messages_.shown[0].kind, QStringLiteral("information"));
+        QCOMPARE(messages_.shown[0].text,
+                 QStringLiteral("You can change this settings when controller is stopped."));
+    }
+
+    void spRampNeedsAConnection() {
+        auto window = makeWindow();
+        window->SPRamp1Click();
+        QCOMPARE(messages_.shown.size(), std::size_t{1});
+        QCOMPARE(messages_.shown[0].kind, QStringLiteral("message"));
+        QCOMPARE(messages_.shown[0].text, QStringLiteral("No Connection!"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,0 +1,492 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <thread>
+#include <utility>
+
+#include "core/main_form_logic.h"
+#include "ui/message_boxes.h"
+#include "ui/numeric_fields.h"
+#include "ui/readout_font.h"
+#include "ui/up_down.h"
+#include "ui/widget_ports.h"
+
+namespace lumas::ui {
+
+namespace {
+
+constexpr int kChartLeft = 8;
+constexpr int kChartRightGap = 247;
+constexpr int kColumnWidth = 233;
+constexpr int kColumnRightGap = 6;
+constexpr int kReadoutHeight = 58;
+constexpr int kTabTop = kReadoutHeight + 10;
+constexpr int kTabHeight = 559;
+constexpr int kRunTimerMs = 1000;
+constexpr int kCsvTimerMs = 30000;
+constexpr int kSpRampWaitMs = 400;
+
+const QString kClearChartQuestion =
+    QStringLiteral("Delete curves?\rWarning: you can not undo this action.");
+const QString kStopFirst =
+    QStringLiteral("You can change this settings when controller is stopped.");
+const QString kControlWillStop =
+    QStringLiteral("Warning: Temperature control will stop.\rContinue?");
+
+QLabel* infoValue(QWidget* parent, const char* name) {
+    auto* label = new QLabel(QStringLiteral("--"), parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
+    auto* result = new QPushButton(caption, parent);
+    result->setObjectName(QLatin1String(name));
+    return result;
+}
+
+// A "Start/Stop" group with its two buttons.
+QGroupBox* startStopGroup(QPushButton* start, QPushButton* stop, QWidget* parent) {
+    auto* group = new QGroupBox(QStringLiteral("Start/Stop"), parent);
+    auto* row = new QHBoxLayout(group);
+    row->addWidget(start);
+    row->addWidget(stop);
+    return group;
+}
+
+}  // namespace
+
+TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidget* parent)
+    : QMainWindow(parent),
+      clock_(clock),
+      settingsPath_(std::move(settingsPath)),
+      messages_(messages) {
+    if (messages_ == nullptr) {
+        ownMessages_ = std::make_unique<QtMessageBoxes>(this);
+        messages_ = ownMessages_.get();
+    }
+    applyControllerLinkDefaults(ComPort1);
+    setWindowTitle(QStringLiteral("Lumas Software"));
+    setObjectName(QStringLiteral("Form1"));
+    QFont base(QStringLiteral("Tahoma"));
+    base.setPixelSize(11);
+    setFont(base);
+
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    buildChart(central);
+    buildReadouts(central);
+    PageControl1 = new QTabWidget(rightColumn_);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->addTab(buildBasicTab(), QStringLiteral(" Basic control"));
+    PageControl1->addTab(buildAdvancedTab(), QStringLiteral("Advanced control"));
+    buildMenu();
+    buildStatusBar();
+
+    timerMulti = new QTimer(this);
+    timerSingle = new QTimer(this);
+    TimerCSV = new QTimer(this);
+    timerMulti->setInterval(kRunTimerMs);
+    timerSingle->setInterval(kRunTimerMs);
+    TimerCSV->setInterval(kCsvTimerMs);
+
+    buildPorts();
+    connect(timerMulti, &QTimer::timeout, this, [this] { logic_->timerMultiTimer(); });
+    connect(timerSingle, &QTimer::timeout, this, [this] { logic_->timerSingleTimer(); });
+    connect(TimerCSV, &QTimer::timeout, this, [this] { logic_->TimerCSVTimer(); });
+
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height() + statusBar()->height());
+    setMinimumSize(600, 480);
+    setMaximumSize(1920, 1080);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildChart(QWidget* central) {
+    chartArea_ = new QWidget(central);
+    chartArea_->setObjectName(QStringLiteral("Chart1"));
+}
+
+void TForm1::buildReadouts(QWidget* central) {
+    rightColumn_ = new QWidget(central);
+    const QString face = registerReadoutFont();
+    const auto readout = [&](const QString& title, const char* name, const QColor& colour,
+                             int width) {
+        auto* box = new QGroupBox(title, rightColumn_);
+        box->setFixedSize(width, kReadoutHeight);
+        auto* label = new QLabel(QStringLiteral("--"), box);
+        label->setObjectName(QLatin1String(name));
+        QFont font(face.isEmpty() ? QStringLiteral("Monospace") : face);
+        font.setPixelSize(face.isEmpty() ? 24 : 20);
+        label->setFont(font);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        label->setPalette(palette);
+        label->setAlignment(Qt::AlignCenter);
+        auto* layout = new QVBoxLayout(box);
+        layout->setContentsMargins(2, 0, 2, 2);
+        layout->addWidget(label);
+        return std::pair{box, label};
+    };
+    std::tie(temperatureBox_, lTemp) =
+        readout(QStringLiteral("Current Temperature"), "lTemp", QColor(0, 0, 128), 121);
+    std::tie(setPointBox_, lSetPoint) =
+        readout(QStringLiteral("Current Set Point"), "lSetPoint", QColor(0, 128, 0), 106);
+    temperatureBox_->move(0, 0);
+    setPointBox_->move(kColumnWidth - 106, 0);
+}
+
+QWidget* TForm1::buildBasicTab() {
+    auto* tab = new QWidget;
+    auto* column = new QVBoxLayout(tab);
+
+    auto* setRow = new QHBoxLayout;
+    auto* caption = new QLabel(QStringLiteral("Set Temperature:"), tab);
+    QFont larger = caption->font();
+    larger.setPixelSize(13);
+    caption->setFont(larger);
+    fiSingleSP = new DecimalField({true, 5, 0}, tab);
+    fiSingleSP->setObjectName(QStringLiteral("fiSingleSP"));
+    fiSingleSP->setFixedWidth(52);
+    UpDown1 = new UpDown(-70, 400, tab);
+    UpDown1->setObjectName(QStringLiteral("UpDown1"));
+    UpDown1->setFixedSize(16, 22);
+    bSetSingleSP = button(QStringLiteral("Set"), "bSetSingleSP", tab);
+    bSetSingleSP->setFixedWidth(40);
+    setRow->addWidget(caption);
+    setRow->addWidget(fiSingleSP);
+    setRow->addWidget(UpDown1);
+    setRow->addWidget(bSetSingleSP);
+    column->addLayout(setRow);
+
+    bStartSingle = button(QStringLiteral("Start"), "bStartSingle", tab);
+    bStopSingle = button(QStringLiteral("Stop"), "bStopSingle", tab);
+    column->addWidget(startStopGroup(bStartSingle, bStopSingle, tab));
+
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(new QLabel(QStringLiteral("Controller Status:"), tab));
+    lCS2 = infoValue(tab, "lCS2");
+    statusRow->addWidget(lCS2, 1);
+    column->addLayout(statusRow);
+    column->addStretch(1);
+
+    // The spin buttons follow the field's whole-number part and write whole numbers into it.
+    connect(fiSingleSP, &QLineEdit::textChanged, this,
+            [this] { UpDown1->setPosition(static_cast<int>(fiSingleSP->value())); });
+    connect(UpDown1, &UpDown::stepped, this,
+            [this](int position) { fiSingleSP->setText(QString::number(position)); });
+    connect(bSetSingleSP, &QPushButton::clicked, this, [this] { logic_->bSetSingleSPClick(); });
+    connect(bStartSingle, &QPushButton::clicked, this, [this] { logic_->bStartSingleClick(); });
+    connect(bStopSingle, &QPushButton::clicked, this, [this] { logic_->bStopSingleClick(); });
+    return tab;
+}
+
+QWidget* TForm1::buildAdvancedTab() {
+    auto* tab = new QWidget;
+    auto* column = new QVBoxLayout(tab);
+    column->setSpacing(4);
+
+    auto* temperatures = new QGroupBox(QStringLiteral("Temp. °C"), tab);
+    auto* holds = new QGroupBox(QStringLiteral("Hold Time [min]"), tab);
+    auto* temperatureGrid = new QGridLayout(temperatures);
+    auto* holdGrid = new QGridLayout(holds);
+    temperatureGrid->setVerticalSpacing(1);
+    holdGrid->setVerticalSpacing(1);
+    QFont rowFont(QStringLiteral("Arial"));
+    rowFont.setPixelSize(13);
+    for (int k = 0; k < kProgrammeSteps; ++k) {
+        // T1 and T2 take at most three digits before the separator; T9 takes no minus sign.
+        DecimalField::Rules rules{true, 5, k < 2 ? 3 : 0};
+        if (k == 8) {
+            rules = {false, 0, 0};
+        }
+        fiSP[k] = new DecimalField(rules, temperatures);
+        fiSP[k]->setObjectName(QStringLiteral("fiSP%1").arg(k));
+        fiSPt[k] = new WholeNumberField(0, 9999, 4, holds);
+        fiSPt[k]->setObjectName(QStringLiteral("fiSP%1t").arg(k));
+        auto* tLabel = new QLabel(QStringLiteral("T%1:").arg(k + 1), temperatures);
+        auto* hLabel = new QLabel(QStringLiteral("t%1:").arg(k + 1), holds);
+        tLabel->setFont(rowFont);
+        hLabel->setFont(rowFont);
+        temperatureGrid->addWidget(tLabel, k, 0);
+        temperatureGrid->addWidget(fiSP[k], k, 1);
+        holdGrid->addWidget(hLabel, k, 0);
+        holdGrid->addWidget(fiSPt[k], k, 1);
+        connect(fiSP[k], &DecimalField::left, this, [this, k] { logic_->ValidateTemperature(k); });
+        connect(fiSPt[k], &QLineEdit::textChanged, this, [this] { showHoldTimeTotal(); });
+    }
+    holdGrid->addWidget(new QLabel(QStringLiteral("Total:"), holds), kProgrammeSteps, 0);
+    lTotalTime = infoValue(holds, "lTotalTime");
+    holdGrid->addWidget(lTotalTime, kProgrammeSteps, 1);
+    auto* programmeRow = new QHBoxLayout;
+    programmeRow->addWidget(temperatures);
+    programmeRow->addWidget(holds);
+    column->addLayout(programmeRow);
+
+    auto* info = new QGroupBox(QStringLiteral("Info Panel"), tab);
+    auto* infoGrid = new QGridLayout(info);
+    lTotal = infoValue(info, "lTotal");
+    lFinish = infoValue(info, "lFinish");
+    lCS = infoValue(info, "lCS");
+    infoGrid->addWidget(new QLabel(QStringLiteral("Total Cycles:"), info), 0, 0);
+    infoGrid->addWidget(lTotal, 0, 1);
+    infoGrid->addWidget(new QLabel(QStringLiteral("Finish in:"), info), 1, 0);
+    infoGrid->addWidget(lFinish, 1, 1);
+    infoGrid->addWidget(new QLabel(QStringLiteral("Controller Status:"), info), 2, 0);
+    infoGrid->addWidget(lCS, 2, 1);
+    chkTargetTemp = new QCheckBox(QStringLiteral("Show Target Temperature Curve"), info);
+    chkTargetTemp->setObjectName(QStringLiteral("chkTargetTemp"));
+    infoGrid->addWidget(chkTargetTemp, 3, 0, 1, 2);
+    column->addWidget(info);
+
+    bStartMulti = button(QStringLiteral("Start"), "bStartMulti", tab);
+    bStopMulti = button(QStringLiteral("Stop"), "bStopMulti", tab);
+    column->addWidget(startStopGroup(bStartMulti, bStopMulti, tab));
+    column->addStretch(1);
+
+    connect(chkTargetTemp, &QCheckBox::toggled, this, [this] { logic_->chkTargetTempClick(); });
+    connect(bStartMulti, &QPushButton::clicked, this, [this] { logic_->bStartMultiClick(); });
+    connect(bStopMulti, &QPushButton::clicked, this, [this] { logic_->bStopMultiClick(); });
+    return tab;
+}
+
+void TForm1::buildMenu() {
+    const auto item = [this](QMenu* menu, const QString& caption, const char* name,
+                             void (TForm1::*handler)(), bool visible = true) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        action->setVisible(visible);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    item(file, QStringLiteral("Connect"), "miConnect", &TForm1::miConnectClick);
+    file->addSeparator();
+    QAction* disconnect = file->addAction(QStringLiteral("Disconnect"));
+    disconnect->setObjectName(QStringLiteral("Disconnect1"));
+    connect(disconnect, &QAction::triggered, this, [this] { logic_->Disconnect1Click(); });
+    file->addSeparator();
+    item(file, QStringLiteral("Exit"), "maExit", &TForm1::maExitClick);
+
+    QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
+    QAction* portConfiguration = options->addAction(QStringLiteral("Port Configuration"));
+    portConfiguration->setObjectName(QStringLiteral("maPortConfiguration"));
+    connect(portConfiguration, &QAction::triggered, this,
+            [this] { logic_->maPortConfigurationClick(); });
+    item(options, QStringLiteral("Export Chart"), "ExportChart1", &TForm1::ExportChart1Click);
+    options->addSeparator()->setVisible(false);
+    // Present with their actions, but not shown in this configuration.
+    item(options, QStringLiteral("CSV Export"), "CSVExport1", &TForm1::CSVExport1Click, false);
+    item(options, QStringLiteral("Emergency Temperature"), "EmergencyTemp",
+         &TForm1::EmergencyTempClick, false);
+    item(options, QStringLiteral("SP Ramp Settings"), "SPRamp1", &TForm1::SPRamp1Click, false);
+
+    QAction* about = menuBar()->addAction(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("About1"));
+    connect(about, &QAction::triggered, this, &TForm1::About1Click);
+}
+
+void TForm1::buildStatusBar() {
+    statusConnection_ = new QLabel(QStringLiteral("OFFLINE"), this);
+    statusConnection_->setObjectName(QStringLiteral("statusConnection"));
+    statusConnection_->setFixedWidth(70);
+    statusWarning_ = new QLabel(this);
+    statusWarning_->setObjectName(QStringLiteral("statusWarning"));
+    statusBar()->addWidget(statusConnection_);
+    statusBar()->addWidget(statusWarning_, 1);
+    statusBar()->setFixedHeight(19);
+    statusBar()->setSizeGripEnabled(false);
+}
+
+void TForm1::buildPorts() {
+    lTempText_ = std::make_unique<LabelText>(lTemp);
+    lSetPointText_ = std::make_unique<LabelText>(lSetPoint);
+    lCSText_ = std::make_unique<LabelText>(lCS);
+    lCS2Text_ = std::make_unique<LabelText>(lCS2);
+    lFinishText_ = std::make_unique<LabelText>(lFinish);
+    lTotalText_ = std::make_unique<LabelText>(lTotal);
+    statusConnectionText_ = std::make_unique<LabelText>(statusConnection_);
+    statusWarningText_ = std::make_unique<LabelText>(statusWarning_);
+    targetCurveBox_ = std::make_unique<CheckBoxState>(chkTargetTemp);
+    measuredSeries_ = std::make_unique<SeriesPort>([] {}, [](double, double) {});
+    targetSeries_ = std::make_unique<SeriesPort>([] {}, [](double, double) {});
+    timerMultiSwitch_ = std::make_unique<TimerSwitch>(timerMulti);
+    timerSingleSwitch_ = std::make_unique<TimerSwitch>(timerSingle);
+    timerCsvSwitch_ = std::make_unique<TimerSwitch>(TimerCSV);
+
+    ports_ = std::make_unique<MainWindowPorts>(MainWindowPorts{*lTempText_,
+                                                               *lSetPointText_,
+                                                               *lCSText_,
+                                                               *lCS2Text_,
+                                                               *lFinishText_,
+                                                               *lTotalText_,
+                                                               *statusConnectionText_,
+                                                               *statusWarningText_,
+                                                               *fiSingleSP,
+                                                               {},
+                                                               {},
+                                                               *targetCurveBox_,
+                                                               *measuredSeries_,
+                                                               *targetSeries_,
+                                                               *timerMultiSwitch_,
+                                                               *timerSingleSwitch_,
+                                                               *timerCsvSwitch_,
+                                                               *messages_,
+                                                               [this] { EnableItems(); },
+                                                               [this] { DisableItems(); },
+                                                               [this] { ClearFormFields(); },
+                                                               [this] { repaint(); },
+                                                               {}});
+    for (int k = 0; k < kProgrammeSteps; ++k) {
+        ports_->fiSP[k] = fiSP[k];
+        ports_->fiSPt[k] = fiSPt[k];
+    }
+    logic_ = std::make_unique<MainFormLogic>(Controller, ComPort1, *ports_, clock_, settingsPath_);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) {
+        return;
+    }
+    shown_ = true;
+    const QScreen* screen = this->screen();
+    const QSize screenSize = screen ? screen->availableGeometry().size() : QSize(1920, 1080);
+    move(logic_->FormShow(screenSize, frameGeometry().size()));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    logic_->ApplicationClose(pos());
+    event->accept();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    layOut();
+}
+
+void TForm1::layOut() {
+    const QWidget* central = centralWidget();
+    const int width = central->width();
+    const int height = central->height();
+    chartArea_->setGeometry(kChartLeft, 0, std::max(width - kChartLeft - kChartRightGap, 50),
+                            height);
+    rightColumn_->setGeometry(width - kColumnWidth - kColumnRightGap, 0, kColumnWidth,
+                              kTabTop + kTabHeight);
+    PageControl1->setGeometry(0, kTabTop, kColumnWidth, kTabHeight);
+}
+
+void TForm1::showHoldTimeTotal() {
+    lTotalTime->setText(QString::number(logic_->TotalTime()) + QStringLiteral(" Minutes"));
+}
+
+void TForm1::setProgrammeInputsEnabled(bool enabled) {
+    for (int k = 0; k < kProgrammeSteps; ++k) {
+        fiSP[k]->setEnabled(enabled);
+        fiSPt[k]->setEnabled(enabled);
+    }
+}
+
+void TForm1::EnableItems() {
+    setProgrammeInputsEnabled(true);
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{bStartMulti, bStartSingle, chkTargetTemp, bStopSingle,
+                                         UpDown1, bSetSingleSP, fiSingleSP, bStopMulti}) {
+        widget->setEnabled(true);
+    }
+}
+
+void TForm1::DisableItems() {
+    setProgrammeInputsEnabled(false);
+    bStartMulti->setEnabled(false);
+    bStartSingle->setEnabled(false);
+    const SharedState& state = logic_->state();
+    if (state.ProgramRunning) {
+        chkTargetTemp->setEnabled(true);
+        for (QWidget* widget :
+             std::initializer_list<QWidget*>{bStopSingle, bSetSingleSP, UpDown1, fiSingleSP}) {
+            widget->setEnabled(false);
+        }
+    }
+    if (state.SingleRunning) {
+        bStopMulti->setEnabled(false);
+        chkTargetTemp->setEnabled(false);
+    }
+}
+
+void TForm1::ClearFormFields() {
+    for (QLabel* label : {lCS, lCS2, lTotal, lFinish}) {
+        label->setText(QStringLiteral("--"));
+    }
+}
+
+QAction* TForm1::action(const QString& objectName) const {
+    return findChild<QAction*>(objectName);
+}
+
+void TForm1::miConnectClick() {}
+
+void TForm1::maExitClick() {
+    close();
+}
+
+void TForm1::ExportChart1Click() {}
+
+void TForm1::CSVExport1Click() {
+    const SharedState& state = logic_->state();
+    if (state.ProgramRunning || state.SingleRunning) {
+        messages_->information(kStopFirst);
+        return;
+    }
+}
+
+void TForm1::EmergencyTempClick() {}
+
+void TForm1::SPRamp1Click() {
+    if (!Controller.Connected()) {
+        messages_->message(texts::kNoConnection);
+        return;
+    }
+    if (logic_->state().ControlActive) {
+        if (!messages_->confirm(kControlWillStop)) {
+            return;
+        }
+        try {
+            logic_->TerminateWorker();
+            std::this_thread::sleep_for(std::chrono::milliseconds(kSpRampWaitMs));
+        } catch (const std::exception& error) {
+            messages_->message(texts::kErrorOccured + QString::fromStdString(error.what()));
+        }
+    }
+    logic_->TerminateWorker();
+    logic_->DelayMs(kSpRampWaitMs);
+}
+
+void TForm1::About1Click() {}
+
+void TForm1::ClearChart1Click() {
+    if (!messages_->confirm(kClearChartQuestion)) {
+        return;
+    }
+    measuredSeries_->clear();
+    targetSeries_->clear();
+    timerMulti->stop();
+    timerSingle->stop();
+}
+
+}  // namespace lumas::ui

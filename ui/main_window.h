@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "core/clock.h"
+#include "core/main_form_logic.h"
+#include "core/window_ports.h"
+#include "protocol/omron_com.h"
+#include "serial/com_port.h"
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+namespace lumas::ui {
+
+class DecimalField;
+class WholeNumberField;
+class UpDown;
+class LabelText;
+class CheckBoxState;
+class TimerSwitch;
+class SeriesPort;
+
+// The main window: the two read-outs, the temperature chart, the Basic and Advanced control tabs,
+// the status bar and the main menu. It holds no control logic: its buttons, fields and timers hand
+// over to MainFormLogic, and its menu opens the dialogs. It owns the serial port and the driver.
+class TForm1 final : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // `messages` replaces the window's message boxes (tests); by default they are Qt's.
+    TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages = nullptr,
+           QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    MainFormLogic& logic() { return *logic_; }
+    TComPort& comPort() { return ComPort1; }
+    TOmronCom& controller() { return Controller; }
+
+    // The window's enable and clear rules, called by the core.
+    void EnableItems();
+    void DisableItems();
+    void ClearFormFields();
+
+    // Menu handlers.
+    void miConnectClick();
+    void maExitClick();
+    void ExportChart1Click();
+    void CSVExport1Click();
+    void EmergencyTempClick();
+    void SPRamp1Click();
+    void About1Click();
+    void ClearChart1Click();
+
+    // The menu items, for the dialogs' guards and the tests.
+    QAction* action(const QString& objectName) const;
+
+    static constexpr int kClientWidth = 1158;
+    static constexpr int kClientHeight = 652;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void buildReadouts(QWidget* central);
+    QWidget* buildBasicTab();
+    QWidget* buildAdvancedTab();
+    void buildMenu();
+    void buildStatusBar();
+    void buildChart(QWidget* central);
+    void buildPorts();
+    void layOut();
+    void showHoldTimeTotal();
+    void setProgrammeInputsEnabled(bool enabled);
+
+    // Declared first: the driver holds the port, the logic holds both; destroyed in reverse.
+    TComPort ComPort1;
+    TOmronCom Controller;
+    Clock& clock_;
+    QString settingsPath_;
+    bool shown_ = false;
+
+    QWidget* chartArea_ = nullptr;
+    QWidget* rightColumn_ = nullptr;
+    QGroupBox* temperatureBox_ = nullptr;
+    QGroupBox* setPointBox_ = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QLabel* lTemp = nullptr;
+    QLabel* lSetPoint = nullptr;
+    QLabel* lCS = nullptr;
+    QLabel* lCS2 = nullptr;
+    QLabel* lTotal = nullptr;
+    QLabel* lFinish = nullptr;
+    QLabel* lTotalTime = nullptr;
+    QLabel* statusConnection_ = nullptr;
+    QLabel* statusWarning_ = nullptr;
+    DecimalField* fiSingleSP = nullptr;
+    UpDown* UpDown1 = nullptr;
+    std::array<DecimalField*, 12> fiSP{};
+    std::array<WholeNumberField*, 12> fiSPt{};
+    QCheckBox* chkTargetTemp = nullptr;
+    QPushButton* bSetSingleSP = nullptr;
+    QPushButton* bStartSingle = nullptr;
+    QPushButton* bStopSingle = nullptr;
+    QPushButton* bStartMulti = nullptr;
+    QPushButton* bStopMulti = nullptr;
+    QTimer* timerMulti = nullptr;
+    QTimer* timerSingle = nullptr;
+    QTimer* TimerCSV = nullptr;
+
+    // The widgets seen through the core's interfaces.
+    std::unique_ptr<LabelText> lTempText_, lSetPointText_, lCSText_, lCS2Text_, lFinishText_,
+        lTotalText_, statusConnectionText_, statusWarningText_;
+    std::unique_ptr<CheckBoxState> targetCurveBox_;
+    std::unique_ptr<SeriesPort> measuredSeries_, targetSeries_;
+    std::unique_ptr<TimerSwitch> timerMultiSwitch_, timerSingleSwitch_, timerCsvSwitch_;
+    std::unique_ptr<MessageBoxes> ownMessages_;
+    MessageBoxes* messages_ = nullptr;
+    std::unique_ptr<MainWindowPorts> ports_;
+    std::unique_ptr<MainFormLogic> logic_;  // last: destroyed first
+};
+
+}  // namespace lumas::ui
