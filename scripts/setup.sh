@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-charts-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dseg
+  fonts-dseg fonts-liberation2
   clang-format clang-tidy
   xvfb xauth poppler-utils
 )

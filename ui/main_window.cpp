@@ -24,6 +24,7 @@
 #include "ui/numeric_fields.h"
 #include "ui/readout_font.h"
 #include "ui/up_down.h"
+#include "ui/visual_style.h"
 #include "ui/widget_ports.h"
 
 namespace lumas::ui {
@@ -83,9 +84,7 @@ TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidg
     applyControllerLinkDefaults(ComPort1);
     setWindowTitle(QStringLiteral("Lumas Software"));
     setObjectName(QStringLiteral("Form1"));
-    QFont base(QStringLiteral("Tahoma"));
-    base.setPixelSize(11);
-    setFont(base);
+    setFont(windowFont(QStringLiteral("Tahoma"), 11));
 
     auto* central = new QWidget(this);
     setCentralWidget(central);
@@ -93,6 +92,7 @@ TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidg
     buildReadouts(central);
     PageControl1 = new QTabWidget(rightColumn_);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setUsesScrollButtons(false);
     PageControl1->addTab(buildBasicTab(), QStringLiteral(" Basic control"));
     PageControl1->addTab(buildAdvancedTab(), QStringLiteral("Advanced control"));
     buildMenu();
@@ -154,20 +154,20 @@ void TForm1::buildReadouts(QWidget* central) {
 QWidget* TForm1::buildBasicTab() {
     auto* tab = new QWidget;
     auto* column = new QVBoxLayout(tab);
+    column->setContentsMargins(6, 8, 6, 6);
 
     auto* setRow = new QHBoxLayout;
+    setRow->setSpacing(3);
     auto* caption = new QLabel(QStringLiteral("Set Temperature:"), tab);
-    QFont larger = caption->font();
-    larger.setPixelSize(13);
-    caption->setFont(larger);
+    caption->setFont(windowFont(QStringLiteral("Tahoma"), 13));
     fiSingleSP = new DecimalField({true, 5, 0}, tab);
     fiSingleSP->setObjectName(QStringLiteral("fiSingleSP"));
-    fiSingleSP->setFixedWidth(52);
+    fiSingleSP->setFixedWidth(44);
     UpDown1 = new UpDown(-70, 400, tab);
     UpDown1->setObjectName(QStringLiteral("UpDown1"));
     UpDown1->setFixedSize(16, 22);
     bSetSingleSP = button(QStringLiteral("Set"), "bSetSingleSP", tab);
-    bSetSingleSP->setFixedWidth(40);
+    bSetSingleSP->setFixedWidth(36);
     setRow->addWidget(caption);
     setRow->addWidget(fiSingleSP);
     setRow->addWidget(UpDown1);
@@ -207,8 +207,7 @@ QWidget* TForm1::buildAdvancedTab() {
     auto* holdGrid = new QGridLayout(holds);
     temperatureGrid->setVerticalSpacing(1);
     holdGrid->setVerticalSpacing(1);
-    QFont rowFont(QStringLiteral("Arial"));
-    rowFont.setPixelSize(13);
+    const QFont rowFont = windowFont(QStringLiteral("Arial"), 13);
     for (int k = 0; k < kProgrammeSteps; ++k) {
         // T1 and T2 take at most three digits before the separator; T9 takes no minus sign.
         DecimalField::Rules rules{true, 5, k < 2 ? 3 : 0};

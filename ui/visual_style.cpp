@@ -1,13 +1,24 @@
 #include "ui/visual_style.h"
 
 #include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
 #include <QPalette>
 #include <QStyleFactory>
 
 namespace lumas::ui {
 
+QFont windowFont(const QString& family, int pixelSize) {
+    // Where the named face is missing, its free metric-compatible equivalent keeps the layout.
+    static const QString fallback = QStringLiteral("Liberation Sans");
+    QFont font(QFontDatabase::hasFamily(family) ? family : fallback);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
 void applyVisualStyle(QApplication& application) {
     application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    application.setFont(windowFont(QStringLiteral("Tahoma"), 11));
 
     const QColor window(233, 237, 242);
     const QColor base(252, 253, 254);
@@ -35,7 +46,7 @@ void applyVisualStyle(QApplication& application) {
         "padding-top: 3px; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; "
         "color: #2f4a68; }"
-        "QPushButton { border: 1px solid #8fa1b7; border-radius: 4px; padding: 3px 10px; "
+        "QPushButton { border: 1px solid #8fa1b7; border-radius: 4px; padding: 2px 6px; "
         "background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f7f9fb, stop:1 #d9e1ea); }"
         "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
         "stop:0 #ffffff, stop:1 #e3eaf2); }"

@@ -2,6 +2,7 @@
 // buttons, the menu and the guards in front of two dialogs.
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include "sim/simulated_controller.h"
 #include "ui/main_window.h"
 #include "ui/up_down.h"
+#include "ui/visual_style.h"
 
 using lumas::MonotonicClock;
 using lumas::test::RecordedMessages;
@@ -58,6 +60,8 @@ class MainWindowTest : public QObject {
     std::unique_ptr<QTemporaryDir> settingsDir_;
 
   private slots:
+    void initTestCase() { lumas::ui::applyVisualStyle(*qApp); }
+
     void startsOfflineWithEverythingEmpty() {
         auto window = makeWindow();
         QCOMPARE(window->windowTitle(), QStringLiteral("Lumas Software"));
@@ -67,6 +71,8 @@ class MainWindowTest : public QObject {
         }
         QCOMPARE(text(*window, "statusConnection"), QStringLiteral("OFFLINE"));
         QVERIFY(!child<QCheckBox>(*window, "chkTargetTemp")->isChecked());
+        // For the eye: the idle window as the operator first sees it.
+        QVERIFY(window->grab().save(QStringLiteral("main_window_idle.png")));
     }
 
     void enabledStatesFollowTheRunState_data() {
@@ -160,6 +166,7 @@ class MainWindowTest : public QObject {
         QFETCH(QString, shown);
         auto window = makeWindow();
         window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
         auto* edit = window->findChild<QLineEdit*>(field);
         QVERIFY(edit != nullptr);
         edit->setFocus();
@@ -180,7 +187,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(field->text(), QStringLiteral("13"));
         field->setText(QStringLiteral("400"));
         QTest::mouseClick(spin->findChild<QWidget*>(QStringLiteral("up")), Qt::LeftButton);
-        QCOMPARE(field->text(), QStringLiteral("400")) << "the spin range ends at 400";
+        QCOMPARE(field->text(), QStringLiteral("400"));  // the spin range ends at 400
     }
 
     void threeMenuItemsArePresentButHidden() {
