@@ -1,0 +1,204 @@
+// The temperature chart: Clear Chart, coalesced repaints, zooming with the mouse, and what a
+// million points look like when drawn.
+
+#include <QAction>
+#include <QImage>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ui/chart_widget.h"
+
+using lumas::ui::ChartGeometry;
+using lumas::ui::ChartRange;
+using lumas::ui::TemperatureChart;
+using Series = lumas::ui::TemperatureChart::Series;
+
+namespace {
+
+class PaintCounter : public QObject {
+  public:
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void fillBoth(TemperatureChart& chart) {
+    for (int second = 0; second < 600; ++second) {
+        chart.append(Series::Measured, second / 60.0, 20.0 + second / 100.0);
+    }
+    chart.append(Series::Target, 0.0, 0.0);
+    chart.append(Series::Target, 0.0, 30.0);
+    chart.append(Series::Target, 10.0, 30.0);
+}
+
+bool nearColour(QRgb pixel, const QColor& colour, int tolerance) {
+    return std::abs(qRed(pixel) - colour.red()) <= tolerance &&
+           std::abs(qGreen(pixel) - colour.green()) <= tolerance &&
+           std::abs(qBlue(pixel) - colour.blue()) <= tolerance;
+}
+
+// Whether a pixel of about `colour` lies within `radius` pixels of `centre`.
+bool colourNear(const QImage& image, QPointF centre, const QColor& colour, int radius) {
+    const QPoint middle = centre.toPoint();
+    for (int dy = -radius; dy <= radius; ++dy) {
+        for (int dx = -radius; dx <= radius; ++dx) {
+            const QPoint p = middle + QPoint(dx, dy);
+            if (image.rect().contains(p) && nearColour(image.pixel(p), colour, 60)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+class ChartWidgetTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void clearChartAsksAndClearsOnlyOnYes_data();
+    void clearChartAsksAndClearsOnlyOnYes();
+    void contextMenuOffersClearChartAndOnlyAsks();
+    void appendsCoalesceIntoOneRepaint();
+    void dragRightDownZoomsAndDragLeftUpShowsAllAgain();
+    void millionPointsDrawWithTheirSpikeAndTheStairs();
+};
+
+void ChartWidgetTest::clearChartAsksAndClearsOnlyOnYes_data() {
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+void ChartWidgetTest::clearChartAsksAndClearsOnlyOnYes() {
+    QFETCH(bool, answer);
+    TemperatureChart chart;
+    fillBoth(chart);
+    QStringList questions;
+
+    const bool cleared = chart.clearIfConfirmed([&](const QString& question) {
+        questions << question;
+        return answer;
+    });
+
+    QCOMPARE(questions, QStringList{"Delete curves?\rWarning: you can not undo this action."});
+    QCOMPARE(cleared, answer);
+    QCOMPARE(chart.points(Series::Measured).empty(), answer);
+    QCOMPARE(chart.points(Series::Target).empty(), answer);
+    if (!answer) {
+        QCOMPARE(chart.points(Series::Measured).size(), std::size_t{600});
+        QCOMPARE(chart.points(Series::Target).size(), std::size_t{3});
+    }
+}
+
+void ChartWidgetTest::contextMenuOffersClearChartAndOnlyAsks() {
+    TemperatureChart chart;
+    fillBoth(chart);
+    QSignalSpy requests(&chart, &TemperatureChart::clearChartRequested);
+
+    QCOMPARE(chart.contextMenuPolicy(), Qt::ActionsContextMenu);
+    QCOMPARE(chart.actions().size(), 1);
+    QCOMPARE(chart.actions().constFirst()->text(), QStringLiteral("Clear Chart"));
+    chart.actions().constFirst()->trigger();
+
+    QCOMPARE(requests.count(), 1);
+    QCOMPARE(chart.points(Series::Measured).size(), std::size_t{600});  // the window decides
+}
+
+void ChartWidgetTest::appendsCoalesceIntoOneRepaint() {
+    TemperatureChart chart;
+    chart.resize(600, 400);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    PaintCounter counter;
+    chart.installEventFilter(&counter);
+    QTest::qWait(2 * TemperatureChart::kRepaintIntervalMs);
+    counter.paints = 0;
+
+    for (int second = 0; second < 5000; ++second) {
+        chart.append(Series::Measured, second / 60.0, 25.0);
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(counter.paints, 0);  // nothing is drawn at once
+    QTRY_COMPARE(counter.paints, 1);
+    QTest::qWait(3 * TemperatureChart::kRepaintIntervalMs);
+    QCOMPARE(counter.paints, 1);
+}
+
+void ChartWidgetTest::dragRightDownZoomsAndDragLeftUpShowsAllAgain() {
+    TemperatureChart chart;
+    chart.resize(800, 500);
+    fillBoth(chart);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    const ChartGeometry before = chart.geometryInWidget();
+    const QPoint from = before.toPixel(2.0, 24.0).toPoint();
+    const QPoint to = before.toPixel(6.0, 21.0).toPoint();
+
+    QTest::mousePress(&chart, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(&chart, (from + to) / 2);
+    QTest::mouseRelease(&chart, Qt::LeftButton, Qt::NoModifier, to);
+
+    QVERIFY(chart.zoom().has_value());
+    const ChartRange zoom = *chart.zoom();
+    const double pixelX = (before.axes.xMax - before.axes.xMin) / before.plot.width();
+    const double pixelY = (before.axes.yMax - before.axes.yMin) / before.plot.height();
+    QVERIFY(std::abs(zoom.xMin - 2.0) <= pixelX && std::abs(zoom.xMax - 6.0) <= pixelX);
+    QVERIFY(std::abs(zoom.yMin - 21.0) <= pixelY && std::abs(zoom.yMax - 24.0) <= pixelY);
+    // Once the animation has run, the plot shows exactly the zoomed range.
+    QTRY_COMPARE(chart.geometryInWidget().axes, zoom);
+
+    QTest::mousePress(&chart, Qt::LeftButton, Qt::NoModifier, to);
+    QTest::mouseRelease(&chart, Qt::LeftButton, Qt::NoModifier, from);
+    QVERIFY(!chart.zoom().has_value());
+    QTRY_COMPARE(chart.geometryInWidget().axes, before.axes);
+
+    // A click without a drag changes nothing.
+    QTest::mouseClick(&chart, Qt::LeftButton, Qt::NoModifier, from);
+    QVERIFY(!chart.zoom().has_value());
+}
+
+void ChartWidgetTest::millionPointsDrawWithTheirSpikeAndTheStairs() {
+    TemperatureChart chart;
+    chart.resize(1000, 600);
+    const int count = 1'000'000;
+    const int spikeAt = 500'000;
+    for (int second = 0; second < count; ++second) {
+        chart.append(Series::Measured, second / 60.0, second == spikeAt ? 80.0 : 20.0);
+    }
+    chart.append(Series::Target, 0.0, 20.0);
+    chart.append(Series::Target, 5000.0, 20.0);
+    chart.append(Series::Target, 5000.0, 50.0);
+    chart.append(Series::Target, 15000.0, 50.0);
+
+    QImage image(chart.size(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    chart.drawChart(painter, QRectF(image.rect()));
+    painter.end();
+    const ChartGeometry geometry = chart.geometryInWidget();
+
+    // The largest value sits 30 pixels below the top of the plot.
+    QCOMPARE(geometry.toPixel(0.0, 80.0).y(), geometry.plot.top() + 30.0);
+    const QColor red(233, 6, 1);
+    const QColor blue(15, 19, 183);
+    // One point in a million still reaches its height; the flat parts are there too (along the
+    // bottom edge, where the smallest value lies).
+    QVERIFY(colourNear(image, geometry.toPixel(spikeAt / 60.0, 79.0), red, 1));
+    QVERIFY(colourNear(image, geometry.toPixel(1000.0, 20.0), red, 2));
+    QVERIFY(!colourNear(image, geometry.toPixel(1000.0, 50.0), red, 3));
+    // The stairs hold 50 °C from 5000 to 15000 minutes, the line is dotted.
+    QVERIFY(colourNear(image, geometry.toPixel(10000.0, 50.0), blue, 4));
+    QVERIFY(colourNear(image, geometry.toPixel(5000.0, 35.0), blue, 4));
+    QVERIFY(!colourNear(image, geometry.toPixel(2500.0, 35.0), blue, 4));
+}
+
+QTEST_MAIN(ChartWidgetTest)
+#include "chart_widget_test.moc"

@@ -1,0 +1,259 @@
+// The chart report: the PDF page as another reader sees it (poppler's pdfinfo and pdftotext),
+// the document information added to QPdfWriter's output, the snapshot the report takes of the
+// chart, and the preview window.
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include "ui/chart_report.h"
+#include "ui/chart_report_pdf.h"
+#include "ui/chart_widget.h"
+
+using lumas::ui::ChartReport;
+using lumas::ui::ChartReportPreview;
+using lumas::ui::PdfDocumentInfo;
+using lumas::ui::TemperatureChart;
+using Series = lumas::ui::TemperatureChart::Series;
+
+namespace {
+
+// Runs a poppler tool on `path`; fails the test when it is missing, reports an error or a
+// damaged file.
+QString popplerOutput(const QString& tool, const QStringList& arguments) {
+    if (QStandardPaths::findExecutable(tool).isEmpty()) {
+        qWarning("%s (poppler-utils) is needed for this test", qPrintable(tool));
+        return {};
+    }
+    QProcess process;
+    process.start(tool, arguments);
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        return {};
+    }
+    const QByteArray errors = process.readAllStandardError();
+    if (!errors.isEmpty()) {
+        qWarning("%s: %s", qPrintable(tool), errors.constData());
+        return {};
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QString pdfField(const QString& info, const QString& field) {
+    const QRegularExpression line(QStringLiteral("^%1:\\s*(.*)$").arg(field),
+                                  QRegularExpression::MultilineOption);
+    return line.match(info).captured(1).trimmed();
+}
+
+void fillProgramme(TemperatureChart& chart, int seconds) {
+    for (int second = 0; second < seconds; ++second) {
+        chart.append(Series::Measured, second / 60.0, 25.0 + 50.0 * std::sin(second / 5000.0));
+    }
+    const double steps[][2] = {{0, 0}, {0, 60}, {3000, 60}, {3000, 20}, {seconds / 60.0, 20}};
+    for (const auto& step : steps) {
+        chart.append(Series::Target, step[0], step[1]);
+    }
+}
+
+// The printable area at 96 dots per inch, one dot per report unit, on yellow.
+QImage pageImage(const ChartReport& report) {
+    QImage image(1047, 718, QImage::Format_RGB32);
+    image.fill(Qt::yellow);
+    QPainter painter(&image);
+    report.paintPage(painter);
+    return image;
+}
+
+int mm(double millimetres) {
+    return qRound(millimetres * 96.0 / 25.4);
+}
+
+bool anyDarkPixel(const QImage& image, const QRect& area) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+class ChartReportTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void pdfIsOneA4LandscapePageWithAuthorSubjectAndTheTexts_data();
+    void pdfIsOneA4LandscapePageWithAuthorSubjectAndTheTexts();
+    void documentInformationIsAnIncrementalUpdate();
+    void pageHasTheOpaqueChartFrameAndTheTexts();
+    void reportKeepsTheChartAsItWasWhenPrepared();
+    void previewIsMaximisedAtFullSizeWithPdfExport();
+};
+
+void ChartReportTest::pdfIsOneA4LandscapePageWithAuthorSubjectAndTheTexts_data() {
+    QTest::addColumn<int>("points");
+    QTest::newRow("empty chart") << 0;
+    QTest::newRow("a million points") << 1'000'000;
+}
+
+void ChartReportTest::pdfIsOneA4LandscapePageWithAuthorSubjectAndTheTexts() {
+    QTemporaryDir directory;
+    QVERIFY(directory.isValid());
+    QFETCH(int, points);
+    TemperatureChart chart;
+    chart.resize(900, 600);
+    fillProgramme(chart, points);
+    const QString path = directory.filePath(QStringLiteral("Chart.pdf"));
+    QFile stale(path);  // an existing file is replaced
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write(QByteArray(100'000, 'x'));
+    stale.close();
+
+    QElapsedTimer timer;
+    timer.start();
+    const ChartReport report(chart, QDateTime(QDate(2024, 3, 5), QTime(14, 3, 27)),
+                             QLocale(QLocale::German, QLocale::Germany));
+    QVERIFY(report.exportPdf(path));
+    const qint64 elapsedMs = timer.elapsed();
+    qInfo("report of %d points prepared and written in %lld ms, %lld bytes", points, elapsedMs,
+          QFileInfo(path).size());
+    QVERIFY(elapsedMs < 10000);
+
+    QCOMPARE(ChartReport::chartCanvas(), QSize(1002, 567));
+    const QString info = popplerOutput(QStringLiteral("pdfinfo"), {path});
+    QVERIFY(!info.isEmpty());
+    QCOMPARE(pdfField(info, QStringLiteral("Author")), QStringLiteral("Brandel GmbH"));
+    QCOMPARE(pdfField(info, QStringLiteral("Subject")), QStringLiteral("Chart"));
+    QCOMPARE(pdfField(info, QStringLiteral("Pages")), QStringLiteral("1"));
+    const QRegularExpressionMatch size =
+        QRegularExpression(QStringLiteral(R"(^([\d.]+) x ([\d.]+) pts \(A4\))"))
+            .match(pdfField(info, QStringLiteral("Page size")));
+    QVERIFY2(size.hasMatch(), qPrintable(info));
+    QVERIFY(std::abs(size.captured(1).toDouble() - 841.89) < 0.6);  // landscape: wide
+    QVERIFY(std::abs(size.captured(2).toDouble() - 595.28) < 0.6);
+
+    // The chart is vector drawing, so its texts are text in the PDF.
+    const QString text =
+        popplerOutput(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
+    QCOMPARE(report.timeText(), QStringLiteral("14:03:27"));
+    QCOMPARE(report.dateText(), QStringLiteral("05.03.24"));
+    for (const QString& expected :
+         {report.timeText(), report.dateText(), QStringLiteral("Current Temp."),
+          QStringLiteral("Target Temp."), QStringLiteral("Time [min]")}) {
+        QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" in\n") + text));
+    }
+    QVERIFY(QRegularExpression(QStringLiteral(R"(\n\s+1\s*\f?$)")).match(text).hasMatch());
+}
+
+void ChartReportTest::documentInformationIsAnIncrementalUpdate() {
+    QTemporaryDir directory;
+    QVERIFY(directory.isValid());
+    const QString path = directory.filePath(QStringLiteral("plain.pdf"));
+    {
+        QPdfWriter writer(path);
+        QPainter painter(&writer);
+        painter.drawText(100, 100, QStringLiteral("page"));
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    file.close();
+
+    PdfDocumentInfo info;
+    info.title = QStringLiteral("Prüfkammer (Lauf 3)");
+    info.author = QStringLiteral("Brandel (GmbH) \\ Labor");
+    info.subject = QStringLiteral("Chart");
+    QVERIFY(lumas::ui::appendPdfDocumentInfo(path, info));
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith(written));  // the first revision is untouched
+    file.close();
+    const QString shown = popplerOutput(QStringLiteral("pdfinfo"), {path});
+    QCOMPARE(pdfField(shown, QStringLiteral("Title")), info.title);
+    QCOMPARE(pdfField(shown, QStringLiteral("Author")), info.author);
+    QCOMPARE(pdfField(shown, QStringLiteral("Subject")), info.subject);
+    QCOMPARE(pdfField(shown, QStringLiteral("Pages")), QStringLiteral("1"));
+    QCOMPARE(popplerOutput(QStringLiteral("pdftotext"), {path, "-"}).trimmed(),
+             QStringLiteral("page"));
+
+    // A file that is not a PDF is left alone.
+    const QString other = directory.filePath(QStringLiteral("other.pdf"));
+    QFile notPdf(other);
+    const QByteArray notPdfBytes("trailer << /Size 3 /Root 1 0 R >> startxref 9");
+    QVERIFY(notPdf.open(QIODevice::WriteOnly));
+    notPdf.write(notPdfBytes);
+    notPdf.close();
+    QVERIFY(!lumas::ui::appendPdfDocumentInfo(other, info));
+    QCOMPARE(QFileInfo(other).size(), notPdfBytes.size());
+    QVERIFY(!lumas::ui::appendPdfDocumentInfo(directory.filePath("missing.pdf"), info));
+}
+
+void ChartReportTest::pageHasTheOpaqueChartFrameAndTheTexts() {
+    TemperatureChart chart;
+    const QImage page = pageImage(ChartReport(chart));
+    const QRgb yellow = QColor(Qt::yellow).rgb();
+    const QRgb white = QColor(Qt::white).rgb();
+    // The frame: 5 mm from the left, 20 mm from the top, 265 × 150 mm.
+    QCOMPARE(page.pixel(mm(5) + 1, mm(20) + 1), white);
+    QCOMPARE(page.pixel(mm(270) - 2, mm(170) - 2), white);
+    QCOMPARE(page.pixel(mm(5) - 2, mm(20) + 1), yellow);
+    QCOMPARE(page.pixel(mm(5) + 1, mm(20) - 2), yellow);
+    QCOMPARE(page.pixel(mm(270) + 1, mm(170) - 2), yellow);
+    QCOMPARE(page.pixel(mm(270) - 2, mm(170) + 1), yellow);
+    // Time and date in the title band, the page number at the right of the footer band.
+    QVERIFY(anyDarkPixel(page, QRect(mm(5), mm(2), mm(16), mm(6))));
+    QVERIFY(anyDarkPixel(page, QRect(mm(27), mm(2), mm(19), mm(6))));
+    QVERIFY(!anyDarkPixel(page, QRect(mm(60), 0, mm(200), mm(18))));
+    QVERIFY(anyDarkPixel(page, QRect(mm(264), mm(184), mm(10), mm(5))));
+    QVERIFY(!anyDarkPixel(page, QRect(0, mm(172), mm(250), mm(18))));
+}
+
+void ChartReportTest::reportKeepsTheChartAsItWasWhenPrepared() {
+    TemperatureChart chart;
+    fillProgramme(chart, 20'000);
+    const QDateTime now = QDateTime::currentDateTime();
+    const ChartReport first(chart, now);
+    const QImage firstPage = pageImage(first);
+
+    chart.clear(Series::Measured);
+    const ChartReport second(chart, now);
+
+    QCOMPARE(pageImage(first), firstPage);
+    QVERIFY(pageImage(second) != firstPage);
+}
+
+void ChartReportTest::previewIsMaximisedAtFullSizeWithPdfExport() {
+    TemperatureChart chart;
+    fillProgramme(chart, 1000);
+    const ChartReport report(chart);
+    QPrinter printer;
+    ChartReport::setUpPage(printer);
+    ChartReportPreview preview(report, &printer);
+    preview.open();
+    auto* pages = preview.findChild<QPrintPreviewWidget*>();
+    QVERIFY(pages != nullptr);
+
+    QCOMPARE(preview.windowTitle(), QStringLiteral("Preview"));
+    QVERIFY(preview.isModal());
+    QVERIFY(preview.windowState() & Qt::WindowMaximized);
+    QTRY_COMPARE(pages->pageCount(), 1);
+    QCOMPARE(pages->zoomFactor(), 1.0);
+    QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
+    QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::A4);
+    QVERIFY(preview.findChild<QToolBar*>()->actions().contains(preview.exportPdfAction()));
+    preview.reject();
+}
+
+QTEST_MAIN(ChartReportTest)
+#include "chart_report_test.moc"

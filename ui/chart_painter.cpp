@@ -1,0 +1,299 @@
+#include "ui/chart_painter.h"
+
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumas::ui {
+
+namespace {
+
+const QString kXAxisTitle = QStringLiteral("Time [min]");
+const QString kYAxisTitle = QStringLiteral("Temperature  [°C]");
+
+// Sizes in target units.
+constexpr double kPadding = 8.0;
+constexpr double kTickLength = 4.0;
+constexpr double kLabelGap = 3.0;
+constexpr double kTitleGap = 6.0;
+constexpr double kLegendSample = 24.0;
+constexpr double kLegendGap = 6.0;
+constexpr double kLegendItemGap = 24.0;
+constexpr double kYTickSpacing = 40.0;
+constexpr double kXLabelSpacing = 24.0;
+constexpr double kXLabelStep = 1.0;  // minutes: the time axis never labels finer than this
+constexpr int kLabelPixels = 11;
+constexpr int kTitlePixels = 12;
+
+// The range an empty chart shows.
+constexpr ChartRange kEmptyRange{0.0, 10.0, 0.0, 100.0};
+
+const QColor kGridColour(224, 224, 224);
+const QColor kAxisColour(128, 128, 128);
+const QColor kTextColour(48, 48, 48);
+
+QFont sizedFont(const QFont& base, int pixels) {
+    QFont font = base;
+    font.setPixelSize(pixels);
+    return font;
+}
+
+QString tickText(double value, int decimals) {
+    return QLocale().toString(value, 'f', decimals);
+}
+
+// Stretches [low, high] so that high sits kAxisEndRoom before the end of an axis `length` long.
+double withEndRoom(double low, double high, double length) {
+    if (length <= 2.0 * kAxisEndRoom) {
+        return high;
+    }
+    return low + (high - low) * length / (length - kAxisEndRoom);
+}
+
+ChartRange unzoomedRange(std::span<const ChartLine> lines) {
+    ChartRange range = dataRange(lines).value_or(kEmptyRange);
+    if (!(range.xMax > range.xMin)) {
+        range.xMax = range.xMin + 1.0;
+    }
+    if (!(range.yMax > range.yMin)) {
+        range.yMin -= 1.0;
+        range.yMax += 1.0;
+    }
+    return range;
+}
+
+// The curve as a polyline in target units: per pixel column where it enters, how far it reaches
+// and where it leaves, plus the points just outside the plot so that the line runs to its edges.
+QPolygonF curvePolygon(const ChartLine& line, const ChartGeometry& geometry, int columns) {
+    const ChartPoints& points = *line.points;
+    const ChartRange& axes = geometry.axes;
+    const std::vector<ColumnSummary> summaries = points.decimate(axes.xMin, axes.xMax, columns);
+    QPolygonF polygon;
+    polygon.reserve(static_cast<qsizetype>(summaries.size()) * 6 + 4);
+    std::optional<double> heldY;
+    const auto add = [&](const ChartPoint& point) {
+        if (line.stairs && heldY) {
+            polygon << geometry.toPixel(point.x, *heldY);
+        }
+        polygon << geometry.toPixel(point.x, point.y);
+        heldY = point.y;
+    };
+    const std::size_t begin = points.lowerBound(axes.xMin);
+    if (begin > 0) {
+        add(points.at(begin - 1));
+    }
+    for (const ColumnSummary& column : summaries) {
+        add(column.first);
+        if (column.minY < std::min(column.first.y, column.last.y) ||
+            column.maxY > std::max(column.first.y, column.last.y)) {
+            const double middleX = (column.first.x + column.last.x) / 2.0;
+            polygon << geometry.toPixel(middleX, column.minY)
+                    << geometry.toPixel(middleX, column.maxY);
+        }
+        if (column.last != column.first) {
+            add(column.last);
+        }
+    }
+    const std::size_t end = points.upperBound(axes.xMax);
+    if (end < points.size()) {
+        add(points.at(end));
+    }
+    return polygon;
+}
+
+// Strokes the curve in short pieces: the raster engine strokes a long polyline that doubles back
+// on itself, as the columns of a dense curve do, many times slower than the same vertices in
+// pieces. The dash pattern runs on from piece to piece.
+void drawCurve(QPainter& painter, const QPolygonF& polygon, QPen pen) {
+    constexpr qsizetype kPieceSegments = 16;
+    const double penWidth = pen.widthF() > 0.0 ? pen.widthF() : 1.0;
+    double travelled = 0.0;  // along the curve so far
+    for (qsizetype start = 0; start + 1 < polygon.size(); start += kPieceSegments) {
+        const qsizetype end = std::min(start + kPieceSegments, polygon.size() - 1);
+        pen.setDashOffset(travelled / penWidth);  // in pen widths, as the pattern is
+        painter.setPen(pen);
+        painter.drawPolyline(polygon.constData() + start, static_cast<int>(end - start + 1));
+        for (qsizetype i = start; i < end; ++i) {
+            travelled += QLineF(polygon[i], polygon[i + 1]).length();
+        }
+    }
+}
+
+void paintGrid(QPainter& painter, const ChartGeometry& geometry, const QFont& font) {
+    const QRectF& plot = geometry.plot;
+    const QFontMetricsF metrics(font);
+    painter.setFont(font);
+    for (const double value : geometry.yTicks.values) {
+        const double y = geometry.toPixel(geometry.axes.xMin, value).y();
+        painter.setPen(QPen(kGridColour, 1.0));
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        painter.setPen(QPen(kAxisColour, 1.0));
+        painter.drawLine(QPointF(plot.left() - kTickLength, y), QPointF(plot.left(), y));
+        painter.setPen(kTextColour);
+        const QRectF box(geometry.target.left(), y - metrics.height() / 2.0,
+                         plot.left() - kTickLength - kLabelGap - geometry.target.left(),
+                         metrics.height());
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip,
+                         tickText(value, geometry.yTicks.decimals));
+    }
+    for (const double value : geometry.xTicks.values) {
+        const double x = geometry.toPixel(value, geometry.axes.yMin).x();
+        painter.setPen(QPen(kGridColour, 1.0));
+        painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        painter.setPen(QPen(kAxisColour, 1.0));
+        painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + kTickLength));
+        painter.setPen(kTextColour);
+        const QRectF box(x - 100.0, plot.bottom() + kTickLength + kLabelGap, 200.0,
+                         metrics.height());
+        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip,
+                         tickText(value, geometry.xTicks.decimals));
+    }
+    painter.setPen(QPen(kAxisColour, 1.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(plot);
+}
+
+void paintAxisTitles(QPainter& painter, const ChartGeometry& geometry, const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const QRectF& plot = geometry.plot;
+    const QRectF& target = geometry.target;
+    painter.setFont(font);
+    painter.setPen(kTextColour);
+    const QRectF bottomBox(plot.left(), target.bottom() - kPadding - metrics.height(), plot.width(),
+                           metrics.height());
+    painter.drawText(bottomBox, Qt::AlignCenter | Qt::TextDontClip, kXAxisTitle);
+
+    painter.save();
+    painter.translate(target.left() + kPadding, plot.center().y());
+    painter.rotate(-90.0);
+    const QRectF leftBox(-plot.height() / 2.0, 0.0, plot.height(), metrics.height());
+    painter.drawText(leftBox, Qt::AlignCenter | Qt::TextDontClip, kYAxisTitle);
+    painter.restore();
+}
+
+void paintLegend(QPainter& painter, const ChartGeometry& geometry, std::span<const ChartLine> lines,
+                 const QFont& font) {
+    const QFontMetricsF metrics(font);
+    double width = 0.0;
+    for (const ChartLine& line : lines) {
+        width += kLegendSample + kLegendGap + metrics.horizontalAdvance(line.name);
+    }
+    width += kLegendItemGap * static_cast<double>(std::max<std::size_t>(lines.size(), 1) - 1);
+    double x = geometry.target.center().x() - width / 2.0;
+    const double top = geometry.target.top() + kPadding;
+    const double middle = top + metrics.height() / 2.0;
+    painter.setFont(font);
+    for (const ChartLine& line : lines) {
+        painter.setPen(line.pen);
+        painter.drawLine(QPointF(x, middle), QPointF(x + kLegendSample, middle));
+        x += kLegendSample + kLegendGap;
+        const double textWidth = metrics.horizontalAdvance(line.name);
+        painter.setPen(kTextColour);
+        painter.drawText(QRectF(x, top, textWidth, metrics.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, line.name);
+        x += textWidth + kLegendItemGap;
+    }
+}
+
+}  // namespace
+
+QPointF ChartGeometry::toPixel(double x, double y) const {
+    return {plot.left() + (x - axes.xMin) / (axes.xMax - axes.xMin) * plot.width(),
+            plot.bottom() - (y - axes.yMin) / (axes.yMax - axes.yMin) * plot.height()};
+}
+
+ChartPoint ChartGeometry::toData(const QPointF& pixel) const {
+    return {axes.xMin + (pixel.x() - plot.left()) / plot.width() * (axes.xMax - axes.xMin),
+            axes.yMin + (plot.bottom() - pixel.y()) / plot.height() * (axes.yMax - axes.yMin)};
+}
+
+std::optional<ChartRange> dataRange(std::span<const ChartLine> lines) {
+    std::optional<ChartRange> range;
+    for (const ChartLine& line : lines) {
+        const ChartPoints& points = *line.points;
+        if (points.empty()) {
+            continue;
+        }
+        const YExtent extent = *points.yExtent();
+        const ChartRange own{points.at(0).x, points.at(points.size() - 1).x, extent.min,
+                             extent.max};
+        if (!range) {
+            range = own;
+        } else {
+            range = ChartRange{std::min(range->xMin, own.xMin), std::max(range->xMax, own.xMax),
+                               std::min(range->yMin, own.yMin), std::max(range->yMax, own.yMax)};
+        }
+    }
+    return range;
+}
+
+ChartGeometry layoutChart(const QRectF& target, std::span<const ChartLine> lines,
+                          const std::optional<ChartRange>& zoom, const QFont& font) {
+    const QFontMetricsF labels(sizedFont(font, kLabelPixels));
+    const QFontMetricsF titles(sizedFont(font, kTitlePixels));
+    ChartGeometry geometry;
+    geometry.target = target;
+    geometry.axes = zoom.value_or(unzoomedRange(lines));
+    ChartRange& axes = geometry.axes;
+
+    const double top = target.top() + 1.5 * kPadding + labels.height();
+    const double bottom = target.bottom() - kPadding - titles.height() - kTitleGap -
+                          labels.height() - kLabelGap - kTickLength;
+    const double plotHeight = std::max(1.0, bottom - top);
+    if (!zoom) {
+        axes.yMax = withEndRoom(axes.yMin, axes.yMax, plotHeight);
+    }
+    geometry.yTicks = axisTicks(axes.yMin, axes.yMax, static_cast<int>(plotHeight / kYTickSpacing));
+    double yLabelWidth = 0.0;
+    for (const double value : geometry.yTicks.values) {
+        yLabelWidth = std::max(yLabelWidth,
+                               labels.horizontalAdvance(tickText(value, geometry.yTicks.decimals)));
+    }
+
+    // The widest x label is that of the largest magnitude; the last label may reach half its
+    // width beyond the plot.
+    const double xLabelWidth =
+        labels.horizontalAdvance(tickText(std::max(std::abs(axes.xMin), std::abs(axes.xMax)), 0));
+    const double left = target.left() + kPadding + titles.height() + kTitleGap + yLabelWidth +
+                        kLabelGap + kTickLength;
+    const double right = target.right() - kPadding - xLabelWidth / 2.0;
+    const double plotWidth = std::max(1.0, right - left);
+    if (!zoom) {
+        axes.xMax = withEndRoom(axes.xMin, axes.xMax, plotWidth);
+    }
+    geometry.xTicks =
+        axisTicks(axes.xMin, axes.xMax,
+                  static_cast<int>(plotWidth / (xLabelWidth + kXLabelSpacing)), kXLabelStep);
+    geometry.plot = QRectF(left, top, plotWidth, plotHeight);
+    return geometry;
+}
+
+void paintChart(QPainter& painter, const ChartGeometry& geometry, std::span<const ChartLine> lines,
+                const QFont& font) {
+    const QFont labelFont = sizedFont(font, kLabelPixels);
+    painter.save();
+    painter.setClipRect(geometry.target);
+    painter.fillRect(geometry.target, Qt::white);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    paintGrid(painter, geometry, labelFont);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    paintAxisTitles(painter, geometry, sizedFont(font, kTitlePixels));
+    paintLegend(painter, geometry, lines, labelFont);
+
+    // One column per device pixel on screens, two at most where the device is finer (printers,
+    // PDF): the line is wider than a column either way.
+    const double resolution = std::clamp(std::abs(painter.deviceTransform().m11()), 1.0, 2.0);
+    const int columns =
+        std::max(1, static_cast<int>(std::ceil(geometry.plot.width() * resolution)));
+    painter.setClipRect(geometry.plot, Qt::IntersectClip);
+    for (const ChartLine& line : lines) {
+        drawCurve(painter, curvePolygon(line, geometry, columns), line.pen);
+    }
+    painter.restore();
+}
+
+}  // namespace lumas::ui

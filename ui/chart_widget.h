@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+#include "core/window_ports.h"
+#include "ui/chart_painter.h"
+#include "ui/chart_points.h"
+
+class QRubberBand;
+class QVariantAnimation;
+
+namespace lumas::ui {
+
+// The temperature chart of the main window: measured temperature over minutes with the target
+// staircase beside it. It keeps any number of points and draws at a cost that follows its size,
+// not the number of points. Dragging with the left button to the right and down zooms into the
+// rectangle; a drag that ends to the left of or above its start shows all data again. The
+// context menu's "Clear Chart" only asks the window (clearChartRequested); the window confirms
+// and clears.
+class TemperatureChart final : public QWidget {
+    Q_OBJECT
+
+  public:
+    enum class Series {
+        Measured = 0,  // "Current Temp.": solid red line
+        Target = 1,    // "Target Temp.": dotted blue stairs
+    };
+
+    static const QString kClearChartQuestion;
+    // Repaints after appends come at most this often.
+    static constexpr int kRepaintIntervalMs = 40;
+    static constexpr int kZoomAnimationMs = 250;
+
+    explicit TemperatureChart(QWidget* parent = nullptr);
+
+    // Adds a point after the series' others (see ChartPoints::append); repaints are coalesced.
+    void append(Series series, double minutes, double celsius);
+    void clear(Series series);
+    const ChartPoints& points(Series series) const;
+
+    // Clear Chart: asks `confirm` kClearChartQuestion (true for Yes) and on Yes empties both
+    // series. Returns whether it did, so that the window can switch its run timers off.
+    bool clearIfConfirmed(const std::function<bool(const QString&)>& confirm);
+
+    // The zoomed range, or nothing while the chart shows all data.
+    const std::optional<ChartRange>& zoom() const { return zoom_; }
+    // Zooms to `range` (ignored unless it is a proper rectangle), or shows all data again.
+    void zoomTo(const ChartRange& range);
+    void resetZoom();
+
+    // Draws the chart as the window shows it (series, zoom, legend, axes) laid out afresh for
+    // `target`, on any paint device: the widget's paint event, an image, a PDF page.
+    void drawChart(QPainter& painter, const QRectF& target) const;
+
+    // Where the chart sits in the widget now.
+    ChartGeometry geometryInWidget() const;
+
+    QSize sizeHint() const override { return {640, 480}; }
+
+  signals:
+    // The operator chose "Clear Chart" in the context menu.
+    void clearChartRequested();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    std::array<ChartLine, 2> lines() const;
+    void scheduleRepaint();
+    void animateTo(const std::optional<ChartRange>& zoom);
+    void paintWithRange(QPainter& painter, const QRectF& target,
+                        const std::optional<ChartRange>& range) const;
+
+    std::array<ChartPoints, 2> points_;
+    std::optional<ChartRange> zoom_;
+    // The range on its way from the old view to the new one while a zoom animates.
+    std::optional<ChartRange> animatedRange_;
+    ChartRange animationFrom_;
+    ChartRange animationTo_;
+    QVariantAnimation* zoomAnimation_;
+    QTimer repaintTimer_;
+    QRubberBand* rubberBand_;
+    std::optional<QPoint> dragStart_;
+};
+
+// The chart's series as the core sees it.
+class ChartSeriesPort final : public lumas::ChartSeries {
+  public:
+    ChartSeriesPort(TemperatureChart& chart, TemperatureChart::Series series)
+        : chart_(chart), series_(series) {}
+    void clear() override { chart_.clear(series_); }
+    void append(double minutes, double celsius) override {
+        chart_.append(series_, minutes, celsius);
+    }
+
+  private:
+    TemperatureChart& chart_;
+    TemperatureChart::Series series_;
+};
+
+}  // namespace lumas::ui
