@@ -8,6 +8,7 @@
 #include "protocol/omron_com.h"
 #include "sim/simulated_controller.h"
 #include "support/event_wait.h"
+#include "support/simulator_link.h"
 
 namespace lumas {
 namespace {
@@ -16,19 +17,10 @@ using test::waitUntil;
 
 class DriverOnSimulator : public ::testing::Test {
   protected:
-    DriverOnSimulator() : sim(frozenChamber()) {}
-
-    static sim::SimulatedControllerOptions frozenChamber() {
-        sim::SimulatedControllerOptions options;
-        options.timeScale = 0.0;  // the chamber keeps the temperature the test gives it
-        return options;
-    }
+    DriverOnSimulator() : sim(test::frozenChamber()) {}
 
     void SetUp() override {
-        applyControllerLinkDefaults(port);
-        port.SetDeviceName(sim.portPath());
-        driver.SetCOMPort(&port);
-        driver.SetNodeNumber(1);
+        test::attachToSimulator(sim, port, driver);
         driver.OnError = [this](TOmronCom&) { ++errorEvents; };
     }
 

@@ -18,6 +18,7 @@
 #include "sim/simulated_controller.h"
 #include "support/event_wait.h"
 #include "support/fake_clock.h"
+#include "support/simulator_link.h"
 
 namespace lumas {
 namespace {
@@ -36,25 +37,14 @@ const QString kEmergencyPrefix = QStringLiteral(
 class CoreOnSimulator : public ::testing::Test {
   protected:
     CoreOnSimulator()
-        : sim(frozenChamber()),
+        : sim(test::frozenChamber()),
           logic(controller, port, window.ports, clock, settingsDir.filePath("Settings.ini"),
                 QLocale(QLocale::English, QLocale::UnitedStates)) {
         window.targetCurve.onChange = [this] { logic.chkTargetTempClick(); };
         logic.currentDateTime = [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 5, 9)); };
     }
 
-    static sim::SimulatedControllerOptions frozenChamber() {
-        sim::SimulatedControllerOptions options;
-        options.timeScale = 0.0;  // the chamber keeps the temperature the test gives it
-        return options;
-    }
-
-    void SetUp() override {
-        applyControllerLinkDefaults(port);
-        port.SetDeviceName(sim.portPath());
-        controller.SetCOMPort(&port);
-        controller.SetNodeNumber(1);
-    }
+    void SetUp() override { test::attachToSimulator(sim, port, controller); }
 
     // Opens the link and switches communications writing on, as connecting does, but without a
     // worker: the test runs the updates itself.
