@@ -2,25 +2,11 @@
 
 #include <string>
 
+#include "cli/exit_status.h"
 #include "protocol/omron_com.h"
 #include "serial/com_port.h"
 
 namespace lumas::cli {
-
-// Why a session could not go on; the message is for the operator.
-class SessionError : public std::runtime_error {
-  public:
-    SessionError(const std::string& message, int exitStatus)
-        : std::runtime_error(message), exitStatus_(exitStatus) {}
-    int exitStatus() const { return exitStatus_; }
-
-  private:
-    int exitStatus_;
-};
-
-inline constexpr int kExitUsage = 1;
-inline constexpr int kExitPort = 2;
-inline constexpr int kExitController = 3;
 
 // One conversation with the controller on one port, from the command line: opens the port with
 // the controller link's default line settings, runs the connect phase, and sends requests one at a

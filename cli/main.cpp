@@ -2,21 +2,21 @@
 
 #include <QCoreApplication>
 
-#include <cmath>
-#include <cstdlib>
+#include <signal.h>
+
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
-#include "cli/controller_session.h"
+#include "cli/exit_status.h"
+#include "cli/link_commands.h"
+#include "cli/program_command.h"
+#include "cli/watch_command.h"
 
 namespace {
 
-using lumas::TOmronCom;
-using lumas::cli::ControllerSession;
 using lumas::cli::SessionError;
-
-constexpr int kReplyTimeoutMs = 3000;
 
 const char* const kUsage =
     "Usage: lumasctl COMMAND PORT [ARGUMENTS]\n"
@@ -28,113 +28,58 @@ const char* const kUsage =
     "  probe PORT            check the link; show temperature, set point and run state\n"
     "  set-point PORT VALUE  write the set point in degrees Celsius (-70 to 400)\n"
     "  run PORT              start the controller\n"
-    "  stop PORT             stop the controller\n";
+    "  stop PORT             stop the controller\n"
+    "  watch PORT            show temperature, set point and run state as they change,\n"
+    "                        until Ctrl-C; sends no command that changes the controller\n"
+    "  program PORT --step T,t [--step T,t ...] [--csv FOLDER] [--csv-interval SECONDS]\n"
+    "                        run a programme of up to twelve steps: hold T degrees Celsius\n"
+    "                        for t whole minutes (0 to 9999) each; with --csv, log the\n"
+    "                        temperature every SECONDS (default 30) to a file in FOLDER.\n"
+    "                        The emergency threshold comes from the settings file.\n"
+    "                        Ctrl-C stops the programme and the controller.\n"
+    "\n"
+    "watch and program also take --time-scale F: the program's time runs F times faster\n"
+    "(up to 1000), for trials with the simulated controller (lumas-sim --time-scale F).\n"
+    "\n"
+    "Exit status: 0 success (watch: ended by Ctrl-C or SIGTERM; program: ran to its end),\n"
+    "1 usage error, 2 port cannot be opened or failed, 3 controller does not answer or\n"
+    "refuses, 4 programme ended by the emergency cut-off, 128 + signal number (130 for\n"
+    "Ctrl-C, 143 for SIGTERM) programme stopped by that signal.\n";
 
-// The set point given on the command line; a decimal comma is taken as well as a point.
-double parseSetPoint(std::string text) {
-    for (char& c : text) {
-        if (c == ',') {
-            c = '.';
-        }
-    }
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(value)) {
-        throw SessionError("\"" + text + "\" is not a temperature.", lumas::cli::kExitUsage);
-    }
-    if (value < -70.0 || value > 400.0) {
-        throw SessionError(
-            "The set point must lie between -70 and 400 \xC2\xB0"
-            "C.",
-            lumas::cli::kExitUsage);
-    }
-    return value;
-}
-
-void requireConfirmed(ControllerSession& session) {
-    if (!session.connect()) {
-        throw SessionError("The controller on " + session.devicePath() +
-                               " answered the echo test with other data; the link is not usable.",
-                           lumas::cli::kExitController);
-    }
-}
-
-int probe(ControllerSession& session) {
-    const bool confirmed = session.connect();
-    std::cout << "Port:        " << session.devicePath() << " (9600 bit/s, 7E2, node 1)\n";
-    std::cout << "Echo test:   " << (confirmed ? "confirmed" : "FAILED (other data came back)")
-              << '\n';
-    if (!confirmed) {
-        return lumas::cli::kExitController;
-    }
-    TOmronCom& driver = session.driver();
-    session.request("reading the temperature", [](TOmronCom& d) { d.GetTemperature(); });
-    session.request("reading the set point", [](TOmronCom& d) { d.GetSetPoint(); });
-    session.request("reading the run state", [](TOmronCom& d) { d.ReadStatusLeft(); });
-    std::cout << "Temperature: " << lumas::cli::formatTemperature(driver.Temperature()) << '\n';
-    std::cout << "Set point:   " << lumas::cli::formatTemperature(driver.SetPoint()) << '\n';
-    std::cout << "Run state:   " << (driver.RunStop() ? "Stopped" : "Running") << '\n';
-    return 0;
-}
-
-int setPoint(ControllerSession& session, double value) {
-    requireConfirmed(session);
-    session.enableWriting();
-    session.request("writing the set point", [value](TOmronCom& d) { d.cmdSetPoint(value); });
-    session.requireAccepted("The set point");
-    session.request("reading the set point back", [](TOmronCom& d) { d.GetSetPoint(); });
-    std::cout << "Set point accepted: "
-              << lumas::cli::formatTemperature(session.driver().SetPoint()) << '\n';
-    return 0;
-}
-
-int runOrStop(ControllerSession& session, bool run) {
-    requireConfirmed(session);
-    session.enableWriting();
-    session.request(run ? "starting the controller" : "stopping the controller",
-                    [run](TOmronCom& d) { run ? d.cmdRun() : d.cmdStop(); });
-    session.requireAccepted(run ? "Run" : "Stop");
-    session.request("reading the run state", [](TOmronCom& d) { d.ReadStatusLeft(); });
-    std::cout << (run ? "Run" : "Stop") << " accepted; the controller reports "
-              << (session.driver().RunStop() ? "Stopped" : "Running") << ".\n";
-    return 0;
-}
+using Command = int (*)(const std::vector<std::string>&);
 
 int dispatch(const std::vector<std::string>& args) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << kUsage;
         return args.empty() ? lumas::cli::kExitUsage : 0;
     }
-    const std::string& command = args[0];
-    const std::size_t expected = command == "set-point" ? 3 : 2;
-    const bool known =
-        command == "probe" || command == "set-point" || command == "run" || command == "stop";
-    if (!known || args.size() != expected) {
-        std::cerr << (known ? "Wrong number of arguments for " + command + ".\n"
-                            : "Unknown command \"" + command + "\".\n")
-                  << kUsage;
-        return lumas::cli::kExitUsage;
+    static const std::map<std::string, Command> commands = {
+        {"probe", lumas::cli::probeCommand}, {"set-point", lumas::cli::setPointCommand},
+        {"run", lumas::cli::runCommand},     {"stop", lumas::cli::stopCommand},
+        {"watch", lumas::cli::watchCommand}, {"program", lumas::cli::programCommand},
+    };
+    const auto command = commands.find(args[0]);
+    if (command == commands.end()) {
+        throw SessionError("Unknown command \"" + args[0] + "\".", lumas::cli::kExitUsage);
     }
-    const double value = command == "set-point" ? parseSetPoint(args[2]) : 0.0;
-    ControllerSession session(args[1], kReplyTimeoutMs);
-    if (command == "probe") {
-        return probe(session);
-    }
-    if (command == "set-point") {
-        return setPoint(session, value);
-    }
-    return runOrStop(session, command == "run");
+    return command->second(std::vector<std::string>(args.begin() + 1, args.end()));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away (lumasctl program ... | head -1) must not end the process: a running
+    // programme still has to reach its end or its emergency cut-off and stop the controller.
+    ::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
         return dispatch(args);
     } catch (const SessionError& error) {
         std::cerr << "lumasctl: " << error.what() << '\n';
+        if (error.exitStatus() == lumas::cli::kExitUsage) {
+            std::cerr << "\"lumasctl --help\" shows the commands and their arguments.\n";
+        }
         return error.exitStatus();
     } catch (const std::exception& error) {
         std::cerr << "lumasctl: " << error.what() << '\n';

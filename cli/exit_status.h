@@ -1,0 +1,28 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace lumas::cli {
+
+// The exit statuses of lumasctl.
+inline constexpr int kExitUsage = 1;       // the command line cannot be used
+inline constexpr int kExitPort = 2;        // the port cannot be opened, or failed
+inline constexpr int kExitController = 3;  // the controller does not answer, or refuses
+inline constexpr int kExitEmergency = 4;   // a programme was ended by the emergency cut-off
+// A command ended by a stop signal that it does not treat as its normal end exits with 128 plus
+// the signal's number (130 for SIGINT, 143 for SIGTERM), as a shell reports it.
+inline constexpr int kExitSignalBase = 128;
+
+// Why a command could not go on; the message is for the operator.
+class SessionError : public std::runtime_error {
+  public:
+    SessionError(const std::string& message, int exitStatus)
+        : std::runtime_error(message), exitStatus_(exitStatus) {}
+    int exitStatus() const { return exitStatus_; }
+
+  private:
+    int exitStatus_;
+};
+
+}  // namespace lumas::cli

@@ -1,0 +1,99 @@
+#include "cli/link_commands.h"
+
+#include <iostream>
+
+#include "cli/command_line.h"
+#include "cli/controller_session.h"
+
+namespace lumas::cli {
+
+namespace {
+
+constexpr int kReplyTimeoutMs = 3000;
+
+void requireArgumentCount(const std::vector<std::string>& arguments, std::size_t count,
+                          const char* command) {
+    if (arguments.size() != count) {
+        throw SessionError(std::string("Wrong number of arguments for ") + command + ".",
+                           kExitUsage);
+    }
+}
+
+// The set point given on the command line; a decimal comma is taken as well as a point.
+double parseSetPoint(const std::string& text) {
+    const double value = parseTemperature(text);
+    if (value < -70.0 || value > 400.0) {
+        throw SessionError(
+            "The set point must lie between -70 and 400 \xC2\xB0"
+            "C.",
+            kExitUsage);
+    }
+    return value;
+}
+
+void requireConfirmed(ControllerSession& session) {
+    if (!session.connect()) {
+        throw SessionError("The controller on " + session.devicePath() +
+                               " answered the echo test with other data; the link is not usable.",
+                           kExitController);
+    }
+}
+
+int runOrStop(const std::vector<std::string>& arguments, bool run) {
+    requireArgumentCount(arguments, 1, run ? "run" : "stop");
+    ControllerSession session(arguments[0], kReplyTimeoutMs);
+    requireConfirmed(session);
+    session.enableWriting();
+    session.request(run ? "starting the controller" : "stopping the controller",
+                    [run](TOmronCom& d) { run ? d.cmdRun() : d.cmdStop(); });
+    session.requireAccepted(run ? "Run" : "Stop");
+    session.request("reading the run state", [](TOmronCom& d) { d.ReadStatusLeft(); });
+    std::cout << (run ? "Run" : "Stop") << " accepted; the controller reports "
+              << (session.driver().RunStop() ? "Stopped" : "Running") << ".\n";
+    return 0;
+}
+
+}  // namespace
+
+int probeCommand(const std::vector<std::string>& arguments) {
+    requireArgumentCount(arguments, 1, "probe");
+    ControllerSession session(arguments[0], kReplyTimeoutMs);
+    const bool confirmed = session.connect();
+    std::cout << "Port:        " << session.devicePath() << " (9600 bit/s, 7E2, node 1)\n";
+    std::cout << "Echo test:   " << (confirmed ? "confirmed" : "FAILED (other data came back)")
+              << '\n';
+    if (!confirmed) {
+        return kExitController;
+    }
+    TOmronCom& driver = session.driver();
+    session.request("reading the temperature", [](TOmronCom& d) { d.GetTemperature(); });
+    session.request("reading the set point", [](TOmronCom& d) { d.GetSetPoint(); });
+    session.request("reading the run state", [](TOmronCom& d) { d.ReadStatusLeft(); });
+    std::cout << "Temperature: " << formatTemperature(driver.Temperature()) << '\n';
+    std::cout << "Set point:   " << formatTemperature(driver.SetPoint()) << '\n';
+    std::cout << "Run state:   " << (driver.RunStop() ? "Stopped" : "Running") << '\n';
+    return 0;
+}
+
+int setPointCommand(const std::vector<std::string>& arguments) {
+    requireArgumentCount(arguments, 2, "set-point");
+    const double value = parseSetPoint(arguments[1]);
+    ControllerSession session(arguments[0], kReplyTimeoutMs);
+    requireConfirmed(session);
+    session.enableWriting();
+    session.request("writing the set point", [value](TOmronCom& d) { d.cmdSetPoint(value); });
+    session.requireAccepted("The set point");
+    session.request("reading the set point back", [](TOmronCom& d) { d.GetSetPoint(); });
+    std::cout << "Set point accepted: " << formatTemperature(session.driver().SetPoint()) << '\n';
+    return 0;
+}
+
+int runCommand(const std::vector<std::string>& arguments) {
+    return runOrStop(arguments, true);
+}
+
+int stopCommand(const std::vector<std::string>& arguments) {
+    return runOrStop(arguments, false);
+}
+
+}  // namespace lumas::cli

@@ -1,0 +1,181 @@
+#include "cli/program_command.h"
+
+#include <QString>
+
+#include <signal.h>
+
+#include <cmath>
+#include <iostream>
+
+#include "cli/command_line.h"
+#include "cli/core_session.h"
+#include "cli/exit_status.h"
+#include "cli/stop_signals.h"
+#include "core/settings_store.h"
+#include "serial/event_wait.h"
+
+namespace lumas::cli {
+
+namespace {
+
+// How long the worker's next update may take to send the stop command after a stop signal: one
+// pass, plus the pauses of the commands that update may have to send first.
+constexpr int kStopSendWaitMs = 5000;
+// Real time for the stop command and its reply to cross the line before the port closes, which
+// drops what it has not sent yet. The core's own pause after a command, kept in real time.
+constexpr int kStopSettleMs = 320;
+
+void loadProgramme(TerminalWindow& window, const std::vector<ProgrammeStep>& steps) {
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        window.fiSP[k].setValue(steps[k].temperature);
+        window.fiSPt[k].setValue(steps[k].holdMinutes);
+    }
+}
+
+// Each given temperature as the window checks it when its field is left: the core prints its
+// warnings. A temperature the check replaced (out of range) ends the command, as a programme on
+// other temperatures than the ones given is not what was asked for.
+void checkTemperatures(MainFormLogic& logic, TerminalWindow& window,
+                       const std::vector<ProgrammeStep>& steps) {
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        logic.ValidateTemperature(static_cast<int>(k));
+        if (window.fiSP[k].value() != steps[k].temperature) {
+            throw SessionError("T" + std::to_string(k + 1) +
+                                   " lies outside the set-point range; the programme was not "
+                                   "started.",
+                               kExitUsage);
+        }
+    }
+}
+
+std::string signalName(int signalNumber) {
+    return signalNumber == SIGINT    ? "Ctrl-C (SIGINT)"
+           : signalNumber == SIGTERM ? "SIGTERM"
+                                     : "a signal";
+}
+
+// "step 2 of 3", as the run state has it.
+std::string stepText(const SharedState& state) {
+    return "step " + std::to_string(state.CurrentStep) + " of " + std::to_string(state.StepCount);
+}
+
+int elapsedWholeMinutes(const SharedState& state) {
+    return static_cast<int>(std::trunc(state.ElapsedMinutes));
+}
+
+}  // namespace
+
+int programCommand(const std::vector<std::string>& arguments) {
+    const ProgramArguments parsed = parseProgramArguments(arguments);
+    StopSignals stopSignals;
+    CoreSession session(parsed.timeScale, stopSignals);
+    MainFormLogic& logic = session.logic();
+    TerminalWindow& window = session.window();
+    SharedState& state = logic.state();
+    TOmronCom& driver = session.driver();
+
+    state.EmergencyThreshold = readEmergencyTemp(settingsFile());
+    loadProgramme(window, parsed.steps);
+    checkTemperatures(logic, window, parsed.steps);
+    if (parsed.csvFolder) {
+        TCSVExport& csv = logic.csvExportSettings();
+        csv.Enabled = true;
+        csv.ExportInterval = parsed.csvIntervalSeconds;
+        csv.FolderPath = QString::fromStdString(*parsed.csvFolder);
+        window.TimerCSV.setIntervalMs(parsed.csvIntervalSeconds * 1000);
+    }
+
+    session.connect(parsed.port);
+    if (stopSignals.first() != 0) {
+        std::cout << "Stopped by " << signalName(stopSignals.first())
+                  << " before the programme started." << std::endl;
+        return kExitSignalBase + stopSignals.first();
+    }
+    logic.bStartMultiClick();
+    if (!state.ProgramRunning) {
+        throw SessionError("The programme was not started.", kExitUsage);
+    }
+    if (state.StepCount < parsed.steps.size()) {
+        std::cerr << "Note: the steps after a hold time of 0 do not run; the programme has "
+                  << int{state.StepCount} << " step(s)." << std::endl;
+    }
+    std::cout << "Programme of " << int{state.StepCount} << " step(s), " << state.TotalMinutes
+              << " min, on " << session.devicePath() << "; Ctrl-C stops it." << std::endl;
+    if (const CsvTemperatureLog* log = logic.writer()) {
+        std::cout << "CSV log: " << log->filePath().toStdString() << std::endl;
+    }
+
+    int printedStep = 0;
+    const auto printStepChange = [&] {
+        if (!state.ProgramRunning || state.CurrentStep == printedStep) {
+            return;
+        }
+        printedStep = state.CurrentStep;
+        std::cout << "Step " << printedStep << " of " << int{state.StepCount} << ": "
+                  << logic.readoutText(state.StepTemperatures[printedStep]).toStdString() << " for "
+                  << static_cast<int>(window.fiSPt[printedStep - 1].value()) << " min; "
+                  << elapsedWholeMinutes(state) << " min elapsed, " << logic.TotalTimeLeft()
+                  << " min left" << std::endl;
+    };
+    printStepChange();
+    session.observeHandOvers(printStepChange);
+
+    // Over once the run has ended and its stop commands have been sent.
+    const auto over = [&state] {
+        return !state.ProgramRunning && !state.PendingProgramStop && !state.PendingStop;
+    };
+    const auto linkLost = [&driver] { return !driver.Connected(); };
+    // The session's destructor disconnects when one of these is thrown.
+    const auto portFailed = [&] {
+        return SessionError("The port " + session.devicePath() +
+                                " failed during the programme; the controller may still be "
+                                "running at its last set point.",
+                            kExitPort);
+    };
+
+    const CoreSession::WaitEnd end =
+        session.waitUntil([&] { return over() || linkLost(); }, -1, true);
+    if (linkLost()) {
+        throw portFailed();
+    }
+    bool stoppedBySignal = false;
+    if (end == CoreSession::WaitEnd::Signalled && !over()) {
+        if (state.ProgramRunning) {
+            logic.bStopMultiClick();
+            stoppedBySignal = !state.ProgramRunning;
+        }
+        const CoreSession::WaitEnd sent =
+            session.waitUntil([&] { return over() || linkLost(); }, kStopSendWaitMs, false);
+        if (linkLost()) {
+            throw portFailed();
+        }
+        if (sent != CoreSession::WaitEnd::Done) {
+            throw SessionError(
+                "The stop command was not sent in time; the controller may still "
+                "be running.",
+                kExitController);
+        }
+    }
+    serveEventsFor(kStopSettleMs);
+
+    // The core and its state go with the session: what the last lines tell is taken first.
+    const QString warning = window.statusWarning.text();
+    const int elapsed = elapsedWholeMinutes(state);
+    const std::string where = stepText(state) + " after " + std::to_string(elapsed) + " min";
+    session.close();
+    if (!warning.isEmpty()) {
+        std::cout << "Programme stopped by the emergency cut-off at " << where << ": "
+                  << warning.toStdString() << std::endl;
+        return kExitEmergency;
+    }
+    if (stoppedBySignal) {
+        std::cout << "Programme stopped by " << signalName(stopSignals.first()) << " at " << where
+                  << "; Stop sent to the controller." << std::endl;
+        return kExitSignalBase + stopSignals.first();
+    }
+    std::cout << "Programme finished after " << elapsed << " min; Stop sent to the controller."
+              << std::endl;
+    return 0;
+}
+
+}  // namespace lumas::cli

@@ -1,0 +1,74 @@
+#include "cli/scaled_clock.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <thread>
+
+#include "serial/event_wait.h"
+
+namespace lumas::cli {
+
+namespace {
+
+double checkedFactor(double factor) {
+    if (!(factor > 0.0 && factor <= ScaledClock::kMaxFactor)) {
+        throw std::invalid_argument("The time scale must lie above 0 and at most 1000.");
+    }
+    return factor;
+}
+
+}  // namespace
+
+ScaledClock::ScaledClock(double factor)
+    : factor_(checkedFactor(factor)), factorSince_(std::chrono::steady_clock::now()) {}
+
+double ScaledClock::clockMsAt(RealTime real) const {
+    const std::chrono::duration<double, std::milli> since = real - factorSince_;
+    return clockMsThen_ + since.count() * factor_;
+}
+
+Tick ScaledClock::now() const {
+    const RealTime real = std::chrono::steady_clock::now();
+    const std::lock_guard lock(mutex_);
+    // Through 64 bits, so that the truncation to the tick's 32 bits is a wrap, as on the real
+    // clock.
+    return static_cast<Tick>(static_cast<std::uint64_t>(clockMsAt(real)));
+}
+
+void ScaledClock::sleepMs(int ms) {
+    const int real = realMs(ms);
+    if (real > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(real));
+    }
+}
+
+void ScaledClock::serveEventsFor(int ms) {
+    lumas::serveEventsFor(realMs(ms));
+}
+
+int ScaledClock::realMs(int ms) const {
+    if (ms <= 0) {
+        return 0;
+    }
+    const double real = std::ceil(ms / factor());
+    return real >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                                   : static_cast<int>(real);
+}
+
+void ScaledClock::setFactor(double factor) {
+    checkedFactor(factor);
+    const RealTime real = std::chrono::steady_clock::now();
+    const std::lock_guard lock(mutex_);
+    clockMsThen_ = clockMsAt(real);
+    factorSince_ = real;
+    factor_ = factor;
+}
+
+double ScaledClock::factor() const {
+    const std::lock_guard lock(mutex_);
+    return factor_;
+}
+
+}  // namespace lumas::cli

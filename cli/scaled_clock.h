@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <mutex>
+
+#include "core/clock.h"
+
+namespace lumas::cli {
+
+// The core's clock for the command line. Its ticks run `factor` times faster than the monotonic
+// clock and each of its waits lasts 1/factor of its length in real time, so that a programme of
+// minutes runs in seconds against the simulated controller (whose chamber is sped up alike). With
+// factor 1 it keeps real time. The factor can change while the clock runs; the ticks go on from
+// where they are. The UI thread and the monitoring worker use it alike.
+class ScaledClock final : public Clock {
+  public:
+    static constexpr double kMaxFactor = 1000.0;
+
+    // `factor` lies in (0, kMaxFactor]; throws std::invalid_argument otherwise.
+    explicit ScaledClock(double factor = 1.0);
+
+    // Clock milliseconds since construction, truncated to 32 bits.
+    Tick now() const override;
+    void sleepMs(int ms) override;
+    void serveEventsFor(int ms) override;
+
+    // The real milliseconds that `ms` milliseconds of this clock last at the present factor,
+    // rounded up: a wait of at least one clock millisecond is never shorter than one real
+    // millisecond. 0 for `ms` <= 0.
+    int realMs(int ms) const;
+
+    // Same range as the constructor's; throws std::invalid_argument otherwise.
+    void setFactor(double factor);
+    double factor() const;
+
+  private:
+    using RealTime = std::chrono::steady_clock::time_point;
+
+    // Clock milliseconds at `real`; the caller holds `mutex_`.
+    double clockMsAt(RealTime real) const;
+
+    // Guards the three members below: the factor since `factorSince_`, and the clock's
+    // milliseconds at that moment.
+    mutable std::mutex mutex_;
+    double factor_;
+    RealTime factorSince_;
+    double clockMsThen_ = 0.0;
+};
+
+}  // namespace lumas::cli

@@ -1,0 +1,91 @@
+#include "cli/stop_signals.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <memory>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+namespace lumas::cli {
+
+namespace {
+
+// The pipe's write end for the handler: set before the handlers are installed and cleared after
+// they are removed.
+std::atomic<int> handlerWriteEnd{-1};
+
+void onStopSignal(int signalNumber) {
+    const int savedErrno = errno;
+    const int fd = handlerWriteEnd.load();
+    if (fd >= 0) {
+        const auto byte = static_cast<unsigned char>(signalNumber);
+        // Non-blocking: with the pipe full, further signals are dropped, the first is kept.
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+void setAction(int signalNumber, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    if (::sigaction(signalNumber, &action, nullptr) != 0) {
+        throw std::system_error(errno, std::generic_category(), "sigaction");
+    }
+}
+
+}  // namespace
+
+StopSignals::StopSignals() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        throw std::system_error(errno, std::generic_category(), "pipe2");
+    }
+    readEnd_ = ends[0];
+    writeEnd_ = ends[1];
+    int expected = -1;
+    if (!handlerWriteEnd.compare_exchange_strong(expected, writeEnd_)) {
+        ::close(readEnd_);
+        ::close(writeEnd_);
+        throw std::logic_error("Only one StopSignals may exist at a time");
+    }
+    notifier_ = std::make_unique<QSocketNotifier>(readEnd_, QSocketNotifier::Read);
+    // Connected first, so that it runs before the calls of whenReceived.
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { readPipe(); });
+    setAction(SIGINT, onStopSignal);
+    setAction(SIGTERM, onStopSignal);
+}
+
+StopSignals::~StopSignals() {
+    try {
+        setAction(SIGINT, SIG_DFL);
+        setAction(SIGTERM, SIG_DFL);
+    } catch (const std::system_error&) {
+        // sigaction fails only for invalid arguments, which these are not.
+    }
+    handlerWriteEnd.store(-1);
+    notifier_.reset();
+    ::close(readEnd_);
+    ::close(writeEnd_);
+}
+
+void StopSignals::readPipe() {
+    unsigned char byte = 0;
+    while (::read(readEnd_, &byte, 1) == 1) {
+        if (first_ == 0) {
+            first_ = byte;
+        }
+    }
+}
+
+void StopSignals::whenReceived(QObject* context, std::function<void()> call) {
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, context, std::move(call));
+}
+
+}  // namespace lumas::cli

@@ -1,0 +1,20 @@
+# Fails when EXECUTABLE needs Qt Widgets (or Qt Gui, which Widgets builds on) at run time, directly
+# or through another library.
+if(NOT EXISTS "${EXECUTABLE}")
+  message(FATAL_ERROR "No executable at '${EXECUTABLE}'")
+endif()
+file(GET_RUNTIME_DEPENDENCIES
+  EXECUTABLES "${EXECUTABLE}"
+  RESOLVED_DEPENDENCIES_VAR resolved
+  UNRESOLVED_DEPENDENCIES_VAR unresolved)
+set(needed ${resolved} ${unresolved})
+list(FILTER needed INCLUDE REGEX "libQt[0-9]*(Core)")
+if(NOT needed)
+  message(FATAL_ERROR "Qt Core not found among the libraries of ${EXECUTABLE}; the check cannot see its libraries")
+endif()
+set(window ${resolved} ${unresolved})
+list(FILTER window INCLUDE REGEX "libQt[0-9]*(Widgets|Gui)")
+if(window)
+  message(FATAL_ERROR "${EXECUTABLE} needs window libraries: ${window}")
+endif()
+message(STATUS "${EXECUTABLE}: Qt Core without window libraries")

@@ -1,0 +1,254 @@
+// lumasctl watch and program: the application core run from the command line, against the
+// simulated controller.
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/omron_com.h"
+#include "sim/simulated_controller.h"
+#include "tests/cli/lumasctl_process.h"
+
+namespace {
+
+using lumas::test::CommandRun;
+using lumas::test::lumasctl;
+using lumas::test::LumasctlProcess;
+namespace commands = lumas::commands;
+
+lumas::sim::SimulatedControllerOptions steadyChamber(double celsius) {
+    lumas::sim::SimulatedControllerOptions options;
+    options.ambient = celsius;
+    options.timeScale = 0.0;
+    return options;
+}
+
+std::string setPointWrite(double celsius) {
+    return std::string(commands::kWriteSetPoint) + lumas::setPointValueText(celsius);
+}
+
+// Where `command` was first received, or -1.
+long firstIndexOf(const std::vector<std::string>& received, const std::string& command) {
+    const auto found = std::find(received.begin(), received.end(), command);
+    return found == received.end() ? -1 : static_cast<long>(found - received.begin());
+}
+
+// A settings folder for XDG_CONFIG_HOME, with an emergency threshold when one is given.
+class ConfigHome {
+  public:
+    explicit ConfigHome(std::optional<double> emergencyTemp = std::nullopt) {
+        if (emergencyTemp) {
+            QDir(dir_.path()).mkpath(QStringLiteral("Lumas"));
+            QFile settings(dir_.filePath(QStringLiteral("Lumas/Settings.ini")));
+            EXPECT_TRUE(settings.open(QIODevice::WriteOnly));
+            settings.write("[Temperatures]\r\nEmergencyTemp=" + QByteArray::number(*emergencyTemp) +
+                           "\r\n");
+        }
+    }
+    QString path() const { return dir_.path(); }
+    QString folder(const QString& name) const { return dir_.filePath(name); }
+
+  private:
+    QTemporaryDir dir_;
+};
+
+TEST(LumasctlProgram, RunsEachStepSendsItsSetPointAndLogsTheRun) {
+    lumas::sim::SimulatedController sim(steadyChamber(23.4));
+    const ConfigHome config;
+    const QString logs = config.folder(QStringLiteral("logs"));
+
+    // Two one-minute steps at 120 times real time: two seconds.
+    const CommandRun run =
+        lumasctl({"program", QString::fromStdString(sim.portPath()), "--step", "30,1",
+                  "--step=40.5,1", "--csv", logs, "--csv-interval", "2", "--time-scale", "120"},
+                 config.path());
+
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    const QStringList stepLines = lines.filter(QRegularExpression(QStringLiteral("^Step ")));
+    ASSERT_EQ(stepLines.size(), 2) << run.out.toStdString();
+    EXPECT_TRUE(stepLines[0].startsWith(
+        QString::fromUtf8("Step 1 of 2: 30.0°C for 1 min; 0 min elapsed, 2 min left")))
+        << stepLines[0].toStdString();
+    EXPECT_TRUE(stepLines[1].startsWith(
+        QString::fromUtf8("Step 2 of 2: 40.5°C for 1 min; 1 min elapsed, 1 min left")))
+        << stepLines[1].toStdString();
+    EXPECT_TRUE(lines.last().startsWith("Programme finished after 2 min")) << run.out.toStdString();
+    EXPECT_LT(run.seconds, 8.0);
+
+    // T1 and Run at the start, T2 at the step switch, Stop at the end, in this order.
+    const std::vector<std::string> received = sim.receivedCommands();
+    const long firstSetPoint = firstIndexOf(received, setPointWrite(30.0));
+    const long run1 = firstIndexOf(received, commands::kRun);
+    const long secondSetPoint = firstIndexOf(received, setPointWrite(40.5));
+    const long stop = firstIndexOf(received, commands::kStop);
+    EXPECT_GE(firstSetPoint, 0);
+    EXPECT_GT(run1, firstSetPoint);
+    EXPECT_GT(secondSetPoint, run1);
+    EXPECT_GT(stop, secondSetPoint);
+    EXPECT_FALSE(sim.running());
+    EXPECT_EQ(sim.setPoint(), 40.5);
+
+    // The CSV log: byte order mark, header, then a row every two seconds of programme time.
+    const QStringList files = QDir(logs).entryList({QStringLiteral("Test_*.csv")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    QFile log(QDir(logs).filePath(files[0]));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray content = log.readAll();
+    EXPECT_TRUE(content.startsWith("\xEF\xBB\xBF[Date Time], [Temperature]\r\n"));
+    const QStringList rows =
+        QString::fromUtf8(content).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).mid(1);
+    EXPECT_GE(rows.size(), 30) << content.toStdString();
+    for (const QString& row : rows) {
+        EXPECT_TRUE(row.startsWith('"') && row.endsWith(QStringLiteral("\", \"23.4\"")))
+            << row.toStdString();
+    }
+}
+
+TEST(LumasctlProgram, EmergencyCutOffStopsTheRunAndTheController) {
+    lumas::sim::SimulatedController sim(steadyChamber(60.0));
+    const ConfigHome config(50.0);
+
+    const CommandRun run = lumasctl({"program", QString::fromStdString(sim.portPath()), "--step",
+                                     "55,10", "--time-scale", "60"},
+                                    config.path());
+
+    EXPECT_EQ(run.exitCode, 4) << run.out.toStdString() << run.err.toStdString();
+    // The window's check of T1 against the threshold from the settings file.
+    EXPECT_TRUE(
+        run.err.contains("Temperature set point exceeds the emergency temperature "
+                         "threshold value.\nPlease input the temperature lower than 50"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("Programme stopped by the emergency cut-off at step 1 of 1"))
+        << run.out.toStdString();
+    EXPECT_TRUE(
+        run.out.contains("Warning: The emergency temperature  was reached and the "
+                         "controller has been stopped!  ["))
+        << run.out.toStdString();
+    EXPECT_FALSE(sim.running());
+    const std::vector<std::string> received = sim.receivedCommands();
+    EXPECT_GT(firstIndexOf(received, commands::kStop), firstIndexOf(received, commands::kRun));
+    EXPECT_LT(run.seconds, 8.0);
+}
+
+TEST(LumasctlProgram, StopSignalStopsTheProgrammeAndTheController) {
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signalNumber);
+        lumas::sim::SimulatedController sim(steadyChamber(23.4));
+        const ConfigHome config;
+        LumasctlProcess process({"program", QString::fromStdString(sim.portPath()), "--step",
+                                 "30,60", "--time-scale", "10"},
+                                config.path());
+        ASSERT_TRUE(process.waitForOutput(QStringLiteral("Step 1 of 1"), 8000));
+        ASSERT_TRUE(sim.waitForRequests(sim.requestCount() + 1, 2000));
+        process.signal(signalNumber);
+        const CommandRun run = process.finish();
+
+        EXPECT_EQ(run.exitCode, 128 + signalNumber) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains("Programme stopped by")) << run.out.toStdString();
+        EXPECT_FALSE(sim.running());
+        const std::vector<std::string> received = sim.receivedCommands();
+        EXPECT_GT(firstIndexOf(received, commands::kStop), firstIndexOf(received, commands::kRun));
+    }
+}
+
+TEST(LumasctlWatch, PrintsEachChangeOfTheReadoutsAndLeavesTheControllerAlone) {
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signalNumber);
+        lumas::sim::SimulatedController sim(steadyChamber(23.4));
+        sim.setSetPoint(25.0);
+        sim.setRunning(true);
+        LumasctlProcess process(
+            {"watch", QString::fromStdString(sim.portPath()), "--time-scale", "10"});
+        ASSERT_TRUE(
+            process.waitForOutput(QString::fromUtf8("23.4°C  set point 25.0°C  Running\n"), 8000));
+        // Another set point on the controller's own panel: one new line.
+        sim.setSetPoint(31.5);
+        ASSERT_TRUE(
+            process.waitForOutput(QString::fromUtf8("23.4°C  set point 31.5°C  Running\n"), 4000));
+        process.signal(signalNumber);
+        const CommandRun run = process.finish();
+
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_LT(run.seconds, 8.0);
+        const QStringList readouts = run.out.split('\n', Qt::SkipEmptyParts)
+                                         .filter(QRegularExpression(QStringLiteral("°C  set")));
+        EXPECT_EQ(readouts.size(), 2) << run.out.toStdString();
+        // Watching changes nothing: the controller runs on at the set point it has.
+        EXPECT_TRUE(sim.running());
+        EXPECT_EQ(sim.setPoint(), 31.5);
+        for (const std::string& command : sim.receivedCommands()) {
+            EXPECT_NE(command, commands::kStop);
+            EXPECT_NE(command, commands::kRun);
+            EXPECT_EQ(command.rfind(commands::kWriteSetPoint, 0), std::string::npos) << command;
+        }
+    }
+}
+
+TEST(LumasctlWatchAndProgram, EndWithThePortStatusWhenTheDeviceGoesAway) {
+    struct Case {
+        QStringList options;
+        QString shownOnceRunning;
+    };
+    const std::vector<Case> cases = {
+        {{"watch", "--time-scale", "10"}, QString::fromUtf8("23.4°C  set point")},
+        {{"program", "--step", "30,60", "--time-scale", "10"}, QStringLiteral("Step 1 of 1")},
+    };
+    const ConfigHome config;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        lumas::sim::SimulatedController sim(steadyChamber(23.4));
+        const QString port = QString::fromStdString(sim.portPath());
+        LumasctlProcess process(QStringList{c.options[0], port} + c.options.mid(1), config.path());
+        ASSERT_TRUE(process.waitForOutput(c.shownOnceRunning, 8000));
+        sim.vanish();
+        const CommandRun run = process.finish(8000);
+        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("The port " + port + " failed")) << run.err.toStdString();
+        EXPECT_LT(run.seconds, 8.0);
+    }
+}
+
+TEST(LumasctlWatchAndProgram, PortAndControllerFailuresEndSoonWithTheirStatus) {
+    lumas::sim::SimulatedController silent(steadyChamber(23.4));
+    silent.setNoReply(true);
+    const QString silentPort = QString::fromStdString(silent.portPath());
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char* message;
+    };
+    // Both commands connect through the same path; each failure is tried with one of them.
+    const std::vector<Case> cases = {
+        {{"watch", "/dev/lumas-no-such-port"}, 2, "Specified device not found"},
+        {{"program", silentPort, "--step", "30,1"}, 3, "did not confirm the link"},
+    };
+    const ConfigHome config;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const CommandRun run = lumasctl(c.arguments, config.path());
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+        EXPECT_LT(run.seconds, 6.0);
+    }
+    // The silent controller was never told to run or to change its set point.
+    for (const std::string& command : silent.receivedCommands()) {
+        EXPECT_NE(command, commands::kRun);
+        EXPECT_EQ(command.rfind(commands::kWriteSetPoint, 0), std::string::npos) << command;
+    }
+}
+
+}  // namespace
