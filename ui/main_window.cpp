@@ -20,6 +20,8 @@
 #include <utility>
 
 #include "core/main_form_logic.h"
+#include "ui/chart_report.h"
+#include "ui/chart_widget.h"
 #include "ui/message_boxes.h"
 #include "ui/numeric_fields.h"
 #include "ui/readout_font.h"
@@ -42,8 +44,6 @@ constexpr int kRunTimerMs = 1000;
 constexpr int kCsvTimerMs = 30000;
 constexpr int kSpRampWaitMs = 400;
 
-const QString kClearChartQuestion =
-    QStringLiteral("Delete curves?\rWarning: you can not undo this action.");
 const QString kStopFirst =
     QStringLiteral("You can change this settings when controller is stopped.");
 const QString kControlWillStop =
@@ -118,8 +118,9 @@ TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidg
 TForm1::~TForm1() = default;
 
 void TForm1::buildChart(QWidget* central) {
-    chartArea_ = new QWidget(central);
-    chartArea_->setObjectName(QStringLiteral("Chart1"));
+    Chart1 = new TemperatureChart(central);
+    Chart1->setObjectName(QStringLiteral("Chart1"));
+    connect(Chart1, &TemperatureChart::clearChartRequested, this, &TForm1::ClearChart1Click);
 }
 
 void TForm1::buildReadouts(QWidget* central) {
@@ -322,8 +323,9 @@ void TForm1::buildPorts() {
     statusConnectionText_ = std::make_unique<LabelText>(statusConnection_);
     statusWarningText_ = std::make_unique<LabelText>(statusWarning_);
     targetCurveBox_ = std::make_unique<CheckBoxState>(chkTargetTemp);
-    measuredSeries_ = std::make_unique<SeriesPort>([] {}, [](double, double) {});
-    targetSeries_ = std::make_unique<SeriesPort>([] {}, [](double, double) {});
+    measuredSeries_ =
+        std::make_unique<ChartSeriesPort>(*Chart1, TemperatureChart::Series::Measured);
+    targetSeries_ = std::make_unique<ChartSeriesPort>(*Chart1, TemperatureChart::Series::Target);
     timerMultiSwitch_ = std::make_unique<TimerSwitch>(timerMulti);
     timerSingleSwitch_ = std::make_unique<TimerSwitch>(timerSingle);
     timerCsvSwitch_ = std::make_unique<TimerSwitch>(TimerCSV);
@@ -383,8 +385,7 @@ void TForm1::layOut() {
     const QWidget* central = centralWidget();
     const int width = central->width();
     const int height = central->height();
-    chartArea_->setGeometry(kChartLeft, 0, std::max(width - kChartLeft - kChartRightGap, 50),
-                            height);
+    Chart1->setGeometry(kChartLeft, 0, std::max(width - kChartLeft - kChartRightGap, 50), height);
     rightColumn_->setGeometry(width - kColumnWidth - kColumnRightGap, 0, kColumnWidth,
                               kTabTop + kTabHeight);
     PageControl1->setGeometry(0, kTabTop, kColumnWidth, kTabHeight);
@@ -444,7 +445,9 @@ void TForm1::maExitClick() {
     close();
 }
 
-void TForm1::ExportChart1Click() {}
+void TForm1::ExportChart1Click() {
+    showChartReport(*Chart1, this);
+}
 
 void TForm1::CSVExport1Click() {
     const SharedState& state = logic_->state();
@@ -479,13 +482,12 @@ void TForm1::SPRamp1Click() {
 void TForm1::About1Click() {}
 
 void TForm1::ClearChart1Click() {
-    if (!messages_->confirm(kClearChartQuestion)) {
-        return;
+    // The run, its log and the controller go on; only the curves and their timers stop.
+    if (Chart1->clearIfConfirmed(
+            [this](const QString& question) { return messages_->confirm(question); })) {
+        timerMulti->stop();
+        timerSingle->stop();
     }
-    measuredSeries_->clear();
-    targetSeries_->clear();
-    timerMulti->stop();
-    timerSingle->stop();
 }
 
 }  // namespace lumas::ui

@@ -29,7 +29,8 @@ class UpDown;
 class LabelText;
 class CheckBoxState;
 class TimerSwitch;
-class SeriesPort;
+class ChartSeriesPort;
+class TemperatureChart;
 
 // The main window: the two read-outs, the temperature chart, the Basic and Advanced control tabs,
 // the status bar and the main menu. It holds no control logic: its buttons, fields and timers hand
@@ -92,7 +93,7 @@ class TForm1 final : public QMainWindow {
     QString settingsPath_;
     bool shown_ = false;
 
-    QWidget* chartArea_ = nullptr;
+    TemperatureChart* Chart1 = nullptr;
     QWidget* rightColumn_ = nullptr;
     QGroupBox* temperatureBox_ = nullptr;
     QGroupBox* setPointBox_ = nullptr;
@@ -124,7 +125,7 @@ class TForm1 final : public QMainWindow {
     std::unique_ptr<LabelText> lTempText_, lSetPointText_, lCSText_, lCS2Text_, lFinishText_,
         lTotalText_, statusConnectionText_, statusWarningText_;
     std::unique_ptr<CheckBoxState> targetCurveBox_;
-    std::unique_ptr<SeriesPort> measuredSeries_, targetSeries_;
+    std::unique_ptr<ChartSeriesPort> measuredSeries_, targetSeries_;
     std::unique_ptr<TimerSwitch> timerMultiSwitch_, timerSingleSwitch_, timerCsvSwitch_;
     std::unique_ptr<MessageBoxes> ownMessages_;
     MessageBoxes* messages_ = nullptr;

@@ -4,9 +4,6 @@
 #include <QLabel>
 #include <QTimer>
 
-#include <functional>
-#include <utility>
-
 #include "core/window_ports.h"
 
 namespace lumas::ui {
@@ -49,23 +46,6 @@ class TimerSwitch final : public RepeatingTimer {
 
   private:
     QTimer* timer_;
-};
-
-}  // namespace lumas::ui
-
-namespace lumas::ui {
-
-// A chart series as the core sees it; the window supplies how to clear and extend the curve.
-class SeriesPort final : public ChartSeries {
-  public:
-    SeriesPort(std::function<void()> clear, std::function<void(double, double)> append)
-        : clear_(std::move(clear)), append_(std::move(append)) {}
-    void clear() override { clear_(); }
-    void append(double minutes, double celsius) override { append_(minutes, celsius); }
-
-  private:
-    std::function<void()> clear_;
-    std::function<void(double, double)> append_;
 };
 
 }  // namespace lumas::ui

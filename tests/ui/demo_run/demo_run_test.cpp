@@ -1,0 +1,80 @@
+// The whole program on the simulated controller, as demo mode runs it: connect, watch the
+// read-outs, run a two-step programme with its target staircase and measured curve, stop it.
+// Screenshots of the window land in the test's working folder for the eye.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "dialog_support/modal_watch.h"
+#include "sim/simulated_controller.h"
+#include "support/fake_clock.h"
+#include "ui/chart_widget.h"
+#include "ui/main_window.h"
+#include "ui/visual_style.h"
+
+using lumas::test::FakeClock;
+using lumas::test::RecordedMessages;
+using lumas::ui::TemperatureChart;
+using lumas::ui::TForm1;
+
+class DemoRunTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { lumas::ui::applyVisualStyle(*qApp); }
+
+    void programmeRunsWithItsCurvesAndStopReenablesTheInputs() {
+        lumas::sim::SimulatedControllerOptions chamber;
+        chamber.timeScale = 120.0;  // heats visibly within the test
+        chamber.timeConstantSeconds = 60.0;
+        lumas::sim::SimulatedController simulator(chamber);
+        FakeClock clock(0, 40);  // programme minutes pass 40 times faster
+        QTemporaryDir settings;
+        RecordedMessages messages;
+        TForm1 window(clock, settings.filePath(QStringLiteral("Settings.ini")), &messages);
+        window.show();
+        auto* chart = window.findChild<TemperatureChart*>(QStringLiteral("Chart1"));
+        QVERIFY(chart != nullptr);
+
+        QCOMPARE(window.logic().ConnectToPort(simulator.portPath()), std::nullopt);
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("statusConnection"))->text(),
+                 QStringLiteral("Connected"));
+        auto* temperature = window.findChild<QLabel*>(QStringLiteral("lTemp"));
+        QTRY_VERIFY_WITH_TIMEOUT(temperature->text().endsWith(QStringLiteral("°C")), 5000);
+
+        const auto field = [&](const QString& name, const QString& text) {
+            window.findChild<QLineEdit*>(name)->setText(text);
+        };
+        field(QStringLiteral("fiSP0"), QStringLiteral("45.0"));
+        field(QStringLiteral("fiSP0t"), QStringLiteral("2"));
+        field(QStringLiteral("fiSP1"), QStringLiteral("60.0"));
+        field(QStringLiteral("fiSP1t"), QStringLiteral("2"));
+        auto* start = window.findChild<QPushButton*>(QStringLiteral("bStartMulti"));
+        QTest::mouseClick(start, Qt::LeftButton);
+        QVERIFY(!start->isEnabled());
+        QCOMPARE(chart->points(TemperatureChart::Series::Target).size(), std::size_t{5});
+
+        QTRY_VERIFY_WITH_TIMEOUT(window.logic().state().CurrentStep == 2, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            chart->points(TemperatureChart::Series::Measured).size() >= std::size_t{4}, 10000);
+        QCOMPARE(simulator.setPoint(), 60.0);
+        QVERIFY(simulator.running());
+        window.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
+        QVERIFY(window.grab().save(QStringLiteral("main_window_programme.png")));
+
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("bStopMulti")),
+                          Qt::LeftButton);
+        QVERIFY(start->isEnabled());
+        QVERIFY(window.findChild<QLineEdit*>(QStringLiteral("fiSP0"))->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!simulator.running(), 5000);
+        QVERIFY(messages.shown.empty());
+        window.close();
+    }
+};
+
+QTEST_MAIN(DemoRunTest)
+#include "demo_run_test.moc"
