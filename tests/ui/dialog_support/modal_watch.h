@@ -16,16 +16,19 @@
 namespace lumas::test {
 
 // Acts on the next modal window that opens while a test waits on a modal call (a dialog's exec(),
-// a message box): every 10 ms it looks at the active modal window and, when it is of type W and
-// not `ignored`, hands it to `act` once. The test then sees whether `act` ran through `seen()`.
+// a message box): every 10 ms it looks at the active modal window and, when it is of type W, not
+// `ignored` and `ready`, hands it to `act` once. The test then sees whether `act` ran through
+// `seen()`. `act` runs from a timer inside the window's event loop: it must not wait for the
+// window's own work (say so in `ready` instead), as that work may be what it interrupted.
 template <typename W>
 class ModalWatch {
   public:
-    explicit ModalWatch(std::function<void(W&)> act, QWidget* ignored = nullptr)
-        : act_(std::move(act)), ignored_(ignored) {
+    explicit ModalWatch(std::function<void(W&)> act, std::function<bool(W&)> ready = {},
+                        QWidget* ignored = nullptr)
+        : act_(std::move(act)), ready_(std::move(ready)), ignored_(ignored) {
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             auto* modal = qobject_cast<W*>(QApplication::activeModalWidget());
-            if (modal == nullptr || modal == ignored_.data()) {
+            if (modal == nullptr || modal == ignored_.data() || (ready_ && !ready_(*modal))) {
                 return;
             }
             timer_.stop();
@@ -39,6 +42,7 @@ class ModalWatch {
 
   private:
     std::function<void(W&)> act_;
+    std::function<bool(W&)> ready_;
     QPointer<QWidget> ignored_;
     QTimer timer_;
     bool seen_ = false;

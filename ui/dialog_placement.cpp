@@ -1,0 +1,57 @@
+#include "ui/dialog_placement.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace lumas::ui {
+
+namespace {
+
+QFont dialogFont() {
+    QFont font;
+    font.setFamilies({QString::fromLatin1(kDialogFontFamily),
+                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial")});
+    return font;
+}
+
+}  // namespace
+
+QFont dialogFontPixels(int pixels) {
+    QFont font = dialogFont();
+    font.setPixelSize(pixels);
+    return font;
+}
+
+QFont dialogFontPoints(int points) {
+    QFont font = dialogFont();
+    font.setPointSize(points);
+    return font;
+}
+
+void makeFixedDialog(QDialog& dialog, QSize clientSize) {
+    dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialog.setFixedSize(clientSize);
+    dialog.setSizeGripEnabled(false);
+}
+
+void placeFromOwner(QWidget& window, const QWidget* owner, QPoint offset) {
+    if (owner == nullptr) {
+        return;
+    }
+    window.move(owner->window()->pos() + offset);
+}
+
+void centreOnScreen(QWidget& window, const QWidget* owner) {
+    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->geometry();
+    const QSize outer = window.frameGeometry().size();
+    window.move(area.left() + (area.width() - outer.width()) / 2,
+                area.top() + (area.height() - outer.height()) / 2);
+}
+
+}  // namespace lumas::ui
