@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/settings_store.h"
+
 namespace lumas::cli {
 
 // The arguments of `lumasctl watch PORT [--time-scale F]`.
@@ -24,7 +26,7 @@ struct ProgramArguments {
     std::string port;
     std::vector<ProgrammeStep> steps;  // 1 to 12, in order
     std::optional<std::string> csvFolder;
-    int csvIntervalSeconds = 30;
+    int csvIntervalSeconds = kDefaultCsvInterval;
     double timeScale = 1.0;
 };
 
