@@ -100,10 +100,14 @@ void MainFormLogic::UpdateMainForm() {
         SwitchSetPoints();
     }
 
-    // Keeps the controller on the current step's temperature.
+    // Keeps the controller on the current step's temperature. The comparison is with the value
+    // the driver can send: a step above the driver's set-point limit is held at that limit
+    // instead of being written again on every pass.
     if (s.ProgramRunning && s.CurrentStep >= 1 && s.CurrentStep <= kProgrammeSteps) {
         const double target = s.StepTemperatures[s.CurrentStep];
-        if (target != Controller.SetPoint()) {
+        double sendable = target;
+        setPointValueText(target, &sendable);
+        if (sendable != Controller.SetPoint()) {
             Controller.cmdSetPoint(target);
             DelayMs(kCommandPauseMs);
             Controller.GetSetPoint();

@@ -355,6 +355,20 @@ TEST_F(CoreOnSimulator, SetPointCorrectionRepeatsWhileTheControllerKeepsAnotherV
     EXPECT_EQ(sim.setPoint(), 40.0);
 }
 
+TEST_F(CoreOnSimulator, StepAboveTheDriversLimitIsHeldAtTheLimitWithoutEndlessCorrection) {
+    clock.setSpeed(4);
+    openLink();
+    logic.state().EmergencyThreshold = 500.0;
+    window.setProgramme({{450.0, 10}});  // accepted by the field check, above the driver's 400
+    logic.bStartMultiClick();
+    logic.UpdateMainForm();
+    EXPECT_EQ(newCommands(2), (std::vector<std::string>{setPointWrite(400.0), commands::kRun}));
+    controller.GetSetPoint();
+    ASSERT_TRUE(waitUntil([&] { return controller.CommandType() == 0; }, 2000));
+    EXPECT_EQ(controller.SetPoint(), 400.0);
+    EXPECT_EQ(timedUpdate(), 0u) << "the controller holds all that can be sent";
+}
+
 // The cut-off fires when the temperature is above the threshold during a run, and only once.
 TEST_F(CoreOnSimulator, EmergencyCutOffStopsARunAboveTheThresholdOnce) {
     struct Case {
