@@ -20,11 +20,17 @@
 #include <utility>
 
 #include "core/main_form_logic.h"
+#include "ui/about_dialog.h"
 #include "ui/chart_report.h"
 #include "ui/chart_widget.h"
+#include "ui/csv_export_dialog.h"
+#include "ui/emergency_temp_dialog.h"
 #include "ui/message_boxes.h"
 #include "ui/numeric_fields.h"
+#include "ui/port_config_dialog.h"
+#include "ui/port_selection_dialog.h"
 #include "ui/readout_font.h"
+#include "ui/sp_ramp_dialog.h"
 #include "ui/up_down.h"
 #include "ui/visual_style.h"
 #include "ui/widget_ports.h"
@@ -439,7 +445,12 @@ QAction* TForm1::action(const QString& objectName) const {
     return findChild<QAction*>(objectName);
 }
 
-void TForm1::miConnectClick() {}
+void TForm1::miConnectClick() {
+    PortSelectionDialog dialog(
+        this, [this](const std::string& portName) { return logic_->ConnectToPort(portName); },
+        messages_);
+    dialog.exec();
+}
 
 void TForm1::maExitClick() {
     close();
@@ -455,9 +466,15 @@ void TForm1::CSVExport1Click() {
         messages_->information(kStopFirst);
         return;
     }
+    CsvExportDialog dialog(this, settingsPath_, logic_->csvExportSettings(), *timerCsvSwitch_,
+                           messages_);
+    dialog.exec();
 }
 
-void TForm1::EmergencyTempClick() {}
+void TForm1::EmergencyTempClick() {
+    EmergencyTempDialog dialog(this, settingsPath_, logic_->state(), messages_);
+    dialog.exec();
+}
 
 void TForm1::SPRamp1Click() {
     if (!Controller.Connected()) {
@@ -477,9 +494,17 @@ void TForm1::SPRamp1Click() {
     }
     logic_->TerminateWorker();
     logic_->DelayMs(kSpRampWaitMs);
+    // The worker stays stopped while the dialog is open; however it closes, a new one starts.
+    SpRampDialog dialog(
+        this, Controller, [this](int ms) { logic_->DelayMs(ms); },
+        [this] { logic_->StartThread(); });
+    dialog.exec();
 }
 
-void TForm1::About1Click() {}
+void TForm1::About1Click() {
+    AboutDialog dialog(this);
+    dialog.exec();
+}
 
 void TForm1::ClearChart1Click() {
     // The run, its log and the controller go on; only the curves and their timers stop.

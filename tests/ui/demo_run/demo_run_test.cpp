@@ -2,18 +2,22 @@
 // read-outs, run a two-step programme with its target staircase and measured curve, stop it.
 // Screenshots of the window land in the test's working folder for the eye.
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "dialog_support/modal_watch.h"
+#include "serial/port_discovery.h"
 #include "sim/simulated_controller.h"
 #include "support/fake_clock.h"
 #include "ui/chart_widget.h"
 #include "ui/main_window.h"
+#include "ui/port_selection_dialog.h"
 #include "ui/visual_style.h"
 
 using lumas::test::FakeClock;
@@ -40,7 +44,22 @@ class DemoRunTest : public QObject {
         auto* chart = window.findChild<TemperatureChart*>(QStringLiteral("Chart1"));
         QVERIFY(chart != nullptr);
 
-        QCOMPARE(window.logic().ConnectToPort(simulator.portPath()), std::nullopt);
+        // File > Connect lists the simulator's port, as demo mode does; the operator picks it.
+        lumas::setAdditionalPortNames({simulator.portPath()});
+        const QString simulatorPort = QString::fromStdString(simulator.portPath());
+        lumas::test::ModalWatch<lumas::ui::PortSelectionDialog> pick(
+            [&](lumas::ui::PortSelectionDialog& dialog) {
+                auto* list = dialog.findChild<QListWidget*>(QStringLiteral("COMList"));
+                const auto found = list->findItems(simulatorPort, Qt::MatchExactly);
+                if (!found.isEmpty()) {
+                    list->setCurrentItem(found.first());
+                }
+                QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("bConnect")),
+                                  Qt::LeftButton);
+            });
+        window.action(QStringLiteral("miConnect"))->trigger();
+        QVERIFY(pick.seen());
+        QCOMPARE(window.comPort().DeviceName(), simulator.portPath());
         QCOMPARE(window.findChild<QLabel*>(QStringLiteral("statusConnection"))->text(),
                  QStringLiteral("Connected"));
         auto* temperature = window.findChild<QLabel*>(QStringLiteral("lTemp"));
@@ -73,6 +92,7 @@ class DemoRunTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!simulator.running(), 5000);
         QVERIFY(messages.shown.empty());
         window.close();
+        lumas::setAdditionalPortNames({});
     }
 };
 
