@@ -22,13 +22,13 @@ constexpr int kPortSelectionSleepMs = 30;
 }  // namespace
 
 MainFormLogic::MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, MainWindowPorts& ui,
-                             Clock& clock, QString settingsPath, QLocale locale)
+                             Clock& clock, QString settingsPath, const QLocale& locale)
     : Controller(controller),
       ComPort1(comPort),
       ui_(ui),
       clock_(clock),
       settingsPath_(std::move(settingsPath)),
-      locale_(std::move(locale)) {}
+      locale_(locale) {}
 
 MainFormLogic::~MainFormLogic() {
     stopWorker();

@@ -29,7 +29,7 @@ namespace lumas {
 class MainFormLogic {
   public:
     MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, MainWindowPorts& ui, Clock& clock,
-                  QString settingsPath, QLocale locale = QLocale());
+                  QString settingsPath, const QLocale& locale = QLocale());
     ~MainFormLogic();
     MainFormLogic(const MainFormLogic&) = delete;
     MainFormLogic& operator=(const MainFormLogic&) = delete;
