@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs clang-tidy (the repository's .clang-tidy) over the program's code, using the compile
+# commands of the build folder given (default: build/). Findings are errors.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${1:-$root/build}"
+log="$build/clang-tidy.log"
+run-clang-tidy -p "$build" -quiet -j "$(nproc)" "$root/(app|cli|core|protocol|serial|sim|ui)/.*\.cpp" \
+  >"$log" 2>&1 || {
+  grep -E "error:|warning:" "$log" | head -n 40
+  echo "clang-tidy found problems (full report: $log)"
+  exit 1
+}
