@@ -25,20 +25,8 @@ namespace lumas::ui {
 class CsvExportDialogTest : public QObject {
     Q_OBJECT
 
-  private slots:
-    void initTestCase();
-    void init();
-    void firstOpeningShowsTheDefaultsDisabled();
-    void showsTheStoredSettingsEnabled();
-    void leavingTheIntervalAdvisesOutsideFiveToThreeHundredSixty_data();
-    void leavingTheIntervalAdvisesOutsideFiveToThreeHundredSixty();
-    void okStoresAndAppliesTheSettings_data();
-    void okStoresAndAppliesTheSettings();
-    void okWithLoggingOnNeedsAnExistingFolder();
-    void cancelAndTheCloseBoxChangeNothingAndEscIsIgnored();
-    void folderPickerFillsTheFolderField();
-
-  private:
+    // Helpers of the tests below (the private slots are the tests).
+  protected:
     QString settingsPath() const { return settingsDir->filePath("Settings.ini"); }
     std::unique_ptr<CsvExportDialog> makeDialog(QWidget* owner = nullptr) {
         return std::make_unique<CsvExportDialog>(owner, settingsPath(), settings, timerCsv,
@@ -54,6 +42,19 @@ class CsvExportDialogTest : public QObject {
     QTimer csvTimer;
     TimerSwitch timerCsv{&csvTimer};
     test::RecordedMessages messages;
+
+  private slots:
+    void initTestCase();
+    void init();
+    void firstOpeningShowsTheDefaultsDisabled();
+    void showsTheStoredSettingsEnabled();
+    void leavingTheIntervalAdvisesOutsideFiveToThreeHundredSixty_data();
+    void leavingTheIntervalAdvisesOutsideFiveToThreeHundredSixty();
+    void okStoresAndAppliesTheSettings_data();
+    void okStoresAndAppliesTheSettings();
+    void okWithLoggingOnNeedsAnExistingFolder();
+    void cancelAndTheCloseBoxChangeNothingAndEscIsIgnored();
+    void folderPickerFillsTheFolderField();
 };
 
 void CsvExportDialogTest::initTestCase() {

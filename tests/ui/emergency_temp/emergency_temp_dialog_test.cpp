@@ -20,6 +20,11 @@ namespace lumas::ui {
 class EmergencyTempDialogTest : public QObject {
     Q_OBJECT
 
+    // Helpers of the tests below (the private slots are the tests).
+  protected:
+    QString settingsPath() const { return settingsDir->filePath("Settings.ini"); }
+    std::unique_ptr<QTemporaryDir> settingsDir;
+
   private slots:
     void initTestCase();
     void init();
@@ -28,10 +33,6 @@ class EmergencyTempDialogTest : public QObject {
     void everyWayOfClosingStoresTheField();
     void duringARunTheFieldIsReadOnly();
     void aSettingsFileThatCannotBeWrittenIsReported();
-
-  private:
-    QString settingsPath() const { return settingsDir->filePath("Settings.ini"); }
-    std::unique_ptr<QTemporaryDir> settingsDir;
 };
 
 void EmergencyTempDialogTest::initTestCase() {

@@ -17,13 +17,8 @@ namespace lumas::ui {
 class MessageBoxesTest : public QObject {
     Q_OBJECT
 
-  private slots:
-    void eachKindShowsItsCaptionIconAndButtons_data();
-    void eachKindShowsItsCaptionIconAndButtons();
-    void confirmationAnswersByTheButtonPressed();
-    void carriageReturnBreaksTheLineAndMarkupStaysText();
-
-  private:
+    // Helpers of the tests below (the private slots are the tests).
+  protected:
     struct Seen {
         QString title;
         QString text;
@@ -36,6 +31,12 @@ class MessageBoxesTest : public QObject {
     // Runs `call` while a watch records the box it opens and presses `answer` in it.
     static Seen showAndAnswer(const std::function<void()>& call,
                               QMessageBox::StandardButton answer);
+
+  private slots:
+    void eachKindShowsItsCaptionIconAndButtons_data();
+    void eachKindShowsItsCaptionIconAndButtons();
+    void confirmationAnswersByTheButtonPressed();
+    void carriageReturnBreaksTheLineAndMarkupStaysText();
 };
 
 MessageBoxesTest::Seen MessageBoxesTest::showAndAnswer(const std::function<void()>& call,

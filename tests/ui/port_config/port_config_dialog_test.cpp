@@ -22,13 +22,8 @@ namespace lumas::ui {
 class PortConfigDialogTest : public QObject {
     Q_OBJECT
 
-  private slots:
-    void showsTheStartUpValues();
-    void userRateFieldFollowsTheBaudRate();
-    void okAndCancelThroughTheConfigurationDialog();
-    void dtrRtsIsShownWhenBothModesAreSet();
-
-  private:
+    // Helpers of the tests below (the private slots are the tests).
+  protected:
     // The caption of the ticked button of radio group `name`.
     static QString ticked(const QDialog& dialog, const char* name) {
         for (const QRadioButton* button :
@@ -61,6 +56,12 @@ class PortConfigDialogTest : public QObject {
         }
         return ok;
     }
+
+  private slots:
+    void showsTheStartUpValues();
+    void userRateFieldFollowsTheBaudRate();
+    void okAndCancelThroughTheConfigurationDialog();
+    void dtrRtsIsShownWhenBothModesAreSet();
 };
 
 void PortConfigDialogTest::showsTheStartUpValues() {

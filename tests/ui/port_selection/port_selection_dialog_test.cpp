@@ -18,6 +18,16 @@ using Names = std::vector<std::string>;
 class PortSelectionDialogTest : public QObject {
     Q_OBJECT
 
+    // Helpers of the tests below (the private slots are the tests).
+  protected:
+    static QStringList listed(const QListWidget& list) {
+        QStringList names;
+        for (int row = 0; row < list.count(); ++row) {
+            names << list.item(row)->text();
+        }
+        return names;
+    }
+
   private slots:
     void listsPortsSortedAsText_data();
     void listsPortsSortedAsText();
@@ -27,15 +37,6 @@ class PortSelectionDialogTest : public QObject {
     void connectHandsOverTheSelectedPortAndCloses();
     void connectFailureIsShownAndTheDialogStays();
     void closeConnectsNothing();
-
-  private:
-    static QStringList listed(const QListWidget& list) {
-        QStringList names;
-        for (int row = 0; row < list.count(); ++row) {
-            names << list.item(row)->text();
-        }
-        return names;
-    }
 };
 
 void PortSelectionDialogTest::listsPortsSortedAsText_data() {

@@ -32,20 +32,8 @@ const std::string kReadRampFallValue = "010181003C000001";
 class SpRampDialogTest : public QObject {
     Q_OBJECT
 
-  private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void showsTheControllersRamp_data();
-    void showsTheControllersRamp();
-    void applyWritesTheFieldsOrZeros_data();
-    void applyWritesTheFieldsOrZeros();
-    void disablingAndEnablingAgainLeavesZeros();
-    void everyWayOfClosingRestartsTheWorker_data();
-    void everyWayOfClosingRestartsTheWorker();
-    void closingWhileApplyingWaitsForTheWrites();
-
-  private:
+    // Helpers of the tests below (the private slots are the tests).
+  protected:
     // The controller's ramp as a write sets it.
     void setControllerRamp(double setValue, double fallValue);
     // The controller's ramp as the driver reads it back.
@@ -62,6 +50,19 @@ class SpRampDialogTest : public QObject {
     std::unique_ptr<TOmronCom> controller;
     MonotonicClock clock;
     std::vector<std::string> log;  // "wait", "restart": what the dialog did, in order
+
+  private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void showsTheControllersRamp_data();
+    void showsTheControllersRamp();
+    void applyWritesTheFieldsOrZeros_data();
+    void applyWritesTheFieldsOrZeros();
+    void disablingAndEnablingAgainLeavesZeros();
+    void everyWayOfClosingRestartsTheWorker_data();
+    void everyWayOfClosingRestartsTheWorker();
+    void closingWhileApplyingWaitsForTheWrites();
 };
 
 void SpRampDialogTest::initTestCase() {
