@@ -32,5 +32,5 @@ echo "== clang-tidy"
 echo "== ThreadSanitizer (threaded tests)"
 configure "$root/build-tsan" -DLUMAS_SANITIZE=thread -DLUMAS_BENCHMARKS=OFF
 cmake --build "$root/build-tsan" -j "$jobs" --target lumas_threaded_tests
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" \
   ctest --test-dir "$root/build-tsan" --output-on-failure -L threaded -j "$jobs"

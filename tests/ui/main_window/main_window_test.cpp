@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -18,6 +19,7 @@
 #include "ui/main_window.h"
 #include "ui/up_down.h"
 #include "ui/visual_style.h"
+#include "ui/widget_ports.h"
 
 using lumas::MonotonicClock;
 using lumas::test::RecordedMessages;
@@ -209,6 +211,17 @@ class MainWindowTest : public QObject {
         QCOMPARE(messages_.shown[0].kind, QStringLiteral("information"));
         QCOMPARE(messages_.shown[0].text,
                  QStringLiteral("You can change this settings when controller is stopped."));
+    }
+
+    void timerWithoutPeriodNeverRuns() {
+        QTimer timer;
+        lumas::ui::TimerSwitch timerSwitch(&timer);
+        timerSwitch.setIntervalMs(0);  // a log interval of 0 s
+        timerSwitch.setEnabled(true);
+        QVERIFY(!timerSwitch.enabled());
+        timerSwitch.setIntervalMs(5000);
+        timerSwitch.setEnabled(true);
+        QVERIFY(timerSwitch.enabled());
     }
 
     void spRampNeedsAConnection() {
