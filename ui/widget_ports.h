@@ -35,8 +35,10 @@ class TimerSwitch final : public RepeatingTimer {
   public:
     explicit TimerSwitch(QTimer* timer) : timer_(timer) {}
     void setIntervalMs(int ms) override { timer_->setInterval(ms); }
+    // A timer without a period never fires (Qt would fire a zero-period timer on every pass of
+    // the event loop).
     void setEnabled(bool enabled) override {
-        if (enabled && !timer_->isActive()) {
+        if (enabled && !timer_->isActive() && timer_->interval() > 0) {
             timer_->start();
         } else if (!enabled) {
             timer_->stop();
