@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/window_ports.h"
+#include "support/recorded_messages.h"
 
 namespace lumas::test {
 
@@ -58,22 +59,6 @@ struct FakeTimer final : RepeatingTimer {
     bool on = false;
 };
 
-struct FakeMessages final : MessageBoxes {
-    struct Shown {
-        QString kind;  // "warning", "information", "confirm" or "message"
-        QString text;
-    };
-    void warning(const QString& text) override { shown.push_back({"warning", text}); }
-    void information(const QString& text) override { shown.push_back({"information", text}); }
-    bool confirm(const QString& text) override {
-        shown.push_back({"confirm", text});
-        return confirmAnswer;
-    }
-    void message(const QString& text) override { shown.push_back({"message", text}); }
-    std::vector<Shown> shown;
-    bool confirmAnswer = true;
-};
-
 struct FakeWindow {
     FakeWindow() {
         for (int k = 0; k < 12; ++k) {
@@ -89,7 +74,7 @@ struct FakeWindow {
     FakeCheckBox targetCurve;
     FakeSeries measured, target;
     FakeTimer timerMulti, timerSingle, timerCsv;
-    FakeMessages messages;
+    RecordedMessages messages;
     int enableCalls = 0;
     int disableCalls = 0;
     int clearCalls = 0;

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/window_ports.h"
+#include "support/recorded_messages.h"
 
 namespace lumas::test {
 
@@ -46,24 +46,6 @@ class ModalWatch {
     QPointer<QWidget> ignored_;
     QTimer timer_;
     bool seen_ = false;
-};
-
-// Message boxes that record what they were asked to show instead of showing it.
-struct RecordedMessages final : MessageBoxes {
-    struct Shown {
-        QString kind;  // "warning", "information", "confirm" or "message"
-        QString text;
-        bool operator==(const Shown&) const = default;
-    };
-    void warning(const QString& text) override { shown.push_back({"warning", text}); }
-    void information(const QString& text) override { shown.push_back({"information", text}); }
-    bool confirm(const QString& text) override {
-        shown.push_back({"confirm", text});
-        return true;
-    }
-    void message(const QString& text) override { shown.push_back({"message", text}); }
-
-    std::vector<Shown> shown;
 };
 
 }  // namespace lumas::test

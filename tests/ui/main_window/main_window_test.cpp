@@ -16,6 +16,7 @@
 #include "core/clock.h"
 #include "dialog_support/modal_watch.h"
 #include "sim/simulated_controller.h"
+#include "ui/chart_widget.h"
 #include "ui/main_window.h"
 #include "ui/up_down.h"
 #include "ui/visual_style.h"
@@ -23,6 +24,7 @@
 
 using lumas::MonotonicClock;
 using lumas::test::RecordedMessages;
+using lumas::ui::TemperatureChart;
 using lumas::ui::TForm1;
 
 class MainWindowTest : public QObject {
@@ -222,6 +224,36 @@ class MainWindowTest : public QObject {
         timerSwitch.setIntervalMs(5000);
         timerSwitch.setEnabled(true);
         QVERIFY(timerSwitch.enabled());
+    }
+
+    void spRampDuringARunAsksFirstAndNoLeavesTheWorker() {
+        lumas::sim::SimulatedController simulator;
+        auto window = makeWindow();
+        QCOMPARE(window->logic().ConnectToPort(simulator.portPath()), std::nullopt);
+        window->logic().state().ControlActive = true;
+        messages_.confirmAnswer = false;
+        window->SPRamp1Click();
+        QCOMPARE(messages_.shown.size(), std::size_t{1});
+        QCOMPARE(messages_.shown[0].kind, QStringLiteral("confirm"));
+        QCOMPARE(messages_.shown[0].text,
+                 QStringLiteral("Warning: Temperature control will stop.\rContinue?"));
+        QVERIFY(window->logic().workerRunning());
+        window->close();
+    }
+
+    void clearChartAsksAndOnlyYesClearsTheCurves() {
+        auto window = makeWindow();
+        auto* chart = child<TemperatureChart>(*window, "Chart1");
+        for (const bool yes : {false, true}) {
+            chart->append(TemperatureChart::Series::Measured, 0.5, 30.0);
+            chart->append(TemperatureChart::Series::Target, 0.0, 40.0);
+            messages_.confirmAnswer = yes;
+            emit chart->clearChartRequested();
+            QCOMPARE(messages_.shown.back().text,
+                     QStringLiteral("Delete curves?\rWarning: you can not undo this action."));
+            QCOMPARE(chart->points(TemperatureChart::Series::Measured).empty(), yes);
+            QCOMPARE(chart->points(TemperatureChart::Series::Target).empty(), yes);
+        }
     }
 
     void spRampNeedsAConnection() {
