@@ -15,6 +15,7 @@
 #include "serial/port_discovery.h"
 #include "sim/simulated_controller.h"
 #include "support/fake_clock.h"
+#include "ui/chart_report.h"
 #include "ui/chart_widget.h"
 #include "ui/main_window.h"
 #include "ui/port_selection_dialog.h"
@@ -84,6 +85,9 @@ class DemoRunTest : public QObject {
         QVERIFY(simulator.running());
         window.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
         QVERIFY(window.grab().save(QStringLiteral("main_window_programme.png")));
+
+        // The report of this run, for the eye (pdftoppm turns it into a picture).
+        QVERIFY(lumas::ui::ChartReport(*chart).exportPdf(QStringLiteral("chart_report.pdf")));
 
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("bStopMulti")),
                           Qt::LeftButton);
