@@ -19,7 +19,19 @@ QStringList GetAvailableCom(const PortNameSource& source) {
             names << name;
         }
     }
-    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+    // Ports that exist apart from the hardware (the simulator of demo mode) come after the
+    // machine's own, so that the preselected last entry is the one the demonstration uses.
+    QStringList apart;
+    for (const std::string& extra : additionalPortNames()) {
+        apart << QString::fromStdString(extra).trimmed();
+    }
+    const auto isApart = [&](const QString& name) {
+        return apart.contains(name, Qt::CaseInsensitive);
+    };
+    std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
+        if (isApart(a) != isApart(b)) {
+            return isApart(b);
+        }
         return QString::localeAwareCompare(a.toCaseFolded(), b.toCaseFolded()) < 0;
     });
     return names;

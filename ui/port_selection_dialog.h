@@ -27,7 +27,8 @@ using PortConnector = std::function<std::optional<QString>(const std::string& po
 
 // The port names the selection lists: each name with leading and trailing blanks removed, empty
 // names left out, sorted ascending as text without regard to case by the locale's comparison (so
-// COM10 comes before COM2); equal names are all kept, in their listed order.
+// COM10 comes before COM2); equal names are all kept, in their listed order. Ports that exist
+// apart from the hardware (additionalPortNames(), the simulator of demo mode) come last.
 QStringList GetAvailableCom(const PortNameSource& source);
 
 // The port selection dialog: lists the serial ports, the last one preselected, and connects

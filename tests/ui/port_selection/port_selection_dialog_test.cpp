@@ -9,6 +9,7 @@
 
 #include "dialog_support/dialog_checks.h"
 #include "dialog_support/modal_watch.h"
+#include "serial/port_discovery.h"
 #include "ui/port_selection_dialog.h"
 
 namespace lumas::ui {
@@ -31,6 +32,7 @@ class PortSelectionDialogTest : public QObject {
   private slots:
     void listsPortsSortedAsText_data();
     void listsPortsSortedAsText();
+    void listsTheDemonstrationPortLast();
     void showsTheListWithTheLastPortSelectedAtItsPlace();
     void warnsWhenNoPortCanBeListed_data();
     void warnsWhenNoPortCanBeListed();
@@ -56,6 +58,16 @@ void PortSelectionDialogTest::listsPortsSortedAsText() {
     QFETCH(Names, system);
     QFETCH(QStringList, shown);
     QCOMPARE(GetAvailableCom([&] { return system; }), shown);
+}
+
+void PortSelectionDialogTest::listsTheDemonstrationPortLast() {
+    // The demonstration's simulator comes last, so it is the preselected entry.
+    setAdditionalPortNames({"/dev/pts/4"});
+    QCOMPARE(GetAvailableCom([] {
+                 return Names{"ttyUSB0", "/dev/pts/4", "ttyS1"};
+             }),
+             (QStringList{"ttyS1", "ttyUSB0", "/dev/pts/4"}));
+    setAdditionalPortNames({});
 }
 
 void PortSelectionDialogTest::showsTheListWithTheLastPortSelectedAtItsPlace() {
