@@ -30,7 +30,6 @@ struct ProgramArguments {
     double timeScale = 1.0;
 };
 
-inline constexpr int kMaxHoldMinutes = 9999;
 inline constexpr int kMaxCsvIntervalSeconds = 86400;
 
 // Each reads the arguments that follow the command's name. An option's value follows it as the

@@ -1,9 +1,8 @@
 // The worker's per-pass update of the main window, run on the UI thread while the worker waits.
 
-#include <cmath>
-
 #include "core/csv_log.h"
 #include "core/main_form_logic.h"
+#include "core/number_text.h"
 
 namespace lumas {
 
@@ -27,11 +26,7 @@ class DepthGuard {
 }  // namespace
 
 QString MainFormLogic::readoutText(double celsius) const {
-    QLocale plain = locale_;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    // A value that rounds to zero shows without a sign.
-    const double shown = std::abs(celsius) < 0.05 ? 0.0 : celsius;
-    return plain.toString(shown, 'f', 1) + QStringLiteral("°C");
+    return oneDecimalText(celsius, locale_) + QStringLiteral("°C");
 }
 
 QString MainFormLogic::emergencyWarningText(const QDateTime& at) const {

@@ -106,7 +106,6 @@ class MainFormLogic {
     bool requireConnection();
     void closeWriter();
     int holdMinutes(int index) const;
-    void showLogFailure(const QString& failure);
 
     TOmronCom& Controller;
     TCustomComPort& ComPort1;

@@ -10,7 +10,6 @@ namespace lumas {
 
 namespace {
 
-constexpr int kMaxHoldMinutes = 9999;
 constexpr int kSwitchPauseMs = 320;
 constexpr int kAfterSwitchMs = 20;
 

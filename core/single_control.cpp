@@ -55,7 +55,7 @@ void MainFormLogic::CreateCSVFile() {
         CSVExportSettings.FolderPath, currentDateTime(), state_.LastTemperature, locale_);
     if (!created.log) {
         // The run goes on without a log; the operator is told why there is none.
-        showLogFailure(created.failure);
+        ui_.messages.warning(created.failure);
         return;
     }
     Writer = std::move(created.log);
@@ -66,7 +66,7 @@ void MainFormLogic::TimerCSVTimer() {
         return;
     }
     if (const auto failure = Writer->writeRow(currentDateTime(), state_.LastTemperature)) {
-        showLogFailure(*failure);
+        ui_.messages.warning(*failure);
     }
 }
 
@@ -75,10 +75,6 @@ void MainFormLogic::closeWriter() {
         Writer->close();
         Writer.reset();
     }
-}
-
-void MainFormLogic::showLogFailure(const QString& failure) {
-    ui_.messages.warning(failure);
 }
 
 }  // namespace lumas

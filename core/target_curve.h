@@ -11,6 +11,8 @@ namespace lumas {
 
 // A programme has twelve steps: step n holds temperature Tn (°C) for tn whole minutes.
 inline constexpr int kProgrammeSteps = 12;
+// A hold time is a whole number of minutes from 0 to this.
+inline constexpr int kMaxHoldMinutes = 9999;
 
 using StepTemperatures = std::array<double, kProgrammeSteps>;
 using StepHoldMinutes = std::array<int, kProgrammeSteps>;

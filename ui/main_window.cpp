@@ -223,7 +223,7 @@ QWidget* TForm1::buildAdvancedTab() {
         }
         fiSP[k] = new DecimalField(rules, temperatures);
         fiSP[k]->setObjectName(QStringLiteral("fiSP%1").arg(k));
-        fiSPt[k] = new WholeNumberField(0, 9999, 4, holds);
+        fiSPt[k] = new WholeNumberField(0, kMaxHoldMinutes, 4, holds);
         fiSPt[k]->setObjectName(QStringLiteral("fiSP%1t").arg(k));
         auto* tLabel = new QLabel(QStringLiteral("T%1:").arg(k + 1), temperatures);
         auto* hLabel = new QLabel(QStringLiteral("t%1:").arg(k + 1), holds);

@@ -1,5 +1,7 @@
 #include "ui/numeric_fields.h"
 
+#include "core/number_text.h"
+
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
@@ -30,7 +32,7 @@ DecimalField::DecimalField(Rules rules, QWidget* parent) : QLineEdit(parent) {
     setValidator(new QRegularExpressionValidator(
         QRegularExpression(decimalPattern(rules, locale_.decimalPoint().at(0))), this));
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    setText(locale_.toString(0.0, 'f', 1));
+    setText(oneDecimalText(0.0, locale_));
 }
 
 double DecimalField::value() const {
@@ -40,7 +42,7 @@ double DecimalField::value() const {
 }
 
 void DecimalField::setValue(double value) {
-    const QString shown = locale_.toString(std::abs(value) < 0.05 ? 0.0 : value, 'f', 1);
+    const QString shown = oneDecimalText(value, locale_);
     if (shown != text()) {
         setText(shown);
     }
