@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "core/ini_file.h"
+#include "core/number_text.h"
+#include "core/shared_state.h"
 
 namespace lumas {
 
@@ -16,6 +19,7 @@ const QString kSettings = QStringLiteral("Settings");
 const QString kTemperatures = QStringLiteral("Temperatures");
 const QString kHoldTime = QStringLiteral("HoldTime");
 const QString kCsv = QStringLiteral("CSV");
+const QString kEmergencyTemp = QStringLiteral("EmergencyTemp");
 
 QString temperatureKey(int step) {
     return QStringLiteral("T%1").arg(step + 1);
@@ -53,6 +57,59 @@ SaveResult saveWithFolder(IniFile& file) {
     return {};
 }
 
+// The number in `text`, written with a decimal point or a decimal comma. Digit grouping is
+// refused: with the comma taken as the decimal separator, "1,000.5" has two of them. A number too
+// large for a double gives an infinity, which the caller's range check refuses as out of range
+// rather than as not a number. NaN is not a number.
+std::optional<double> decimalIn(QString text) {
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    QLocale form = QLocale::c();
+    form.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = form.toDouble(text, &ok);
+    if ((!ok && !std::isinf(value)) || std::isnan(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The emergency threshold of a file that load() returned `loaded` for.
+EmergencyThresholdSetting emergencyThresholdIn(const IniFile& file, IniFile::LoadResult loaded,
+                                               const QLocale& locale) {
+    const QString fallback = generalNumberText(kDefaultEmergencyTemp, locale);
+    if (loaded == IniFile::LoadResult::Unreadable) {
+        return {kDefaultEmergencyTemp,
+                QStringLiteral("The settings file could not be read (%1); the emergency "
+                               "temperature %2 °C is used.")
+                    .arg(file.errorString(), fallback)};
+    }
+    if (!file.hasKey(kTemperatures, kEmergencyTemp)) {
+        return {};
+    }
+    const QString stored = file.readString(kTemperatures, kEmergencyTemp, QString()).trimmed();
+    if (stored.isEmpty()) {
+        return {kDefaultEmergencyTemp,
+                QStringLiteral("The emergency temperature in the settings file is empty; %1 °C "
+                               "is used instead.")
+                    .arg(fallback)};
+    }
+    const std::optional<double> value = decimalIn(stored);
+    if (!value) {
+        return {kDefaultEmergencyTemp,
+                QStringLiteral("The emergency temperature \"%1\" in the settings file is not a "
+                               "number; %2 °C is used instead.")
+                    .arg(stored, fallback)};
+    }
+    if (!(*value >= kSetPointMin && *value <= kSetPointMax)) {
+        return {kDefaultEmergencyTemp,
+                QStringLiteral("The emergency temperature \"%1\" in the settings file is outside "
+                               "%2 to %3 °C; %4 °C is used instead.")
+                    .arg(stored, generalNumberText(kSetPointMin, locale),
+                         generalNumberText(kSetPointMax, locale), fallback)};
+    }
+    return {*value, std::nullopt};
+}
+
 }  // namespace
 
 QString settingsDir() {
@@ -78,7 +135,8 @@ QString settingsFile() {
 StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize windowSize,
                                     const QLocale& locale) {
     IniFile file(path, locale);
-    file.load();
+    const IniFile::LoadResult loaded = file.load();
+    const EmergencyThresholdSetting emergency = emergencyThresholdIn(file, loaded, locale);
     file.writeString(kSettings, QStringLiteral("Param"), QStringLiteral("Value"));
 
     StartupSettings result;
@@ -93,8 +151,8 @@ StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize
         values.holdTimes[i] = file.readInteger(kHoldTime, holdTimeKey(step), 0);
     }
     values.singleSetPoint = file.readInteger(kTemperatures, QStringLiteral("SingleSP"), 0);
-    values.emergencyTemp =
-        file.readFloat(kTemperatures, QStringLiteral("EmergencyTemp"), kDefaultEmergencyTemp);
+    values.emergencyTemp = emergency.value;
+    result.emergencyTempProblem = emergency.problem;
 
     result.save = saveWithFolder(file);
     return result;
@@ -118,16 +176,20 @@ SaveResult saveOnClose(const QString& path, const StoredSettings& values) {
     return saveWithFolder(file);
 }
 
-double readEmergencyTemp(const QString& path, const QLocale& locale) {
+EmergencyThresholdSetting readEmergencyThreshold(const QString& path, const QLocale& locale) {
     IniFile file(path, locale);
-    file.load();
-    return file.readFloat(kTemperatures, QStringLiteral("EmergencyTemp"), kDefaultEmergencyTemp);
+    const IniFile::LoadResult loaded = file.load();
+    return emergencyThresholdIn(file, loaded, locale);
+}
+
+double readEmergencyTemp(const QString& path, const QLocale& locale) {
+    return readEmergencyThreshold(path, locale).value;
 }
 
 SaveResult writeEmergencyTemp(const QString& path, double value, const QLocale& locale) {
     IniFile file(path, locale);
     file.load();
-    file.writeFloat(kTemperatures, QStringLiteral("EmergencyTemp"), value);
+    file.writeFloat(kTemperatures, kEmergencyTemp, value);
     return saveWithFolder(file);
 }
 

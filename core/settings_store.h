@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 #include "core/target_curve.h"
 
@@ -38,6 +39,20 @@ struct StoredSettings {
     double emergencyTemp = kDefaultEmergencyTemp;  // EmergencyTemp, °C; read at start-up only
 };
 
+// The emergency threshold in force, and why the stored one is not, when it is not.
+//
+// The stored text is read with a decimal point or a decimal comma whatever the locale ("200,5" and
+// "200.5" are both 200.5), as the file may have been written under either; digit grouping is not
+// accepted ("1,000.5" is not a number). A text that is not a number, or a number outside the
+// set-point range kSetPointMin..kSetPointMax, would leave the cut-off unable to act (or acting on a
+// value nobody chose), so it is not used: kDefaultEmergencyTemp is in force and `problem` tells the
+// operator, once, which text was passed over. An unreadable file is a problem too. A missing file
+// or key is not: the default is simply in force.
+struct EmergencyThresholdSetting {
+    double value = kDefaultEmergencyTemp;  // °C
+    std::optional<QString> problem;        // one sentence for the operator
+};
+
 // The CSV log settings as the CSV export dialog stores them. They are kept apart from
 // StoredSettings because start-up does not read them: only the dialog's OK puts them in effect.
 struct CsvLogSettings {
@@ -49,13 +64,17 @@ struct CsvLogSettings {
 struct StartupSettings {
     StoredSettings values;
     SaveResult save;  // the save of Param=Value
+    // Why values.emergencyTemp is the default rather than the stored threshold; see
+    // EmergencyThresholdSetting. To be shown to the operator once.
+    std::optional<QString> emergencyTempProblem;
 };
 
 // Start-up: creates the file's folder with all missing parents, writes Settings/Param=Value and
 // saves the file, and reads the other values. A missing or unreadable file, a missing key or a
-// value that does not parse yields the key's default; the default window position centres a
-// window of `windowSize` on a screen of `screenSize`: (screen - window) / 2, truncated toward
-// zero. An unreadable file is not replaced.
+// value that does not parse yields the key's default; the emergency temperature is read as
+// readEmergencyThreshold reads it. The default window position centres a window of `windowSize`
+// on a screen of `screenSize`: (screen - window) / 2, truncated toward zero. An unreadable file
+// is not replaced.
 StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize windowSize,
                                     const QLocale& locale = QLocale());
 
@@ -64,7 +83,11 @@ StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize
 // not written here; its dialog writes it.
 SaveResult saveOnClose(const QString& path, const StoredSettings& values);
 
-// The emergency temperature dialog: Temperatures/EmergencyTemp, 280.0 when missing.
+// Temperatures/EmergencyTemp as EmergencyThresholdSetting describes it. `locale` gives the
+// decimal separator of the numbers in `problem`.
+EmergencyThresholdSetting readEmergencyThreshold(const QString& path,
+                                                 const QLocale& locale = QLocale());
+// The emergency temperature dialog: the threshold in force, readEmergencyThreshold's value.
 double readEmergencyTemp(const QString& path, const QLocale& locale = QLocale());
 SaveResult writeEmergencyTemp(const QString& path, double value, const QLocale& locale = QLocale());
 

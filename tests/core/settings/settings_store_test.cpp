@@ -262,6 +262,99 @@ TEST_F(SettingsStore, EmergencyTemperatureIsADecimalInTheLocalesForm) {
     EXPECT_EQ(readEmergencyTemp(path()), 280.0);
 }
 
+TEST_F(SettingsStore, EmergencyThresholdThatCannotActIsReplacedByTheDefaultAndReported) {
+    enum class Problem { None, Empty, NotANumber, Outside };
+    struct Case {
+        const char* line;  // the line under [Temperatures]
+        double inForce;
+        Problem problem;
+    };
+    const std::vector<Case> cases = {
+        // Either decimal separator, whatever the locale: the file may come from either.
+        {"EmergencyTemp=200.5", 200.5, Problem::None},
+        {"EmergencyTemp=200,5", 200.5, Problem::None},
+        {"EmergencyTemp=\"200,5\"", 200.5, Problem::None},
+        // The set-point range -70..500 holds, both ends included.
+        {"EmergencyTemp=-70", -70.0, Problem::None},
+        {"EmergencyTemp=500", 500.0, Problem::None},
+        {"EmergencyTemp=-71", 280.0, Problem::Outside},
+        {"EmergencyTemp=500.1", 280.0, Problem::Outside},
+        {"EmergencyTemp=500,1", 280.0, Problem::Outside},
+        {"EmergencyTemp=1e300", 280.0, Problem::Outside},
+        {"EmergencyTemp=1e999", 280.0, Problem::Outside},
+        {"EmergencyTemp=inf", 280.0, Problem::Outside},
+        {"EmergencyTemp=-inf", 280.0, Problem::Outside},
+        {"EmergencyTemp=abc", 280.0, Problem::NotANumber},
+        {"EmergencyTemp=nan", 280.0, Problem::NotANumber},
+        {"EmergencyTemp=200 C", 280.0, Problem::NotANumber},
+        // Digit grouping in either form is not a number (an English or a German reading would
+        // make each 1000.5).
+        {"EmergencyTemp=1,000.5", 280.0, Problem::NotANumber},
+        {"EmergencyTemp=1.000,5", 280.0, Problem::NotANumber},
+        {"EmergencyTemp=", 280.0, Problem::Empty},
+        {"EmergencyTemp=\"\"", 280.0, Problem::Empty},
+        // A missing key is the first start's case: the default, silently.
+        {"SingleSP=20", 280.0, Problem::None},
+    };
+    const std::vector<QLocale> locales = {QLocale::c(),
+                                          QLocale(QLocale::English, QLocale::UnitedStates),
+                                          QLocale(QLocale::German, QLocale::Germany)};
+    ASSERT_TRUE(QDir().mkpath(settingsDir()));
+    for (const Case& c : cases) {
+        for (const QLocale& locale : locales) {
+            SCOPED_TRACE(std::string(c.line) + " read under " + locale.name().toStdString());
+            ASSERT_TRUE(writeBytes(path(), QByteArray("[Temperatures]\r\n") + c.line + "\r\n"));
+            const EmergencyThresholdSetting read = readEmergencyThreshold(path(), locale);
+            EXPECT_EQ(read.value, c.inForce);
+            EXPECT_EQ(readEmergencyTemp(path(), locale), c.inForce);
+            const StartupSettings startup = loadStartupSettings(path(), kScreen, kWindow, locale);
+            EXPECT_EQ(startup.values.emergencyTemp, c.inForce);
+            EXPECT_EQ(startup.emergencyTempProblem, read.problem);
+
+            const QString problem = read.problem.value_or(QString());
+            switch (c.problem) {
+                case Problem::None:
+                    EXPECT_FALSE(read.problem) << problem.toStdString();
+                    break;
+                case Problem::Empty:
+                    EXPECT_EQ(problem,
+                              "The emergency temperature in the settings file is empty; "
+                              "280 °C is used instead.");
+                    break;
+                case Problem::NotANumber:
+                    EXPECT_TRUE(
+                        problem.endsWith(" in the settings file is not a number; 280 °C is "
+                                         "used instead."))
+                        << problem.toStdString();
+                    break;
+                case Problem::Outside:
+                    EXPECT_TRUE(
+                        problem.endsWith(" in the settings file is outside -70 to 500 °C; "
+                                         "280 °C is used instead."))
+                        << problem.toStdString();
+                    break;
+            }
+        }
+    }
+
+    // The message names the text as the file has it.
+    ASSERT_TRUE(writeBytes(path(), "[Temperatures]\r\nEmergencyTemp=1e300\r\n"));
+    EXPECT_EQ(readEmergencyThreshold(path()).problem,
+              "The emergency temperature \"1e300\" in the settings file is outside -70 to 500 "
+              "°C; 280 °C is used instead.");
+    ASSERT_TRUE(writeBytes(path(), "[Temperatures]\r\nEmergencyTemp=abc\r\n"));
+    EXPECT_EQ(readEmergencyThreshold(path()).problem,
+              "The emergency temperature \"abc\" in the settings file is not a number; 280 °C is "
+              "used instead.");
+
+    // No file at all is the first start's case too.
+    ASSERT_TRUE(QFile::remove(path()));
+    const EmergencyThresholdSetting missing = readEmergencyThreshold(path());
+    EXPECT_EQ(missing.value, 280.0);
+    EXPECT_FALSE(missing.problem);
+    EXPECT_FALSE(loadStartupSettings(path(), kScreen, kWindow).emergencyTempProblem);
+}
+
 TEST_F(SettingsStore, CsvSettingsRoundTripAndKeepTheRestOfTheFile) {
     EXPECT_EQ(readCsvSettings(path()).interval, 30);
     ASSERT_TRUE(loadStartupSettings(path(), kScreen, kWindow).save.saved);
@@ -309,6 +402,17 @@ TEST_F(SettingsStore, UnreadableFileGivesDefaultsAndIsNotReplaced) {
     const StartupSettings startup = loadStartupSettings(path(), kScreen, kWindow);
     EXPECT_FALSE(startup.save.saved);
     EXPECT_EQ(startup.values.emergencyTemp, 280.0);
+
+    // The emergency threshold in force is not the one the operator stored: they are told why.
+    const EmergencyThresholdSetting emergency = readEmergencyThreshold(path());
+    EXPECT_EQ(emergency.value, 280.0);
+    const QString problem = emergency.problem.value_or(QString());
+    EXPECT_TRUE(problem.startsWith("The settings file could not be read (" +
+                                   QDir::toNativeSeparators(path()) + ": "))
+        << problem.toStdString();
+    EXPECT_TRUE(problem.endsWith("); the emergency temperature 280 °C is used."))
+        << problem.toStdString();
+    EXPECT_EQ(startup.emergencyTempProblem, emergency.problem);
     EXPECT_FALSE(saveOnClose(path(), startup.values).saved);
     EXPECT_TRUE(QFileInfo(path()).isDir());
 }
