@@ -1,7 +1,9 @@
 // lumas-sim: a simulated temperature controller on a pseudo-terminal. Prints the terminal's path on
-// the first line of its output and answers there until SIGINT or SIGTERM.
+// the first line of its output and answers there until SIGINT or SIGTERM. Lines on its standard
+// input are fault console commands (sim/fault_console.h).
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -13,13 +15,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
+#include "sim/fault_console.h"
 #include "sim/simulated_controller.h"
 
 namespace {
 
 constexpr int kExitUsage = 1;
 constexpr int kExitFailure = 2;
+// A console line longer than this is dropped.
+constexpr std::size_t kLongestConsoleLine = 4096;
 
 // Written once by the main thread before the handler is installed.
 int stopPipeWriteEnd = -1;
@@ -34,6 +40,7 @@ void onStopSignal(int) {
 void printUsage(std::FILE* to) {
     std::fputs(
         "Usage: lumas-sim [--node N] [--ambient C] [--time-constant S] [--time-scale F]\n"
+        "                 [--link PATH]\n"
         "\n"
         "Runs a simulated Omron temperature controller (CompoWay/F) with its chamber on a\n"
         "pseudo-terminal. The first line of output is the terminal's path; open it as the\n"
@@ -43,8 +50,18 @@ void printUsage(std::FILE* to) {
         "  --ambient C         ambient and starting temperature in degrees Celsius (default 22)\n"
         "  --time-constant S   time constant of the chamber in seconds (default 60)\n"
         "  --time-scale F      simulated seconds per real second (default 1)\n"
-        "  --help              show this text\n",
+        "  --link PATH         keep a symbolic link at PATH to the present terminal, as a USB\n"
+        "                      adapter's name under /dev/serial/by-id/ (open PATH to follow the\n"
+        "                      controller through vanish and reappear)\n"
+        "  --help              show this text\n"
+        "\n"
+        "Lines typed on standard input make the controller misbehave while the program runs.\n"
+        "Acknowledgements go to standard output, refusals to standard error. The end of the\n"
+        "input only ends the console; the controller keeps running.\n"
+        "\n",
         to);
+    std::fputs(lumas::sim::consoleHelp().c_str(), to);
+    std::fputs("\n", to);
 }
 
 std::optional<double> parseNumber(const std::string& text) {
@@ -77,6 +94,21 @@ std::optional<CommandLine> parseCommandLine(int argc, char** argv) {
         }
         if (name == "--help" || name == "-h") {
             commandLine.help = true;
+            continue;
+        }
+        if (name == "--link") {
+            if (!value) {
+                if (i + 1 == argc) {
+                    std::fprintf(stderr, "lumas-sim: --link needs a path\n");
+                    return std::nullopt;
+                }
+                value = argv[++i];
+            }
+            if (value->empty()) {
+                std::fprintf(stderr, "lumas-sim: --link needs a path\n");
+                return std::nullopt;
+            }
+            commandLine.options.stableLinkPath = *value;
             continue;
         }
         double* target = nullptr;
@@ -117,6 +149,68 @@ std::optional<CommandLine> parseCommandLine(int argc, char** argv) {
     return commandLine;
 }
 
+void showReply(const lumas::sim::ConsoleReply& reply) {
+    if (reply.text.empty()) {
+        return;
+    }
+    if (reply.ok) {
+        std::printf("%s\n", reply.text.c_str());
+        std::fflush(stdout);
+    } else {
+        std::fprintf(stderr, "lumas-sim: %s\n", reply.text.c_str());
+    }
+}
+
+// Collects standard input into lines and carries each one out on the controller.
+class Console {
+  public:
+    explicit Console(lumas::sim::SimulatedController& controller) : controller_(controller) {}
+
+    // Reads what standard input has; returns false once it has ended (or cannot be read), after
+    // carrying out an unfinished last line.
+    bool readAvailable() {
+        char buffer[1024];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) {
+            return true;
+        }
+        if (got <= 0) {
+            if (got < 0 && errno != EBADF) {
+                // EIO for one: started in the background of a shell (SIGTTIN is ignored).
+                std::fprintf(stderr, "lumas-sim: standard input cannot be read (%s); console off\n",
+                             std::strerror(errno));  // NOLINT(concurrency-mt-unsafe)
+            }
+            if (!pending_.empty() && !dropping_) {
+                showReply(lumas::sim::applyConsoleLine(controller_, pending_));
+            }
+            pending_.clear();
+            return false;
+        }
+        for (const char c : std::string_view(buffer, static_cast<std::size_t>(got))) {
+            if (c == '\n') {
+                if (!dropping_) {
+                    showReply(lumas::sim::applyConsoleLine(controller_, pending_));
+                }
+                pending_.clear();
+                dropping_ = false;
+            } else if (!dropping_) {
+                pending_ += c;
+                if (pending_.size() > kLongestConsoleLine) {
+                    std::fprintf(stderr, "lumas-sim: console line too long; dropped\n");
+                    pending_.clear();
+                    dropping_ = true;
+                }
+            }
+        }
+        return true;
+    }
+
+  private:
+    lumas::sim::SimulatedController& controller_;
+    std::string pending_;    // the unfinished line
+    bool dropping_ = false;  // the rest of an overlong line is skipped up to its end
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,6 +222,12 @@ int main(int argc, char** argv) {
     if (commandLine->help) {
         printUsage(stdout);
         return 0;
+    }
+
+    // Started with standard input closed, the stop pipe or the terminal would take its number
+    // and the console would read from it.
+    if (::fcntl(STDIN_FILENO, F_GETFD) < 0 && errno == EBADF) {
+        ::open("/dev/null", O_RDONLY);  // takes the lowest free number: STDIN_FILENO
     }
 
     // The stop signals are handled, not blocked: a thread that a runtime starts (a sanitizer's,
@@ -149,13 +249,34 @@ int main(int argc, char** argv) {
                      std::strerror(errno));  // NOLINT(concurrency-mt-unsafe)
         return kExitFailure;
     }
+    // Started in the background of an interactive shell, reading the terminal then fails with EIO
+    // (which ends the console) instead of stopping the whole simulator.
+    ::signal(SIGTTIN, SIG_IGN);
 
     try {
         lumas::sim::SimulatedController controller(commandLine->options);
         std::printf("%s\n", controller.portPath().c_str());
         std::fflush(stdout);
-        char signalled = 0;
-        while (::read(stopPipe[0], &signalled, 1) < 0 && errno == EINTR) {
+        if (::isatty(STDIN_FILENO) == 1) {
+            std::fprintf(stderr, "lumas-sim: type help for the fault commands\n");
+        }
+
+        // One thread waits for both the stop pipe and the console's lines.
+        Console console(controller);
+        pollfd descriptors[2] = {{stopPipe[0], POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        for (;;) {
+            if (::poll(descriptors, 2, -1) < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throw std::system_error(errno, std::generic_category(), "poll");
+            }
+            if (descriptors[0].revents != 0) {
+                break;
+            }
+            if (descriptors[1].revents != 0 && !console.readAvailable()) {
+                descriptors[1].fd = -1;  // ended: poll leaves it alone from now on
+            }
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lumas-sim: %s\n", error.what());

@@ -5,8 +5,10 @@
 #include <stdlib.h>
 #include <sys/eventfd.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +22,8 @@ namespace lumas::sim {
 namespace {
 
 constexpr std::size_t kRecordedCommandLimit = 10000;
+constexpr std::string_view kStopCommand = "30050101";
+constexpr std::string_view kRunCommand = "30050100";
 // How long a write may wait for room in the terminal before the rest of a reply is dropped (no
 // one is reading: a reply on a line nobody listens to is lost).
 constexpr int kWriteStallLimitMs = 1000;
@@ -50,17 +54,31 @@ bool validCode(const std::optional<std::string>& code, std::size_t length) {
     return !code || code->size() == length;
 }
 
+// The target of the symbolic link at `path`; empty when there is none.
+std::string linkTarget(const std::string& path) {
+    char target[256];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
+}
+
 }  // namespace
 
 SimulatedController::SimulatedController(const SimulatedControllerOptions& options)
     : nodeNumber_(options.nodeNumber),
       nodeText_(nodeTextOf(options.nodeNumber)),
+      stableLinkPath_(options.stableLinkPath),
       model_(options.ambient, options.timeConstantSeconds, options.timeScale,
              ControllerModel::Clock::now()) {
-    openTerminal();
+    Terminal terminal = openTerminal();
+    master_ = std::move(terminal.master);
+    slaveKeeper_ = std::move(terminal.slaveKeeper);
+    portPath_ = std::move(terminal.slavePath);
     wake_ = UniqueFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake_.valid()) {
         throwSystemError("eventfd");
+    }
+    if (!stableLinkPath_.empty()) {
+        pointStableLink(portPath_);
     }
     service_ = std::thread(&SimulatedController::serve, this);
 }
@@ -72,33 +90,70 @@ SimulatedController::~SimulatedController() {
     }
     wake();
     service_.join();
+    std::lock_guard presence(presenceMutex_);
+    removeStableLink();
 }
 
-void SimulatedController::openTerminal() {
-    master_ = UniqueFd(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
-    if (!master_.valid()) {
+SimulatedController::Terminal SimulatedController::openTerminal() {
+    Terminal terminal;
+    terminal.master = UniqueFd(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+    if (!terminal.master.valid()) {
         throwSystemError("posix_openpt");
     }
-    if (::grantpt(master_.get()) != 0 || ::unlockpt(master_.get()) != 0) {
+    if (::grantpt(terminal.master.get()) != 0 || ::unlockpt(terminal.master.get()) != 0) {
         throwSystemError("grantpt/unlockpt");
     }
     char name[128] = {};
-    if (::ptsname_r(master_.get(), name, sizeof name) != 0) {
+    if (::ptsname_r(terminal.master.get(), name, sizeof name) != 0) {
         throwSystemError("ptsname_r");
     }
-    portPath_ = name;
-    slaveKeeper_ = UniqueFd(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!slaveKeeper_.valid()) {
+    terminal.slavePath = name;
+    terminal.slaveKeeper = UniqueFd(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!terminal.slaveKeeper.valid()) {
         throwSystemError("open pseudo-terminal slave");
     }
     termios settings{};
-    if (::tcgetattr(slaveKeeper_.get(), &settings) != 0) {
+    if (::tcgetattr(terminal.slaveKeeper.get(), &settings) != 0) {
         throwSystemError("tcgetattr");
     }
     ::cfmakeraw(&settings);
-    if (::tcsetattr(slaveKeeper_.get(), TCSANOW, &settings) != 0) {
+    if (::tcsetattr(terminal.slaveKeeper.get(), TCSANOW, &settings) != 0) {
         throwSystemError("tcsetattr");
     }
+    return terminal;
+}
+
+SimulatedController::Terminal SimulatedController::openTerminalOtherThan(
+    const std::string& oldPath) {
+    Terminal first = openTerminal();
+    if (first.slavePath != oldPath) {
+        return first;
+    }
+    // The old number was free again and came back; while `first` holds it, the next one differs.
+    return openTerminal();
+}
+
+void SimulatedController::pointStableLink(const std::string& target) {
+    static std::atomic<unsigned> serial{0};
+    const std::string temporary = stableLinkPath_ + ".new-" + std::to_string(::getpid()) + "-" +
+                                  std::to_string(serial.fetch_add(1));
+    if (::symlink(target.c_str(), temporary.c_str()) != 0) {
+        throwSystemError("symlink");
+    }
+    if (::rename(temporary.c_str(), stableLinkPath_.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw std::system_error(error, std::generic_category(), "rename " + stableLinkPath_);
+    }
+    stableLinkTarget_ = target;
+}
+
+void SimulatedController::removeStableLink() {
+    // Only while it is still this controller's link: someone may have taken the path over.
+    if (!stableLinkTarget_.empty() && linkTarget(stableLinkPath_) == stableLinkTarget_) {
+        ::unlink(stableLinkPath_.c_str());
+    }
+    stableLinkTarget_.clear();
 }
 
 void SimulatedController::wake() {
@@ -115,20 +170,43 @@ void SimulatedController::goAway() {
     changed_.notify_all();
 }
 
+void SimulatedController::comeBack(Terminal terminal) {
+    assembler_ = FrameAssembler{};
+    heldReply_.clear();
+    std::lock_guard lock(mutex_);
+    master_ = std::move(terminal.master);
+    slaveKeeper_ = std::move(terminal.slaveKeeper);
+    portPath_ = std::move(terminal.slavePath);
+    model_.advanceTo(ControllerModel::Clock::now());
+    model_.setCommunicationsWriting(false);  // as after a power-up
+    vanishRequested_ = false;
+    vanished_ = false;
+    ++appearances_;
+    changed_.notify_all();
+}
+
 // --- Service thread
 
 void SimulatedController::serve() {
     for (;;) {
         bool goingAway = false;
+        std::optional<Terminal> terminal;
         {
             std::lock_guard lock(mutex_);
             if (stopRequested_) {
                 return;
             }
             goingAway = vanishRequested_ && !vanished_;
+            if (!goingAway && vanished_ && comingBack_) {
+                terminal = std::move(comingBack_);
+                comingBack_.reset();
+            }
         }
         if (goingAway) {
             goAway();
+        }
+        if (terminal) {
+            comeBack(std::move(*terminal));
         }
         pollfd descriptors[2] = {{wake_.get(), POLLIN, 0}, {master_.get(), POLLIN, 0}};
         const nfds_t count = master_.valid() ? 2 : 1;
@@ -137,6 +215,9 @@ void SimulatedController::serve() {
                 continue;
             }
             goAway();  // cannot wait any more: the device is gone for good
+            std::lock_guard lock(mutex_);
+            serviceEnded_ = true;
+            changed_.notify_all();
             return;
         }
         if ((descriptors[0].revents & POLLIN) != 0) {
@@ -186,7 +267,9 @@ std::optional<SimulatedController::Outgoing> SimulatedController::answer(
     if (!command || command->nodeText != nodeText_) {
         return std::nullopt;  // another controller's frame, or no address at all
     }
+    const auto now = ControllerModel::Clock::now();
     std::lock_guard lock(mutex_);
+    const bool silent = faults_.silentUntil && now < *faults_.silentUntil;
     Outgoing outgoing{{}, faults_};
     if (command->endCode != kEndNormal) {
         outgoing.frame = replyFrame(nodeText_, faults_.endCode.value_or(command->endCode), {});
@@ -198,19 +281,37 @@ std::optional<SimulatedController::Outgoing> SimulatedController::answer(
         ++requestCount_;
         changed_.notify_all();
 
-        if (faults_.endCode) {
+        std::optional<std::string> failure;
+        if (const auto marked = faults_.failingRequests.find(requestCount_);
+            marked != faults_.failingRequests.end()) {
+            failure = std::move(marked->second);
+            faults_.failingRequests.erase(marked);
+        }
+        const std::string& text = command->commandText;
+        if (silent) {
+            return std::nullopt;  // not heard, so not carried out
+        }
+        if (failure && failure->size() == 2) {
+            outgoing.frame = replyFrame(nodeText_, *failure, {});
+        } else if (!failure && faults_.endCode) {
             outgoing.frame = replyFrame(nodeText_, *faults_.endCode, {});
         } else {
-            const CommandResult result =
-                faults_.responseCode
-                    ? CommandResult{*faults_.responseCode, {}}
-                    : model_.execute(command->commandText, ControllerModel::Clock::now());
-            const std::string responseText =
-                command->commandText.substr(0, 4) + result.responseCode + result.data;
-            outgoing.frame = replyFrame(nodeText_, kEndNormal, responseText);
+            CommandResult result;
+            if (failure) {
+                result.responseCode = *failure;
+            } else if (faults_.responseCode) {
+                result.responseCode = *faults_.responseCode;
+            } else if ((faults_.refuseStop && text == kStopCommand) ||
+                       (faults_.refuseRun && text == kRunCommand)) {
+                result.responseCode = response::kOperationError;
+            } else {
+                result = model_.execute(text, now);
+            }
+            outgoing.frame = replyFrame(nodeText_, kEndNormal,
+                                        text.substr(0, 4) + result.responseCode + result.data);
         }
     }
-    if (faults_.noReply) {
+    if (silent || faults_.noReply) {
         return std::nullopt;
     }
     if (faults_.wrongReplyBcc) {
@@ -234,25 +335,28 @@ void SimulatedController::deliver(const Outgoing& outgoing) {
 }
 
 void SimulatedController::writeInPieces(const std::string& bytes, const Faults& faults) {
-    std::vector<std::size_t> cuts;
+    std::map<std::size_t, int> pauseBefore;  // cut position -> the pause before the piece there
     for (const std::size_t position : faults.splitPositions) {
         if (position > 0 && position < bytes.size()) {
-            cuts.push_back(position);
+            pauseBefore.emplace(position, faults.splitPauseMs);
         }
     }
-    std::sort(cuts.begin(), cuts.end());
-    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
-    cuts.push_back(bytes.size());
+    if (faults.lateBccMs > 0 && bytes.size() > 1) {
+        pauseBefore[bytes.size() - 1] = faults.lateBccMs;
+    }
+    pauseBefore.emplace(bytes.size(), 0);  // the end, not a cut
 
     std::size_t start = 0;
-    for (const std::size_t end : cuts) {
-        if (start > 0 && !pause(faults.splitPauseMs)) {
+    int pauseMs = 0;
+    for (const auto& [end, nextPauseMs] : pauseBefore) {
+        if (start > 0 && !pause(pauseMs)) {
             return;
         }
         if (!writeAll(std::string_view(bytes).substr(start, end - start))) {
             return;
         }
         start = end;
+        pauseMs = nextPauseMs;
     }
 }
 
@@ -302,6 +406,11 @@ bool SimulatedController::pause(int ms) {
 }
 
 // --- State
+
+std::string SimulatedController::portPath() const {
+    std::lock_guard lock(mutex_);
+    return portPath_;
+}
 
 double SimulatedController::temperature() const {
     std::lock_guard lock(mutex_);
@@ -438,21 +547,90 @@ void SimulatedController::setGarbageBeforeReply(std::string bytes) {
     faults_.garbage = std::move(bytes);
 }
 
+void SimulatedController::setLateBcc(int ms) {
+    std::lock_guard lock(mutex_);
+    faults_.lateBccMs = std::max(ms, 0);
+}
+
+void SimulatedController::failRequest(std::size_t nth, std::string endCodeOrResponseCode) {
+    if (nth == 0) {
+        throw std::invalid_argument("requests are counted from 1");
+    }
+    if (endCodeOrResponseCode.size() != 2 && endCodeOrResponseCode.size() != 4) {
+        throw std::invalid_argument("an end code has two characters, a response code four");
+    }
+    std::lock_guard lock(mutex_);
+    faults_.failingRequests[requestCount_ + nth] = std::move(endCodeOrResponseCode);
+}
+
+void SimulatedController::silenceFor(int ms) {
+    const auto until = ControllerModel::Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
+    std::lock_guard lock(mutex_);
+    faults_.silentUntil = until;
+}
+
+void SimulatedController::setRefuseStop(bool on) {
+    std::lock_guard lock(mutex_);
+    faults_.refuseStop = on;
+}
+
+void SimulatedController::setRefuseRun(bool on) {
+    std::lock_guard lock(mutex_);
+    faults_.refuseRun = on;
+}
+
 void SimulatedController::clearFaults() {
     std::lock_guard lock(mutex_);
     faults_ = Faults{};
 }
 
 void SimulatedController::vanish() {
-    std::unique_lock lock(mutex_);
-    if (vanished_) {
-        return;
+    std::lock_guard presence(presenceMutex_);
+    {
+        std::unique_lock lock(mutex_);
+        if (!vanished_) {
+            vanishRequested_ = true;
+            lock.unlock();
+            wake();
+            lock.lock();
+            changed_.wait(lock, [&] { return vanished_; });
+        }
     }
-    vanishRequested_ = true;
-    lock.unlock();
-    wake();
-    lock.lock();
-    changed_.wait(lock, [&] { return vanished_; });
+    removeStableLink();
+}
+
+void SimulatedController::reappear() {
+    std::lock_guard presence(presenceMutex_);
+    std::string oldPath;
+    std::size_t appearances = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (!vanished_) {
+            return;
+        }
+        oldPath = portPath_;
+        appearances = appearances_;
+    }
+    Terminal terminal = openTerminalOtherThan(oldPath);
+    const std::string newPath = terminal.slavePath;
+    {
+        std::unique_lock lock(mutex_);
+        if (serviceEnded_) {
+            throw std::runtime_error("the simulated controller has stopped serving");
+        }
+        comingBack_ = std::move(terminal);
+        lock.unlock();
+        wake();
+        lock.lock();
+        changed_.wait(lock, [&] { return appearances_ != appearances || serviceEnded_; });
+        if (appearances_ == appearances) {
+            comingBack_.reset();
+            throw std::runtime_error("the simulated controller has stopped serving");
+        }
+    }
+    if (!stableLinkPath_.empty()) {
+        pointStableLink(newPath);
+    }
 }
 
 bool SimulatedController::vanished() const {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,6 +22,10 @@ struct SimulatedControllerOptions {
     double ambient = 22.0;              // degrees Celsius; also the chamber's first temperature
     double timeConstantSeconds = 60.0;  // of the chamber's first-order response
     double timeScale = 1.0;             // simulated seconds per real second
+    // When not empty, a symbolic link kept at this path to the present terminal's slave, as a USB
+    // adapter's name under /dev/serial/by-id/ stays while its ttyUSBn changes. Replaced when it
+    // exists already; removed on vanish() and by the destructor, created again by reappear().
+    std::string stableLinkPath;
 };
 
 // A CompoWay/F temperature controller with its chamber at the far end of a pseudo-terminal.
@@ -38,13 +44,14 @@ struct SimulatedControllerOptions {
 class SimulatedController {
   public:
     explicit SimulatedController(const SimulatedControllerOptions& options = {});
-    // Stops the service thread and closes the terminal.
+    // Stops the service thread, closes the terminal and removes the stable link (when it still
+    // points to this controller's terminal).
     ~SimulatedController();
     SimulatedController(const SimulatedController&) = delete;
     SimulatedController& operator=(const SimulatedController&) = delete;
 
-    // The slave device path, for the program's serial port.
-    const std::string& portPath() const { return portPath_; }
+    // The slave device path, for the program's serial port. Changes with reappear().
+    std::string portPath() const;
     int nodeNumber() const { return nodeNumber_; }
 
     // --- The controller and its chamber. Queries first advance the chamber to the present.
@@ -102,13 +109,44 @@ class SimulatedController {
     void setReplyDelay(int ms);
     // These bytes are written just before each reply, in the same write; empty switches it off.
     void setGarbageBeforeReply(std::string bytes);
+    // Every write is made in two: all bytes but the last (so up to and including the ETX of its
+    // last reply), then after `ms` the last byte, the BCC, alone; 0 switches it off. Combines with
+    // the split positions (the late BCC's pause wins where a cut falls on the same byte).
+    void setLateBcc(int ms);
+    // The reply to the `nth` request from now on (1: the next one) is a failure, and that command
+    // is not carried out: a two-character code gives the short error reply with that end code, a
+    // four-character code a reply with that response code and no data. Requests are counted as
+    // requestCount() counts them (frames that cannot be read get their own error reply and do not
+    // count). Calls add up: each one marks its own request; marking a request again replaces its
+    // code. A marked request that falls into a silence gets no reply at all. Throws
+    // std::invalid_argument when `nth` is 0 or the code has neither two nor four characters.
+    void failRequest(std::size_t nth, std::string endCodeOrResponseCode);
+    // For the next `ms` milliseconds the controller does not hear: frames received meanwhile get
+    // no reply and their commands are not carried out (they are still recorded by
+    // receivedCommands() and requestCount(), which watch the line). Afterwards it answers again by
+    // itself. 0 ends a silence at once; a new call replaces the one before.
+    void silenceFor(int ms);
+    // Stop ("30050101") is answered with response code 2203 (operation error) and not carried out;
+    // every other command is served normally.
+    void setRefuseStop(bool on);
+    // The same for Run ("30050100").
+    void setRefuseRun(bool on);
     // Switches every fault above off.
     void clearFaults();
 
     // The device goes away: the terminal is closed (master and the kept slave), so that the
-    // program's open port sees a hang-up (poll reports POLLHUP, reads end, writes fail with EIO).
-    // Returns once it is closed. Cannot be undone; the state members keep working.
+    // program's open port sees a hang-up (poll reports POLLHUP, reads end, writes fail with EIO),
+    // and the stable link is removed. Returns once it is closed. The state members keep working.
     void vanish();
+    // The device comes back after vanish(), as a re-plugged USB adapter does: on a new
+    // pseudo-terminal whose slave path differs from the one before (portPath() returns it), with
+    // the stable link pointed to it atomically (a new link renamed over the old path). The
+    // controller keeps its temperature, set point and run state, but communications writing is
+    // off again, as after a power-up; the fault switches stay as they are. Returns once it
+    // answers on the new terminal; does nothing while the device is there. Throws
+    // std::system_error when the terminal or the link cannot be made (the device then stays gone,
+    // or, for the link, serves without it).
+    void reappear();
     bool vanished() const;
 
   private:
@@ -122,6 +160,12 @@ class SimulatedController {
         bool twoRepliesInOneWrite = false;
         int replyDelayMs = 0;
         std::string garbage;
+        int lateBccMs = 0;
+        // Request number (as counted by requestCount_) -> the code its reply fails with.
+        std::map<std::size_t, std::string> failingRequests;
+        std::optional<std::chrono::steady_clock::time_point> silentUntil;
+        bool refuseStop = false;
+        bool refuseRun = false;
     };
     // A reply and the faults that were switched on when it was made.
     struct Outgoing {
@@ -129,7 +173,16 @@ class SimulatedController {
         Faults faults;
     };
 
-    void openTerminal();
+    // A pseudo-terminal whose slave is kept open and set raw.
+    struct Terminal {
+        UniqueFd master;
+        UniqueFd slaveKeeper;
+        std::string slavePath;
+    };
+    static Terminal openTerminal();
+    // Like openTerminal(), but never on `oldPath`.
+    static Terminal openTerminalOtherThan(const std::string& oldPath);
+
     void serve();
     void readAndAnswer();
     std::optional<Outgoing> answer(const FrameAssembler::Frame& received);
@@ -141,10 +194,15 @@ class SimulatedController {
     void wake();
     // Closes the terminal and records that the device is gone.
     void goAway();
+    // Serves on the terminal handed over by reappear().
+    void comeBack(Terminal terminal);
+    // Points the stable link to `target` (a new link renamed over the path), or removes it.
+    void pointStableLink(const std::string& target);
+    void removeStableLink();
 
     const int nodeNumber_;
     const std::string nodeText_;  // two decimal digits, as in frames
-    std::string portPath_;        // set by the constructor, then read-only
+    const std::string stableLinkPath_;
 
     // Owned by the service thread once it runs (the constructor and destructor touch them only
     // while it does not run).
@@ -153,8 +211,14 @@ class SimulatedController {
     FrameAssembler assembler_;
     std::string heldReply_;  // for the two-replies-in-one-write fault
 
-    // Read-only while the service thread runs: an eventfd written for stop and vanish requests.
+    // Read-only while the service thread runs: an eventfd written for stop, vanish and reappear
+    // requests.
     UniqueFd wake_;
+
+    // `presenceMutex_` lets one vanish() or reappear() run at a time, and guards the stable link
+    // (the constructor and destructor touch it while no call can run). Taken before `mutex_`.
+    std::mutex presenceMutex_;
+    std::string stableLinkTarget_;  // where this controller's link points; empty: no link made
 
     // `mutex_` guards every member below; `changed_` announces new requests and the vanishing.
     mutable std::mutex mutex_;
@@ -163,9 +227,13 @@ class SimulatedController {
     Faults faults_;
     std::deque<std::string> receivedCommands_;
     std::size_t requestCount_ = 0;
+    std::string portPath_;
     bool stopRequested_ = false;
     bool vanishRequested_ = false;
     bool vanished_ = false;
+    std::optional<Terminal> comingBack_;  // handed from reappear() to the service thread
+    std::size_t appearances_ = 0;         // how often the device came back
+    bool serviceEnded_ = false;           // the service thread has given up (poll failed)
 
     std::thread service_;  // started last in the constructor, joined first in the destructor
 };

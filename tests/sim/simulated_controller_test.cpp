@@ -2,120 +2,31 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <functional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "protocol/frame_codec.h"
+#include "tests/sim/sim_line.h"
 
 namespace lumas::sim {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
-constexpr char STX = '\x02';
-constexpr char ETX = '\x03';
-
-// The program's end of the line: a raw descriptor on the simulator's terminal.
-class Line {
-  public:
-    explicit Line(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
-        if (fd_ < 0) {
-            throw std::runtime_error("cannot open " + path);
-        }
-        termios raw{};
-        ::tcgetattr(fd_, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(fd_, TCSANOW, &raw);
-    }
-    ~Line() { ::close(fd_); }
-    Line(const Line&) = delete;
-    Line& operator=(const Line&) = delete;
-
-    int fd() const { return fd_; }
-
-    void send(const std::string& bytes) {
-        ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-    void sendCommand(const std::string& commandText, const std::string& node = "01") {
-        send(compoway::BuildFrame(node, commandText));
-    }
-
-    // What one read returns once bytes are there; empty after `timeoutMs` without any.
-    std::string readChunk(int timeoutMs) {
-        pollfd descriptor{fd_, POLLIN, 0};
-        if (::poll(&descriptor, 1, timeoutMs) <= 0 || (descriptor.revents & POLLIN) == 0) {
-            return {};
-        }
-        char buffer[1024];
-        const ssize_t got = ::read(fd_, buffer, sizeof buffer);
-        return got > 0 ? std::string(buffer, static_cast<std::size_t>(got)) : std::string();
-    }
-
-    // Everything read until the bytes end with `tail`, or until `timeoutMs` has passed.
-    std::string readUntilEnd(const std::string& tail, int timeoutMs = 2000) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        std::string got;
-        while (!got.ends_with(tail)) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) {
-                break;
-            }
-            got += readChunk(static_cast<int>(left.count()));
-        }
-        return got;
-    }
-
-    // Everything read until a frame has ended (ETX and one more byte), or `timeoutMs` has passed.
-    std::string readReply(int timeoutMs = 2000) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        std::string got;
-        for (;;) {
-            const std::size_t etx = got.find(ETX);
-            if (etx != std::string::npos && etx + 1 < got.size()) {
-                return got;
-            }
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) {
-                return got;
-            }
-            got += readChunk(static_cast<int>(left.count()));
-        }
-    }
-
-    // The response text (MRC, SRC, response code, data) of the reply to `commandText`.
-    std::string request(const std::string& commandText) {
-        sendCommand(commandText);
-        const std::string reply = readReply();
-        if (reply.size() < 9 || reply.substr(0, 7) != std::string(1, STX) + "010000") {
-            return "bad reply: " + reply;
-        }
-        return reply.substr(7, reply.size() - 9);
-    }
-
-  private:
-    int fd_;
-};
-
-// A reply frame of node 01 as the controller sends it.
-std::string reply(const std::string& endCode, const std::string& responseText) {
-    std::string frame = std::string(1, STX) + "0100" + endCode + responseText + ETX;
-    return frame + compoway::GetBCC(frame);
-}
+using namespace simtest;
 
 class SimulatedControllerTest : public ::testing::Test {
   protected:
@@ -489,6 +400,112 @@ TEST_F(SimulatedControllerTest, TwoRepliesComeInOneWrite) {
     EXPECT_EQ(line.readChunk(2000), reply("00", "08010000First") + reply("00", "08010000Second"));
 }
 
+TEST_F(SimulatedControllerTest, LateBccArrivesAloneAfterThePause) {
+    constexpr int kLateMs = 200;
+    sim.setLateBcc(kLateMs);
+    line.sendCommand("0801Hello");
+    const std::string whole = reply("00", "08010000Hello");
+    const std::string head = line.readChunk(2000);
+    const auto headArrived = Clock::now();
+    const std::string bcc = line.readChunk(2000);
+    const auto bccArrived = Clock::now();
+    EXPECT_EQ(head, whole.substr(0, whole.size() - 1));
+    EXPECT_EQ(bcc, whole.substr(whole.size() - 1));
+    EXPECT_GE(bccArrived - headArrived, std::chrono::milliseconds(kLateMs / 2));
+
+    // With split positions the late BCC is one more cut; switched off, a reply is one write again.
+    sim.setReplySplitPositions({5}, 50);
+    line.sendCommand("0801Hello");
+    EXPECT_EQ(line.readChunk(2000), whole.substr(0, 5));
+    EXPECT_EQ(line.readChunk(2000), whole.substr(5, whole.size() - 6));
+    EXPECT_EQ(line.readChunk(2000), whole.substr(whole.size() - 1));
+    sim.clearFaults();
+    line.sendCommand("0801Hello");
+    EXPECT_EQ(line.readChunk(2000), whole);
+}
+
+// The marked request is counted among readable frames only: a frame with a wrong BCC in between
+// gets its own end code 13 and does not move the mark.
+TEST_F(SimulatedControllerTest, FailedRequestIsTheMarkedOneOnly) {
+    struct Case {
+        std::string code;
+        std::string failedReply;
+    };
+    for (const Case& c : {Case{"2203", reply("00", "30052203")}, Case{"12", reply("12", "")}}) {
+        sim.setCommunicationsWriting(false);
+        sim.failRequest(2, c.code);
+        EXPECT_EQ(line.request("0601"), "060100000000") << c.code;
+        line.send(withWrongBcc(compoway::BuildFrame("01", "0601")));
+        EXPECT_EQ(line.readReply(), reply("13", "")) << c.code;
+        line.sendCommand("30050001");
+        EXPECT_EQ(line.readReply(), c.failedReply) << c.code;
+        EXPECT_FALSE(sim.communicationsWriting()) << c.code;  // not carried out
+        EXPECT_EQ(line.request("30050001"), "30050000") << c.code;
+        EXPECT_TRUE(sim.communicationsWriting()) << c.code;
+    }
+
+    // Marks add up, each counted from its own call.
+    sim.failRequest(1, "0401");
+    sim.failRequest(2, "1100");
+    runSteps({{"0601", "06010401"}, {"0601", "06011100"}, {"0601", "060100000000"}});
+
+    EXPECT_THROW(sim.failRequest(0, "2203"), std::invalid_argument);
+    EXPECT_THROW(sim.failRequest(1, "220"), std::invalid_argument);
+}
+
+TEST_F(SimulatedControllerTest, SilenceSwallowsFramesUntilItEnds) {
+    constexpr auto kSilence = 800ms;
+    sim.silenceFor(static_cast<int>(kSilence.count()));
+    const auto ends = Clock::now() + kSilence;
+    line.sendCommand("30050001");
+    line.send(withWrongBcc(compoway::BuildFrame("01", "0601")));
+    ASSERT_TRUE(sim.waitForRequests(1, 2000));
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ends - Clock::now());
+    EXPECT_EQ(line.readChunk(static_cast<int>(std::max<long>(left.count(), 0))), "");
+    EXPECT_FALSE(sim.communicationsWriting());  // not heard, so not carried out
+
+    std::this_thread::sleep_until(ends);
+    // Nothing held back from the silence comes now: the first bytes are this reply.
+    EXPECT_EQ(line.request("0601"), "060100000000");
+    EXPECT_EQ(sim.requestCount(), 2u);
+}
+
+struct RefuseCase {
+    const char* name;
+    void (SimulatedController::*refuse)(bool);
+    bool runningBefore;
+    std::string allowedCommand;
+    std::string refusedCommand;
+};
+void PrintTo(const RefuseCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SimulatedControllerRefuseTest : public SimulatedControllerTest,
+                                      public ::testing::WithParamInterface<RefuseCase> {};
+
+TEST_P(SimulatedControllerRefuseTest, RefusedCommandKeepsTheRunState) {
+    const RefuseCase& c = GetParam();
+    sim.setCommunicationsWriting(true);
+    sim.setRunning(c.runningBefore);
+    (sim.*c.refuse)(true);
+    EXPECT_EQ(line.request(c.allowedCommand), "30050000");
+    EXPECT_EQ(sim.running(), !c.runningBefore);
+    EXPECT_EQ(line.request(c.refusedCommand), "30052203");
+    EXPECT_EQ(sim.running(), !c.runningBefore);
+
+    (sim.*c.refuse)(false);
+    EXPECT_EQ(line.request(c.refusedCommand), "30050000");
+    EXPECT_EQ(sim.running(), c.runningBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, SimulatedControllerRefuseTest,
+                         ::testing::Values(RefuseCase{"stop", &SimulatedController::setRefuseStop,
+                                                      false, "30050100", "30050101"},
+                                           RefuseCase{"run", &SimulatedController::setRefuseRun,
+                                                      true, "30050101", "30050100"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // The program closes its port on disconnect and opens it again on the next connect.
 TEST(SimulatedControllerPortTest, AnswersAgainAfterThePortWasClosedAndOpened) {
     SimulatedController sim;
@@ -508,6 +525,71 @@ TEST_F(SimulatedControllerTest, VanishedDeviceHangsUpThePort) {
     EXPECT_EQ(::write(line.fd(), "x", 1), -1);
     EXPECT_EQ(errno, EIO);
     EXPECT_NO_THROW(sim.temperature());
+}
+
+// A link path in the test's temporary folder, unique in this run.
+std::string freshLinkPath() {
+    static int serial = 0;
+    return ::testing::TempDir() + "lumas-sim-link-" + std::to_string(::getpid()) + "-" +
+           std::to_string(serial++);
+}
+
+std::string linkTarget(const std::string& path) {
+    char target[256];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
+}
+
+bool exists(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+// The device comes back as a re-plugged adapter does: another terminal, the same name under the
+// stable link, the controller as it was apart from communications writing.
+TEST(SimulatedControllerPortTest, ReappearsOnANewTerminalBehindTheStableLink) {
+    const std::string link = freshLinkPath();
+    {
+        SimulatedControllerOptions options;
+        options.stableLinkPath = link;
+        options.timeScale = 0;
+        SimulatedController sim(options);
+        EXPECT_EQ(linkTarget(link), sim.portPath());
+        sim.setTemperature(55.0);
+        sim.setSetPoint(70.0);
+        sim.setRunning(true);
+
+        std::string oldPath = sim.portPath();
+        for (int cycle = 0; cycle < 2; ++cycle) {
+            {
+                Line line(link);
+                EXPECT_EQ(line.request("30050001"), "30050000") << cycle;
+                EXPECT_TRUE(sim.communicationsWriting()) << cycle;
+                sim.vanish();
+            }  // the old port is closed, so its number is free to come back
+            EXPECT_FALSE(exists(link)) << cycle;
+
+            sim.reappear();
+            EXPECT_FALSE(sim.vanished()) << cycle;
+            const std::string newPath = sim.portPath();
+            EXPECT_NE(newPath, oldPath) << cycle;
+            EXPECT_EQ(linkTarget(link), newPath) << cycle;
+            EXPECT_DOUBLE_EQ(sim.temperature(), 55.0) << cycle;
+            EXPECT_DOUBLE_EQ(sim.setPoint(), 70.0) << cycle;
+            EXPECT_TRUE(sim.running()) << cycle;
+            EXPECT_FALSE(sim.communicationsWriting()) << cycle;
+
+            Line line(newPath);
+            line.send(std::string(1, STX) + "010000801ThisIsEchoBackTest" + ETX + '\x1B');
+            EXPECT_EQ(line.readReply(),
+                      std::string(1, STX) + "01000008010000ThisIsEchoBackTest" + ETX + '+')
+                << cycle;
+            sim.reappear();  // present: nothing changes
+            EXPECT_EQ(sim.portPath(), newPath) << cycle;
+            oldPath = newPath;
+        }
+    }
+    EXPECT_FALSE(exists(link));  // removed with the controller
 }
 
 }  // namespace
