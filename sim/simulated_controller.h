@@ -140,12 +140,12 @@ class SimulatedController {
     void vanish();
     // The device comes back after vanish(), as a re-plugged USB adapter does: on a new
     // pseudo-terminal whose slave path differs from the one before (portPath() returns it), with
-    // the stable link pointed to it atomically (a new link renamed over the old path). The
-    // controller keeps its temperature, set point and run state, but communications writing is
-    // off again, as after a power-up; the fault switches stay as they are. Returns once it
-    // answers on the new terminal; does nothing while the device is there. Throws
-    // std::system_error when the terminal or the link cannot be made (the device then stays gone,
-    // or, for the link, serves without it).
+    // the stable link made again pointing to it (a new link renamed onto the path, so the path
+    // never names a half-made link). The controller keeps its temperature, set point and run
+    // state, but communications writing is off again, as after a power-up; the fault switches
+    // stay as they are. Returns once it answers on the new terminal; does nothing while the device
+    // is there. Throws std::system_error when the terminal or the link cannot be made (the device
+    // then stays gone, or, for the link, serves without it).
     void reappear();
     bool vanished() const;
 
