@@ -74,7 +74,13 @@ int programCommand(const std::vector<std::string>& arguments) {
     SharedState& state = logic.state();
     TOmronCom& driver = session.driver();
 
-    state.EmergencyThreshold = readEmergencyTemp(settingsFile());
+    // A stored threshold that cannot be used leaves the default in force; the operator is told
+    // once, and the programme runs guarded by the default.
+    const EmergencyThresholdSetting emergency = readEmergencyThreshold(settingsFile());
+    if (emergency.problem) {
+        std::cerr << "Note: " << emergency.problem->toStdString() << std::endl;
+    }
+    state.EmergencyThreshold = emergency.value;
     loadProgramme(window, parsed.steps);
     checkTemperatures(logic, window, parsed.steps);
     if (parsed.csvFolder) {

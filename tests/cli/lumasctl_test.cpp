@@ -1,7 +1,10 @@
 // lumasctl as a user runs it, against the simulated controller.
 
+#include <QDir>
+#include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -106,6 +109,47 @@ TEST(Lumasctl, RejectsBadArguments) {
         const CommandRun run = lumasctl(arguments);
         EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
         EXPECT_FALSE((run.out + run.err).isEmpty()) << arguments.join(' ').toStdString();
+    }
+}
+
+// The threshold in force shows in the check of the step temperature, which comes before the port
+// is opened.
+TEST(Lumasctl, ProgramTellsOnceWhyTheStoredEmergencyThresholdIsNotUsed) {
+    struct Case {
+        QByteArray stored;
+        QString inForce;
+        QString note;  // empty: none
+    };
+    const std::vector<Case> cases = {
+        {"1e300", "280",
+         QString::fromUtf8("Note: The emergency temperature \"1e300\" in the settings file is "
+                           "outside -70 to 500 °C; 280 °C is used instead.\n")},
+        {"hot", "280",
+         QString::fromUtf8("Note: The emergency temperature \"hot\" in the settings file is not "
+                           "a number; 280 °C is used instead.\n")},
+        // Written under a decimal-comma locale, read under the C locale.
+        {"200,5", "200.5", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored.toStdString());
+        const QTemporaryDir config;
+        ASSERT_TRUE(QDir(config.path()).mkpath("Lumas"));
+        QFile settings(config.filePath("Lumas/Settings.ini"));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write("[Temperatures]\r\nEmergencyTemp=" + c.stored + "\r\n");
+        settings.close();
+
+        const CommandRun run =
+            lumasctl({"program", "/dev/lumas-no-such-port", "--step", "290,10"}, config.path());
+        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("Please input the temperature lower than " + c.inForce +
+                                     QString::fromUtf8(" °C")))
+            << run.err.toStdString();
+        EXPECT_EQ(run.err.count("Note: The emergency temperature"), c.note.isEmpty() ? 0 : 1)
+            << run.err.toStdString();
+        if (!c.note.isEmpty()) {
+            EXPECT_TRUE(run.err.contains(c.note)) << run.err.toStdString();
+        }
     }
 }
 
