@@ -44,8 +44,9 @@ std::optional<int> wholeNumberIn(const std::string& text, int low, int high) {
 
 double parseTimeScale(const std::string& text) {
     const std::optional<double> factor = numberIn(text);
-    if (!factor || *factor <= 0.0 || *factor > ScaledClock::kMaxFactor) {
-        refuse("--time-scale takes a number above 0 and at most 1000, not \"" + text + "\".");
+    // The clock's own range; see ScaledClock::kMinFactor for why time is slowed down no further.
+    if (!factor || !ScaledClock::validFactor(*factor)) {
+        refuse("--time-scale takes a number from 0.1 to 1000, not \"" + text + "\".");
     }
     return *factor;
 }

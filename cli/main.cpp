@@ -39,7 +39,7 @@ const char* const kUsage =
     "                        Ctrl-C stops the programme and the controller.\n"
     "\n"
     "watch and program also take --time-scale F: the program's time runs F times faster\n"
-    "(up to 1000), for trials with the simulated controller (lumas-sim --time-scale F).\n"
+    "(0.1 to 1000), for trials with the simulated controller (lumas-sim --time-scale F).\n"
     "\n"
     "Exit status: 0 success (watch: ended by Ctrl-C or SIGTERM; program: ran to its end),\n"
     "1 usage error, 2 port cannot be opened or failed, 3 controller does not answer or\n"

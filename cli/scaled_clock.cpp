@@ -13,13 +13,17 @@ namespace lumas::cli {
 namespace {
 
 double checkedFactor(double factor) {
-    if (!(factor > 0.0 && factor <= ScaledClock::kMaxFactor)) {
-        throw std::invalid_argument("The time scale must lie above 0 and at most 1000.");
+    if (!ScaledClock::validFactor(factor)) {
+        throw std::invalid_argument("The time scale must lie from 0.1 to 1000.");
     }
     return factor;
 }
 
 }  // namespace
+
+bool ScaledClock::validFactor(double factor) {
+    return factor >= kMinFactor && factor <= kMaxFactor;
+}
 
 ScaledClock::ScaledClock(double factor)
     : factor_(checkedFactor(factor)), factorSince_(std::chrono::steady_clock::now()) {}

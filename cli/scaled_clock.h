@@ -14,9 +14,21 @@ namespace lumas::cli {
 // where they are. The UI thread and the monitoring worker use it alike.
 class ScaledClock final : public Clock {
   public:
+    // The slowest the clock runs. A factor below 1 slows the core's time down, which no trial
+    // needs, and it stretches every pause of the core alike: the worker's pause between passes,
+    // the pauses after commands and the wait for the controller to confirm a Stop each last
+    // 1/factor of their length in real time, and a pause cannot be cut short. At 0.1 a stop
+    // signal still brings the controller to a confirmed Stop within about half a minute; at 0.01
+    // that takes minutes (and a programme minute lasts over an hour and a half); near 0 a single
+    // pause lasts weeks, so that the command seems to hang and ignores stop signals.
+    static constexpr double kMinFactor = 0.1;
+    // The fastest: replies must still come back within the core's timeouts.
     static constexpr double kMaxFactor = 1000.0;
 
-    // `factor` lies in (0, kMaxFactor]; throws std::invalid_argument otherwise.
+    // Whether `factor` lies in [kMinFactor, kMaxFactor]; false for NaN.
+    static bool validFactor(double factor);
+
+    // `factor` is a valid factor; throws std::invalid_argument otherwise.
     explicit ScaledClock(double factor = 1.0);
 
     // Clock milliseconds since construction, truncated to 32 bits.

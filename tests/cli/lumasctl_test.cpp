@@ -85,6 +85,8 @@ TEST(Lumasctl, RejectsBadArguments) {
         {"watch"},
         {"watch", "ttyS0", "ttyS1"},
         {"watch", "ttyS0", "--time-scale", "0"},
+        {"watch", "ttyS0", "--time-scale", "1e-300"},
+        {"program", "ttyS0", "--step", "25,10", "--time-scale", "1e-300"},
         {"program", "ttyS0"},
         {"program", "ttyS0", "--step", "50"},
         {"program", "ttyS0", "--step", "50,"},
@@ -109,6 +111,40 @@ TEST(Lumasctl, RejectsBadArguments) {
         const CommandRun run = lumasctl(arguments);
         EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
         EXPECT_FALSE((run.out + run.err).isEmpty()) << arguments.join(' ').toStdString();
+    }
+}
+
+TEST(Lumasctl, TimeScaleRunsFromATenthToAThousand) {
+    struct Case {
+        const char* factor;
+        bool accepted;
+    };
+    const std::vector<Case> cases = {
+        {"0.1", true},   {"1000", true},      {"1", true},         {"0.0999", false},
+        {"0.01", false}, {"1e-300", false},   {"4.9e-324", false}, {"0", false},
+        {"-1", false},   {"1000.001", false}, {"inf", false},      {"nan", false},
+        {"0.1x", false},
+    };
+    const QTemporaryDir config;  // no user's settings file
+    for (const Case& c : cases) {
+        for (const QStringList& command : {QStringList{"watch"}, QStringList{"program"}}) {
+            QStringList arguments = command;
+            arguments << "/dev/lumas-no-such-port"
+                      << "--time-scale" << c.factor;
+            if (command[0] == "program") {
+                arguments << "--step"
+                          << "25,10";
+            }
+            SCOPED_TRACE(arguments.join(' ').toStdString());
+            const CommandRun run = lumasctl(arguments, config.path());
+            // An accepted factor gets as far as the port, which does not exist.
+            EXPECT_EQ(run.exitCode, c.accepted ? 2 : 1) << run.err.toStdString();
+            EXPECT_EQ(run.err.contains(QStringLiteral("--time-scale takes a number from 0.1 to "
+                                                      "1000, not \"%1\".")
+                                           .arg(c.factor)),
+                      !c.accepted)
+                << run.err.toStdString();
+        }
     }
 }
 
