@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace lumas::ui {
 
@@ -66,16 +67,28 @@ ChartRange unzoomedRange(std::span<const ChartLine> lines) {
     return range;
 }
 
-// The curve as a polyline in target units: per pixel column where it enters, how far it reaches
+// The curve as polylines in target units: per pixel column where it enters, how far it reaches
 // and where it leaves, plus the points just outside the plot so that the line runs to its edges.
-QPolygonF curvePolygon(const ChartLine& line, const ChartGeometry& geometry, int columns) {
+// A gap between the points of two columns ends one polyline and the next column starts another;
+// a gap between points of the same column is narrower than the line and is drawn through.
+std::vector<QPolygonF> curvePolylines(const ChartLine& line, const ChartGeometry& geometry,
+                                      int columns) {
     const ChartPoints& points = *line.points;
     const ChartRange& axes = geometry.axes;
     const std::vector<ColumnSummary> summaries = points.decimate(axes.xMin, axes.xMax, columns);
-    QPolygonF polygon;
-    polygon.reserve(static_cast<qsizetype>(summaries.size()) * 6 + 4);
+    std::vector<QPolygonF> polylines(1);
+    polylines.back().reserve(static_cast<qsizetype>(summaries.size()) * 6 + 4);
     std::optional<double> heldY;
+    // Before the point at `index`: a gap in front of it starts a new polyline, and the stairs do
+    // not hold their value across the gap.
+    const auto partBefore = [&](std::size_t index) {
+        if (points.gapBefore(index) && !polylines.back().isEmpty()) {
+            polylines.emplace_back();
+            heldY.reset();
+        }
+    };
     const auto add = [&](const ChartPoint& point) {
+        QPolygonF& polygon = polylines.back();
         if (line.stairs && heldY) {
             polygon << geometry.toPixel(point.x, *heldY);
         }
@@ -87,12 +100,13 @@ QPolygonF curvePolygon(const ChartLine& line, const ChartGeometry& geometry, int
         add(points.at(begin - 1));
     }
     for (const ColumnSummary& column : summaries) {
+        partBefore(column.firstIndex);
         add(column.first);
         if (column.minY < std::min(column.first.y, column.last.y) ||
             column.maxY > std::max(column.first.y, column.last.y)) {
             const double middleX = (column.first.x + column.last.x) / 2.0;
-            polygon << geometry.toPixel(middleX, column.minY)
-                    << geometry.toPixel(middleX, column.maxY);
+            polylines.back() << geometry.toPixel(middleX, column.minY)
+                             << geometry.toPixel(middleX, column.maxY);
         }
         if (column.last != column.first) {
             add(column.last);
@@ -100,18 +114,26 @@ QPolygonF curvePolygon(const ChartLine& line, const ChartGeometry& geometry, int
     }
     const std::size_t end = points.upperBound(axes.xMax);
     if (end < points.size()) {
+        partBefore(end);
         add(points.at(end));
     }
-    return polygon;
+    return polylines;
 }
 
-// Strokes the curve in short pieces: the raster engine strokes a long polyline that doubles back
-// on itself, as the columns of a dense curve do, many times slower than the same vertices in
-// pieces. The dash pattern runs on from piece to piece.
-void drawCurve(QPainter& painter, const QPolygonF& polygon, QPen pen) {
+// Strokes a polyline of the curve in short pieces: the raster engine strokes a long polyline that
+// doubles back on itself, as the columns of a dense curve do, many times slower than the same
+// vertices in pieces. The dash pattern runs on from piece to piece; `travelled` is the length of
+// the curve drawn before. A reading alone between two gaps is drawn as a dot.
+void drawPolyline(QPainter& painter, const QPolygonF& polygon, QPen pen, double& travelled) {
+    if (polygon.size() == 1) {
+        pen.setStyle(Qt::SolidLine);
+        pen.setCapStyle(Qt::RoundCap);
+        painter.setPen(pen);
+        painter.drawPoint(polygon.front());
+        return;
+    }
     constexpr qsizetype kPieceSegments = 16;
     const double penWidth = pen.widthF() > 0.0 ? pen.widthF() : 1.0;
-    double travelled = 0.0;  // along the curve so far
     for (qsizetype start = 0; start + 1 < polygon.size(); start += kPieceSegments) {
         const qsizetype end = std::min(start + kPieceSegments, polygon.size() - 1);
         pen.setDashOffset(travelled / penWidth);  // in pen widths, as the pattern is
@@ -291,7 +313,10 @@ void paintChart(QPainter& painter, const ChartGeometry& geometry, std::span<cons
         std::max(1, static_cast<int>(std::ceil(geometry.plot.width() * resolution)));
     painter.setClipRect(geometry.plot, Qt::IntersectClip);
     for (const ChartLine& line : lines) {
-        drawCurve(painter, curvePolygon(line, geometry, columns), line.pen);
+        double travelled = 0.0;
+        for (const QPolygonF& polygon : curvePolylines(line, geometry, columns)) {
+            drawPolyline(painter, polygon, line.pen, travelled);
+        }
     }
     painter.restore();
 }

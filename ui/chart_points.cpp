@@ -65,6 +65,16 @@ void ChartPoints::addToExtents(float y) {
     }
 }
 
+void ChartPoints::appendGap() {
+    if (size_ > 0 && (gaps_.empty() || gaps_.back() != size_)) {
+        gaps_.push_back(size_);
+    }
+}
+
+bool ChartPoints::gapBefore(std::size_t index) const {
+    return std::binary_search(gaps_.begin(), gaps_.end(), index);
+}
+
 void ChartPoints::clear() {
     *this = ChartPoints();  // gives the memory back
 }
@@ -155,7 +165,8 @@ std::vector<ColumnSummary> ChartPoints::decimate(double x0, double x1, int colum
         }
         if (columnEnd > begin) {
             const YExtent extent = yExtent(begin, columnEnd);
-            summaries.push_back({at(begin), at(columnEnd - 1), extent.min, extent.max});
+            summaries.push_back(
+                {at(begin), at(columnEnd - 1), extent.min, extent.max, begin, columnEnd - 1});
             begin = columnEnd;
         }
     }
@@ -165,6 +176,7 @@ std::vector<ColumnSummary> ChartPoints::decimate(double x0, double x1, int colum
 std::size_t ChartPoints::bytesUsed() const {
     std::size_t bytes = chunks_.size() * sizeof(Chunk) + chunks_.capacity() * sizeof(chunks_[0]) +
                         pending_.capacity() * sizeof(YExtent) +
+                        gaps_.capacity() * sizeof(std::size_t) +
                         extents_.capacity() * sizeof(std::vector<YExtent>);
     for (const std::vector<YExtent>& level : extents_) {
         bytes += level.capacity() * sizeof(YExtent);

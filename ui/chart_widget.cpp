@@ -68,6 +68,10 @@ void TemperatureChart::append(Series series, double minutes, double celsius) {
     }
 }
 
+void TemperatureChart::appendGap(Series series) {
+    points_[static_cast<int>(series)].appendGap();
+}
+
 void TemperatureChart::clear(Series series) {
     points_[static_cast<int>(series)].clear();
     scheduleRepaint();

@@ -41,6 +41,8 @@ class TemperatureChart final : public QWidget {
 
     // Adds a point after the series' others (see ChartPoints::append); repaints are coalesced.
     void append(Series series, double minutes, double celsius);
+    // Parts the series' line after its points so far (see ChartPoints::appendGap).
+    void appendGap(Series series);
     void clear(Series series);
     const ChartPoints& points(Series series) const;
 
@@ -101,6 +103,7 @@ class ChartSeriesPort final : public lumas::ChartSeries {
     void append(double minutes, double celsius) override {
         chart_.append(series_, minutes, celsius);
     }
+    void appendGap() override { chart_.appendGap(series_); }
 
   private:
     TemperatureChart& chart_;

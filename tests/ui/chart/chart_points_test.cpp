@@ -1,5 +1,5 @@
 // The chart's point store: the column summaries and range extents against brute force, the
-// order it keeps, and what a point costs in memory.
+// order it keeps, its gaps, and what a point costs in memory.
 
 #include <QTest>
 
@@ -64,7 +64,8 @@ std::vector<ColumnSummary> bruteForceColumns(const std::vector<ChartPoint>& poin
     }
     const double width = (x1 - x0) / columns;
     int lastColumn = -1;
-    for (const ChartPoint& point : points) {
+    for (std::size_t index = 0; index < points.size(); ++index) {
+        const ChartPoint& point = points[index];
         if (point.x < x0 || point.x > x1) {
             continue;
         }
@@ -74,11 +75,12 @@ std::vector<ColumnSummary> bruteForceColumns(const std::vector<ChartPoint>& poin
         }
         const auto y = static_cast<float>(point.y);
         if (column != lastColumn) {
-            result.push_back({point, point, y, y});
+            result.push_back({point, point, y, y, index, index});
             lastColumn = column;
         } else {
             ColumnSummary& summary = result.back();
             summary.last = point;
+            summary.lastIndex = index;
             summary.minY = std::min(summary.minY, y);
             summary.maxY = std::max(summary.maxY, y);
         }
@@ -96,6 +98,7 @@ class ChartPointsTest : public QObject {
     void decimationMatchesBruteForce();
     void rangeExtentsMatchBruteForce();
     void keepsAscendingOrderAndDropsPointsThatAreNotNumbers();
+    void gapsLieBetweenPointsOnceEachAndGoWithClear();
     void memoryPerPointStaysWithinSixteenBytes();
     void axisTicksAreRoundSteps_data();
     void axisTicksAreRoundSteps();
@@ -140,6 +143,8 @@ void ChartPointsTest::decimationMatchesBruteForce() {
         QCOMPARE(actual[i].last, expected[i].last);
         QCOMPARE(actual[i].minY, expected[i].minY);
         QCOMPARE(actual[i].maxY, expected[i].maxY);
+        QCOMPARE(actual[i].firstIndex, expected[i].firstIndex);
+        QCOMPARE(actual[i].lastIndex, expected[i].lastIndex);
     }
 }
 
@@ -196,6 +201,36 @@ void ChartPointsTest::keepsAscendingOrderAndDropsPointsThatAreNotNumbers() {
     QVERIFY(store.decimate(0.0, 10.0, 100).empty());
     QVERIFY(store.append(0.5, 1.0));  // a cleared series starts again at any x
     QCOMPARE(store.at(0), (ChartPoint{0.5, 1.0}));
+}
+
+void ChartPointsTest::gapsLieBetweenPointsOnceEachAndGoWithClear() {
+    ChartPoints store;
+    store.appendGap();  // nothing to part yet
+    QVERIFY(store.gaps().empty());
+    QVERIFY(!store.gapBefore(0));
+
+    store.append(1.0, 20.0);
+    store.append(2.0, 21.0);
+    store.appendGap();
+    store.appendGap();  // the same stretch without readings
+    QCOMPARE(store.gaps(), (std::vector<std::size_t>{2}));
+    QVERIFY(store.gapBefore(2));  // after the last point, before the next one
+    QVERIFY(!store.append(std::nan(""), 22.0));
+    store.append(5.0, 22.0);
+    QVERIFY(!store.gapBefore(1));
+    QVERIFY(store.gapBefore(2));
+    QVERIFY(!store.gapBefore(3));
+    store.append(6.0, 23.0);
+    store.appendGap();
+    QCOMPARE(store.gaps(), (std::vector<std::size_t>{2, 4}));
+    QVERIFY(store.gapBefore(4));
+
+    store.clear();
+    QVERIFY(store.gaps().empty());
+    QVERIFY(!store.gapBefore(2));
+    store.appendGap();
+    store.append(1.0, 20.0);
+    QVERIFY(store.gaps().empty());
 }
 
 void ChartPointsTest::memoryPerPointStaysWithinSixteenBytes() {

@@ -1,11 +1,17 @@
-// The temperature chart: Clear Chart, coalesced repaints, zooming with the mouse, and what a
-// million points look like when drawn.
+// The temperature chart: Clear Chart, coalesced repaints, zooming with the mouse, what a million
+// points look like when drawn, and where gaps part the lines.
 
 #include <QAction>
 #include <QImage>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
+#include <QtMath>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "ui/chart_widget.h"
 
@@ -14,7 +20,12 @@ using lumas::ui::ChartRange;
 using lumas::ui::TemperatureChart;
 using Series = lumas::ui::TemperatureChart::Series;
 
+Q_DECLARE_METATYPE(std::optional<lumas::ui::ChartRange>)
+
 namespace {
+
+const QColor kRed(233, 6, 1);
+const QColor kBlue(15, 19, 183);
 
 class PaintCounter : public QObject {
   public:
@@ -58,6 +69,34 @@ bool colourNear(const QImage& image, QPointF centre, const QColor& colour, int r
     return false;
 }
 
+// Measured readings once a second at `celsius` from `from` to `to` minutes.
+void appendReadings(TemperatureChart& chart, double from, double to, double celsius = 25.0) {
+    for (int second = qRound(from * 60.0); second <= qRound(to * 60.0); ++second) {
+        chart.append(Series::Measured, second / 60.0, celsius);
+    }
+}
+
+QImage render(const TemperatureChart& chart) {
+    QImage image(chart.size(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    chart.drawChart(painter, QRectF(image.rect()));
+    return image;
+}
+
+// Per pixel column of the plot, from its left edge: whether the measured line shows there at
+// `celsius`.
+std::vector<bool> redColumnsAlong(const QImage& image, const ChartGeometry& geometry,
+                                  double celsius) {
+    const int y = qRound(geometry.toPixel(0.0, celsius).y());
+    std::vector<bool> red;
+    for (int x = qCeil(geometry.plot.left()); x <= qFloor(geometry.plot.right()); ++x) {
+        red.push_back(colourNear(image, QPointF(x, y), kRed, 0) ||
+                      colourNear(image, QPointF(x, y - 1), kRed, 0) ||
+                      colourNear(image, QPointF(x, y + 1), kRed, 0));
+    }
+    return red;
+}
+
 }  // namespace
 
 class ChartWidgetTest : public QObject {
@@ -70,6 +109,10 @@ class ChartWidgetTest : public QObject {
     void appendsCoalesceIntoOneRepaint();
     void dragRightDownZoomsAndDragLeftUpShowsAllAgain();
     void millionPointsDrawWithTheirSpikeAndTheStairs();
+    void gapPartsTheMeasuredLineAtAnyZoom_data();
+    void gapPartsTheMeasuredLineAtAnyZoom();
+    void gapEndsTheTargetStairsWithoutAStep();
+    void gapsAtTheEndsOrInARowDrawNothingMoreAndALoneReadingIsADot();
 };
 
 void ChartWidgetTest::clearChartAsksAndClearsOnlyOnYes_data() {
@@ -198,6 +241,128 @@ void ChartWidgetTest::millionPointsDrawWithTheirSpikeAndTheStairs() {
     QVERIFY(colourNear(image, geometry.toPixel(10000.0, 50.0), blue, 4));
     QVERIFY(colourNear(image, geometry.toPixel(5000.0, 35.0), blue, 4));
     QVERIFY(!colourNear(image, geometry.toPixel(2500.0, 35.0), blue, 4));
+}
+
+void ChartWidgetTest::gapPartsTheMeasuredLineAtAnyZoom_data() {
+    QTest::addColumn<double>("stop");    // the last reading before the pause, minutes
+    QTest::addColumn<double>("resume");  // the first one after it
+    QTest::addColumn<double>("last");
+    QTest::addColumn<bool>("markGap");
+    QTest::addColumn<std::optional<ChartRange>>("zoom");
+    QTest::addColumn<bool>("hole");  // whether the line stops between stop and resume
+    const std::optional<ChartRange> all;
+    QTest::newRow("gap") << 4.0 << 6.0 << 10.0 << true << all << true;
+    QTest::newRow("same pause without a gap: joined")
+        << 4.0 << 6.0 << 10.0 << false << all << false;
+    QTest::newRow("zoomed across the gap")
+        << 4.0 << 6.0 << 10.0 << true << std::optional(ChartRange{3.0, 7.0, 20.0, 30.0}) << true;
+    QTest::newRow("zoomed into the gap: no point in view")
+        << 4.0 << 6.0 << 10.0 << true << std::optional(ChartRange{4.5, 5.5, 20.0, 30.0}) << true;
+    QTest::newRow("zoomed into the pause without a gap")
+        << 4.0 << 6.0 << 10.0 << false << std::optional(ChartRange{4.5, 5.5, 20.0, 30.0}) << false;
+    // 100 minutes over some 700 columns: the second between the readings is inside a column.
+    QTest::newRow("gap narrower than a column: drawn through")
+        << 50.0 << 50.0 + 1.0 / 60.0 << 100.0 << true << all << false;
+}
+
+void ChartWidgetTest::gapPartsTheMeasuredLineAtAnyZoom() {
+    QFETCH(double, stop);
+    QFETCH(double, resume);
+    QFETCH(double, last);
+    QFETCH(bool, markGap);
+    QFETCH(std::optional<ChartRange>, zoom);
+    QFETCH(bool, hole);
+    TemperatureChart chart;
+    chart.resize(800, 500);
+    appendReadings(chart, 0.0, stop);
+    if (markGap) {
+        chart.appendGap(Series::Measured);
+    }
+    appendReadings(chart, resume, last);
+    if (zoom) {
+        chart.zoomTo(*zoom);
+    }
+
+    const ChartGeometry geometry = chart.geometryInWidget();
+    const std::vector<bool> red = redColumnsAlong(render(chart), geometry, 25.0);
+    // Columns within the line's width of the ends of the readings and of the pause may go either
+    // way.
+    const auto column = [&](double minutes) {
+        return geometry.toPixel(minutes, 25.0).x() - qCeil(geometry.plot.left());
+    };
+    const double holeLeft = column(stop);
+    const double holeRight = column(resume);
+    for (std::size_t x = 0; x < red.size(); ++x) {
+        const auto at = static_cast<double>(x);
+        const bool inHole = at > holeLeft + 3.0 && at < holeRight - 3.0;
+        const bool nearEnd = (at >= holeLeft - 3.0 && at <= holeRight + 3.0 && !inHole) ||
+                             at <= column(0.0) + 3.0 || at >= column(last) - 3.0;
+        if (!nearEnd) {
+            QVERIFY2(red[x] == !(hole && inHole),
+                     qPrintable(QStringLiteral("column %1 of %2").arg(x).arg(red.size())));
+        }
+    }
+}
+
+void ChartWidgetTest::gapEndsTheTargetStairsWithoutAStep() {
+    TemperatureChart chart;
+    chart.resize(800, 500);
+    chart.append(Series::Target, 0.0, 30.0);
+    chart.append(Series::Target, 4.0, 30.0);
+    chart.appendGap(Series::Target);
+    chart.append(Series::Target, 6.0, 50.0);
+    chart.append(Series::Target, 10.0, 50.0);
+
+    const QImage image = render(chart);
+    const ChartGeometry geometry = chart.geometryInWidget();
+    QVERIFY(colourNear(image, geometry.toPixel(2.0, 30.0), kBlue, 4));
+    QVERIFY(colourNear(image, geometry.toPixel(8.0, 50.0), kBlue, 4));
+    // Neither the old value held into the gap nor the step up at its end.
+    QVERIFY(!colourNear(image, geometry.toPixel(5.0, 30.0), kBlue, 4));
+    QVERIFY(!colourNear(image, geometry.toPixel(6.0, 40.0), kBlue, 4));
+}
+
+void ChartWidgetTest::gapsAtTheEndsOrInARowDrawNothingMoreAndALoneReadingIsADot() {
+    const auto chartOf = [](const std::function<void(TemperatureChart&)>& fill) {
+        auto chart = std::make_unique<TemperatureChart>();
+        chart->resize(800, 500);
+        fill(*chart);
+        return chart;
+    };
+    const auto once = chartOf([](TemperatureChart& chart) {
+        appendReadings(chart, 0.0, 4.0);
+        chart.appendGap(Series::Measured);
+        appendReadings(chart, 6.0, 10.0);
+    });
+    const auto edgesAndRepeats = chartOf([](TemperatureChart& chart) {
+        chart.appendGap(Series::Measured);
+        chart.appendGap(Series::Measured);
+        appendReadings(chart, 0.0, 4.0);
+        chart.appendGap(Series::Measured);
+        chart.appendGap(Series::Measured);
+        appendReadings(chart, 6.0, 10.0);
+        chart.appendGap(Series::Measured);
+    });
+    const auto onlyGaps = chartOf([](TemperatureChart& chart) {
+        chart.appendGap(Series::Measured);
+        chart.appendGap(Series::Target);
+    });
+    const auto empty = chartOf([](TemperatureChart&) {});
+    QCOMPARE(render(*edgesAndRepeats), render(*once));
+    QCOMPARE(render(*onlyGaps), render(*empty));
+
+    const auto lone = chartOf([](TemperatureChart& chart) {
+        appendReadings(chart, 0.0, 4.0);
+        chart.appendGap(Series::Measured);
+        chart.append(Series::Measured, 7.0, 25.0);
+        chart.appendGap(Series::Measured);
+        appendReadings(chart, 10.0, 14.0);
+    });
+    const QImage image = render(*lone);
+    const ChartGeometry geometry = lone->geometryInWidget();
+    QVERIFY(colourNear(image, geometry.toPixel(7.0, 25.0), kRed, 1));
+    QVERIFY(!colourNear(image, geometry.toPixel(6.7, 25.0), kRed, 2));
+    QVERIFY(!colourNear(image, geometry.toPixel(7.3, 25.0), kRed, 2));
 }
 
 QTEST_MAIN(ChartWidgetTest)
