@@ -1,6 +1,6 @@
 // The chart report: the PDF page as another reader sees it (poppler's pdfinfo and pdftotext),
 // the document information added to QPdfWriter's output, the snapshot the report takes of the
-// chart, and the preview window.
+// chart, the chart's gaps on the PDF page, and the preview window.
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -19,6 +19,7 @@
 #include "ui/chart_report_pdf.h"
 #include "ui/chart_widget.h"
 
+using lumas::ui::ChartGeometry;
 using lumas::ui::ChartReport;
 using lumas::ui::ChartReportPreview;
 using lumas::ui::PdfDocumentInfo;
@@ -72,8 +73,28 @@ QImage pageImage(const ChartReport& report) {
     return image;
 }
 
+double mmExact(double millimetres) {
+    return millimetres * 96.0 / 25.4;
+}
+
 int mm(double millimetres) {
-    return qRound(millimetres * 96.0 / 25.4);
+    return qRound(mmExact(millimetres));
+}
+
+// Whether a pixel of about `colour` lies within `radius` pixels of `centre`.
+bool colourNear(const QImage& image, QPointF centre, const QColor& colour, int radius) {
+    const QPoint middle = centre.toPoint();
+    for (int dy = -radius; dy <= radius; ++dy) {
+        for (int dx = -radius; dx <= radius; ++dx) {
+            const QColor pixel = image.pixelColor(middle + QPoint(dx, dy));
+            if (std::abs(pixel.red() - colour.red()) <= 60 &&
+                std::abs(pixel.green() - colour.green()) <= 60 &&
+                std::abs(pixel.blue() - colour.blue()) <= 60) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 bool anyDarkPixel(const QImage& image, const QRect& area) {
@@ -98,6 +119,7 @@ class ChartReportTest : public QObject {
     void documentInformationIsAnIncrementalUpdate();
     void pageHasTheOpaqueChartFrameAndTheTexts();
     void reportKeepsTheChartAsItWasWhenPrepared();
+    void pdfPartsTheLineAtTheChartsGap();
     void previewIsMaximisedAtFullSizeWithPdfExport();
 };
 
@@ -231,6 +253,41 @@ void ChartReportTest::reportKeepsTheChartAsItWasWhenPrepared() {
 
     QCOMPARE(pageImage(first), firstPage);
     QVERIFY(pageImage(second) != firstPage);
+}
+
+void ChartReportTest::pdfPartsTheLineAtTheChartsGap() {
+    QTemporaryDir directory;
+    QVERIFY(directory.isValid());
+    TemperatureChart chart;
+    chart.resize(ChartReport::chartCanvas());  // laid out as on the page
+    for (int second = 0; second <= 600; ++second) {
+        if (second == 241) {
+            chart.appendGap(Series::Measured);  // no readings from 4 to 6 minutes
+            second = 360;
+        }
+        chart.append(Series::Measured, second / 60.0, 25.0);
+    }
+    const QString pdf = directory.filePath(QStringLiteral("Chart.pdf"));
+    QVERIFY(ChartReport(chart).exportPdf(pdf));
+    // Drawn as another reader draws it; no picture when that fails.
+    popplerOutput(QStringLiteral("pdftoppm"),
+                  {QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-png"),
+                   QStringLiteral("-singlefile"), pdf, directory.filePath(QStringLiteral("page"))});
+    const QImage page(directory.filePath(QStringLiteral("page.png")));
+    QVERIFY(!page.isNull());
+
+    // The page's printable area starts at the 10 mm margin; the chart frame lies in it.
+    const ChartGeometry geometry = chart.geometryInWidget();
+    const QSize canvas = ChartReport::chartCanvas();
+    const auto onPage = [&](double minutes) {
+        const QPointF point = geometry.toPixel(minutes, 25.0);
+        return QPointF(mmExact(15.0) + point.x() * mmExact(265.0) / canvas.width(),
+                       mmExact(30.0) + point.y() * mmExact(150.0) / canvas.height());
+    };
+    const QColor red(233, 6, 1);
+    QVERIFY(colourNear(page, onPage(2.0), red, 2));
+    QVERIFY(colourNear(page, onPage(8.0), red, 2));
+    QVERIFY(!colourNear(page, onPage(5.0), red, 3));
 }
 
 void ChartReportTest::previewIsMaximisedAtFullSizeWithPdfExport() {
