@@ -1,6 +1,7 @@
 // The chart at the sizes a run reaches: 10^4 points (under three hours at one a second), 10^6 and
 // 7.2 · 10^6 (twelve steps of 9999 minutes). Figures: drawing a 1000 × 600 chart into an image,
-// appending, memory per point, and writing the PDF report.
+// also with a gap in the measured line every ten minutes, appending, memory per point, and
+// writing the PDF report.
 
 #include <benchmark/benchmark.h>
 
@@ -22,8 +23,12 @@ using Series = lumas::ui::TemperatureChart::Series;
 
 namespace {
 
-void appendRun(TemperatureChart& chart, std::int64_t seconds) {
+// With `gapEvery`, the measured line has a gap before every gapEvery-th reading.
+void appendRun(TemperatureChart& chart, std::int64_t seconds, std::int64_t gapEvery = 0) {
     for (std::int64_t second = 0; second < seconds; ++second) {
+        if (gapEvery > 0 && second > 0 && second % gapEvery == 0) {
+            chart.appendGap(Series::Measured);
+        }
         const double minutes = static_cast<double>(second) / 60.0;
         chart.append(Series::Measured, minutes,
                      25.0 + 60.0 * std::sin(minutes / 900.0) + 0.3 * std::sin(minutes * 7.0));
@@ -39,13 +44,16 @@ void appendRun(TemperatureChart& chart, std::int64_t seconds) {
 // One chart of the size asked for, kept between benchmarks of the same size; released before
 // the application ends.
 std::unique_ptr<TemperatureChart> heldChart;
+std::int64_t heldGapEvery = 0;
 
-TemperatureChart& chartWith(std::int64_t seconds) {
-    if (!heldChart || heldChart->points(Series::Measured).size() != std::size_t(seconds)) {
+TemperatureChart& chartWith(std::int64_t seconds, std::int64_t gapEvery = 0) {
+    if (!heldChart || heldChart->points(Series::Measured).size() != std::size_t(seconds) ||
+        heldGapEvery != gapEvery) {
         heldChart.reset();
         heldChart = std::make_unique<TemperatureChart>();
         heldChart->resize(1000, 600);
-        appendRun(*heldChart, seconds);
+        appendRun(*heldChart, seconds, gapEvery);
+        heldGapEvery = gapEvery;
     }
     return *heldChart;
 }
@@ -58,6 +66,17 @@ void BM_ChartDraw(benchmark::State& state) {
         chart.drawChart(painter, QRectF(image.rect()));
     }
     state.counters["points"] = static_cast<double>(state.range(0));
+}
+
+void BM_ChartDrawWithGaps(benchmark::State& state) {
+    const TemperatureChart& chart = chartWith(state.range(0), 600);
+    QImage image(1000, 600, QImage::Format_ARGB32_Premultiplied);
+    while (state.KeepRunning()) {
+        QPainter painter(&image);
+        chart.drawChart(painter, QRectF(image.rect()));
+    }
+    state.counters["points"] = static_cast<double>(state.range(0));
+    state.counters["gaps"] = static_cast<double>(chart.points(Series::Measured).gaps().size());
 }
 
 void BM_ChartAppend(benchmark::State& state) {
@@ -95,6 +114,7 @@ void pointCounts(benchmark::internal::Benchmark* benchmark) {
 }
 
 BENCHMARK(BM_ChartDraw)->Apply(pointCounts);
+BENCHMARK(BM_ChartDrawWithGaps)->Apply(pointCounts);
 BENCHMARK(BM_ChartAppend)->Apply(pointCounts);
 BENCHMARK(BM_ChartPdfExport)->Apply(pointCounts);
 
