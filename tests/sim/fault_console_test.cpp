@@ -104,9 +104,9 @@ INSTANTIATE_TEST_SUITE_P(
                     answersNormally,
                     {}},
         ConsoleCase{"late_bcc",
-                    "late-bcc 150",
+                    "late-bcc 300",
                     true,
-                    "late BCC: 150 ms",
+                    "late BCC: 300 ms",
                     [](SimulatedController&, Line& l, const ConsoleReply&) {
                         const std::string whole = reply("00", "060100000000");
                         l.sendCommand("0601");
