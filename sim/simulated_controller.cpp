@@ -267,8 +267,8 @@ std::optional<SimulatedController::Outgoing> SimulatedController::answer(
     if (!command || command->nodeText != nodeText_) {
         return std::nullopt;  // another controller's frame, or no address at all
     }
-    const auto now = ControllerModel::Clock::now();
     std::lock_guard lock(mutex_);
+    const auto now = ControllerModel::Clock::now();  // after the lock: the model never goes back
     const bool silent = faults_.silentUntil && now < *faults_.silentUntil;
     Outgoing outgoing{{}, faults_};
     if (command->endCode != kEndNormal) {
