@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <optional>
+
 #include "core/window_ports.h"
 
 namespace lumas::ui {
@@ -14,9 +16,13 @@ class LabelText final : public TextDisplay {
   public:
     explicit LabelText(QLabel* label) : label_(label) {}
     void setText(const QString& text) override { label_->setText(text); }
+    // While on, the label shows the warning colours (visual_style.h) in place of its own style
+    // sheet; off gives it its own back.
+    void setAlert(bool on) override;
 
   private:
     QLabel* label_;
+    std::optional<QString> ownStyleSheet_;  // kept while the alert is on
 };
 
 // The core's change handler is connected to the box's toggled signal, so it runs on every actual

@@ -1,5 +1,5 @@
 // The main window on the offscreen platform: enable rules, entry fields, hold-time total, spin
-// buttons, the menu and the guards in front of two dialogs.
+// buttons, the menu, the guards in front of two dialogs and the connection panel's alert.
 
 #include <QAction>
 #include <QApplication>
@@ -30,7 +30,8 @@ using lumas::ui::TForm1;
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-  private:
+    // Helpers of the tests below (the private slots are the tests).
+  protected:
     // A fresh window over a settings file with `settings` as its text.
     std::unique_ptr<TForm1> makeWindow(const QByteArray& settings = {}) {
         settingsDir_ = std::make_unique<QTemporaryDir>();
@@ -262,6 +263,43 @@ class MainWindowTest : public QObject {
         QCOMPARE(messages_.shown.size(), std::size_t{1});
         QCOMPARE(messages_.shown[0].kind, QStringLiteral("message"));
         QCOMPARE(messages_.shown[0].text, QStringLiteral("No Connection!"));
+    }
+
+    // The panel as the core drives it, through the label adapter: the warning colours while the
+    // alert is on, the panel exactly as before once it is off (also after a repeated on).
+    void connectionPanelShowsTheAlertInTheWarningColours() {
+        auto window = makeWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* panel = child<QLabel>(*window, "statusConnection");
+        lumas::ui::LabelText connection(panel);
+        connection.setText(QStringLiteral("No reply"));
+        const QImage normal = panel->grab().toImage();
+        const QPoint inside(panel->width() - 3, panel->height() / 2);  // beside the text
+        QVERIFY(normal.pixelColor(inside) != lumas::ui::kAlertBackground);
+
+        connection.setAlert(true);
+        connection.setAlert(true);
+        const QImage alert = panel->grab().toImage();
+        QCOMPARE(alert.pixelColor(inside), lumas::ui::kAlertBackground);
+        QCOMPARE(alert.pixelColor(0, panel->height() / 2), lumas::ui::kAlertBorder);
+        QColor darkest = Qt::white;
+        for (int y = 0; y < alert.height(); ++y) {
+            for (int x = 0; x < alert.width(); ++x) {
+                if (alert.pixelColor(x, y).lightness() < darkest.lightness()) {
+                    darkest = alert.pixelColor(x, y);
+                }
+            }
+        }
+        const QColor& red = lumas::ui::kAlertText;
+        QVERIFY2(std::abs(darkest.red() - red.red()) <= 40 &&
+                     std::abs(darkest.green() - red.green()) <= 40 &&
+                     std::abs(darkest.blue() - red.blue()) <= 40,
+                 qPrintable(darkest.name()));
+        // For the eye: the window while the controller does not answer.
+        QVERIFY(window->grab().save(QStringLiteral("main_window_connection_alert.png")));
+
+        connection.setAlert(false);
+        QCOMPARE(panel->grab().toImage(), normal);
     }
 };
 

@@ -1,0 +1,20 @@
+#include "ui/widget_ports.h"
+
+#include "ui/visual_style.h"
+
+namespace lumas::ui {
+
+void LabelText::setAlert(bool on) {
+    if (on && !ownStyleSheet_) {
+        ownStyleSheet_ = label_->styleSheet();
+        label_->setStyleSheet(
+            QStringLiteral("color: %1; background-color: %2; "
+                           "border: 1px solid %3; padding: 0 2px;")
+                .arg(kAlertText.name(), kAlertBackground.name(), kAlertBorder.name()));
+    } else if (!on && ownStyleSheet_) {
+        label_->setStyleSheet(*ownStyleSheet_);
+        ownStyleSheet_.reset();
+    }
+}
+
+}  // namespace lumas::ui
