@@ -11,7 +11,11 @@ QString messageBoxText(const QString& text) {
     return shown;
 }
 
-QtMessageBoxes::QtMessageBoxes(QWidget* parent) : parent_(parent) {}
+QtMessageBoxes::QtMessageBoxes(QWidget* parent) : parent_(parent), hasParent_(parent != nullptr) {
+    noticeTimer_.setSingleShot(true);
+    noticeTimer_.setInterval(0);
+    QObject::connect(&noticeTimer_, &QTimer::timeout, &noticeTimer_, [this] { showNotices(); });
+}
 
 void QtMessageBoxes::warning(const QString& text) {
     show(QMessageBox::Warning, box_titles::kWarning, text, QMessageBox::Ok, QMessageBox::Ok,
@@ -33,6 +37,30 @@ void QtMessageBoxes::message(const QString& text) {
     // A plain message carries the program's name as its caption and no icon.
     show(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
          QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void QtMessageBoxes::notice(const QString& text) {
+    notices_.push_back(text);
+    if (!noticesPosted_) {
+        noticesPosted_ = true;
+        noticeTimer_.start();
+    }
+}
+
+// Shows the notices in turn; ones given while a box is open wait for it. Nothing is shown once
+// the window they belong to is gone.
+void QtMessageBoxes::showNotices() {
+    const QPointer<QTimer> alive(&noticeTimer_);
+    while (!notices_.empty() && !(hasParent_ && parent_.isNull())) {
+        const QString text = notices_.front();
+        notices_.pop_front();
+        warning(text);
+        if (alive.isNull()) {
+            return;  // these boxes went with their window while the box was open
+        }
+    }
+    notices_.clear();
+    noticesPosted_ = false;
 }
 
 QMessageBox::StandardButton QtMessageBoxes::show(QMessageBox::Icon icon, const QString& title,

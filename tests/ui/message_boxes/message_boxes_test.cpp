@@ -1,13 +1,15 @@
 // The program's message boxes as the operator sees them: caption, icon, text, buttons, the
-// default answer and the answer read back.
+// default answer and the answer read back; notices shown after their caller has gone on.
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 #include "dialog_support/modal_watch.h"
 #include "ui/message_boxes.h"
@@ -31,13 +33,28 @@ class MessageBoxesTest : public QObject {
     // Runs `call` while a watch records the box it opens and presses `answer` in it.
     static Seen showAndAnswer(const std::function<void()>& call,
                               QMessageBox::StandardButton answer);
+    // The message boxes open now.
+    static int openBoxes();
 
   private slots:
     void eachKindShowsItsCaptionIconAndButtons_data();
     void eachKindShowsItsCaptionIconAndButtons();
     void confirmationAnswersByTheButtonPressed();
     void carriageReturnBreaksTheLineAndMarkupStaysText();
+    void noticeIsTheWarningBoxShownOnceTheCallerHasGoneOn();
+    void noticesFollowOneAnotherNeverStacked();
+    void noticeIsDroppedWithItsWindowOrItsBoxes();
 };
+
+int MessageBoxesTest::openBoxes() {
+    int open = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMessageBox*>(widget) != nullptr && widget->isVisible()) {
+            ++open;
+        }
+    }
+    return open;
+}
 
 MessageBoxesTest::Seen MessageBoxesTest::showAndAnswer(const std::function<void()>& call,
                                                        QMessageBox::StandardButton answer) {
@@ -141,6 +158,74 @@ void MessageBoxesTest::carriageReturnBreaksTheLineAndMarkupStaysText() {
         [&] { boxes.message(QStringLiteral("Error occured: <b>COM3</b>\rx")); }, QMessageBox::Ok);
     QCOMPARE(seen.text, QStringLiteral("Error occured: <b>COM3</b>\nx"));
     QCOMPARE(seen.format, Qt::PlainText);
+}
+
+void MessageBoxesTest::noticeIsTheWarningBoxShownOnceTheCallerHasGoneOn() {
+    QWidget owner;
+    QtMessageBoxes boxes(&owner);
+    Seen seen;
+    test::ModalWatch<QMessageBox> watch([&](QMessageBox& box) {
+        seen.title = box.windowTitle();
+        seen.text = box.text();
+        seen.icon = box.icon();
+        seen.buttons = box.standardButtons();
+        box.button(QMessageBox::Ok)->click();
+    });
+
+    boxes.notice(QStringLiteral("The controller does not answer.\rHeating is off."));
+    QCOMPARE(openBoxes(), 0);  // the caller goes on first
+    QVERIFY(!watch.seen());
+
+    QTRY_VERIFY(watch.seen());
+    QCOMPARE(seen.title, QStringLiteral("Warning"));
+    QCOMPARE(seen.text, QStringLiteral("The controller does not answer.\nHeating is off."));
+    QCOMPARE(seen.icon, QMessageBox::Warning);
+    QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QTRY_COMPARE(openBoxes(), 0);
+}
+
+void MessageBoxesTest::noticesFollowOneAnotherNeverStacked() {
+    QtMessageBoxes boxes;
+    QStringList shown;  // each text with the number of boxes open beside it
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        shown << QStringLiteral("%1 (%2 open)").arg(box->text()).arg(openBoxes());
+        if (box->text() == QStringLiteral("first")) {
+            boxes.notice(QStringLiteral("given while the first is open"));
+        }
+        box->button(QMessageBox::Ok)->click();
+    });
+    closer.start(10);
+
+    boxes.notice(QStringLiteral("first"));
+    boxes.notice(QStringLiteral("second"));
+
+    QTRY_COMPARE(shown, (QStringList{"first (1 open)", "second (1 open)",
+                                     "given while the first is open (1 open)"}));
+    QTest::qWait(50);
+    QCOMPARE(shown.size(), 3);
+}
+
+void MessageBoxesTest::noticeIsDroppedWithItsWindowOrItsBoxes() {
+    auto owner = std::make_unique<QWidget>();
+    QtMessageBoxes boxes(owner.get());
+    boxes.notice(QStringLiteral("for a window that closes"));
+    owner.reset();
+    {
+        QtMessageBoxes gone;
+        gone.notice(QStringLiteral("for boxes that are gone"));
+    }
+    bool anyShown = false;
+    test::ModalWatch<QMessageBox> watch([&](QMessageBox& box) {
+        anyShown = true;
+        box.button(QMessageBox::Ok)->click();
+    });
+    QTest::qWait(100);
+    QVERIFY(!anyShown);
 }
 
 }  // namespace lumas::ui
