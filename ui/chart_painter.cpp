@@ -123,11 +123,13 @@ std::vector<QPolygonF> curvePolylines(const ChartLine& line, const ChartGeometry
 // Strokes a polyline of the curve in short pieces: the raster engine strokes a long polyline that
 // doubles back on itself, as the columns of a dense curve do, many times slower than the same
 // vertices in pieces. The dash pattern runs on from piece to piece; `travelled` is the length of
-// the curve drawn before. A reading alone between two gaps is drawn as a dot.
+// the curve drawn before. A reading alone between two gaps is drawn as a dot twice the line's
+// width, so that it stands out from the grid.
 void drawPolyline(QPainter& painter, const QPolygonF& polygon, QPen pen, double& travelled) {
     if (polygon.size() == 1) {
         pen.setStyle(Qt::SolidLine);
         pen.setCapStyle(Qt::RoundCap);
+        pen.setWidthF(2.0 * (pen.widthF() > 0.0 ? pen.widthF() : 1.0));
         painter.setPen(pen);
         painter.drawPoint(polygon.front());
         return;

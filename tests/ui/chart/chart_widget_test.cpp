@@ -360,6 +360,7 @@ void ChartWidgetTest::gapsAtTheEndsOrInARowDrawNothingMoreAndALoneReadingIsADot(
     });
     const QImage image = render(*lone);
     const ChartGeometry geometry = lone->geometryInWidget();
+    QVERIFY(image.save(QStringLiteral("chart_gaps_and_a_lone_reading.png")));  // for the eye
     QVERIFY(colourNear(image, geometry.toPixel(7.0, 25.0), kRed, 1));
     QVERIFY(!colourNear(image, geometry.toPixel(6.7, 25.0), kRed, 2));
     QVERIFY(!colourNear(image, geometry.toPixel(7.3, 25.0), kRed, 2));
