@@ -25,8 +25,41 @@ constexpr int kLastPollStep = 6;
 
 }  // namespace
 
+void SessionEvents::linkUp() {
+    if (linkLosses_ > 0 && !live_) {
+        out_ << "Readings are back." << std::endl;
+    }
+    live_ = true;
+}
+
+void SessionEvents::linkLost(Loss why) {
+    live_ = false;
+    ++linkLosses_;
+    out_ << (why == Loss::NoReply ? "No reply from the controller; no readings."
+                                  : "The device went away; trying to open it again.")
+         << std::endl;
+}
+
+void SessionEvents::portReopened(const QString& devicePath) {
+    out_ << "Opened " << devicePath.toStdString() << " again." << std::endl;
+}
+
+void SessionEvents::emergencyCutOff(double celsius) {
+    cutOffReading_ = celsius;
+}
+
+void SessionEvents::stopConfirmed() {
+    ++stopsConfirmed_;
+}
+
+void SessionEvents::stopNotConfirmed() {
+    ++stopsNotConfirmed_;
+    out_ << "The controller did not confirm the Stop; the chamber may still be running."
+         << std::endl;
+}
+
 CoreSession::CoreSession(double timeScale, StopSignals& stopSignals)
-    : signals_(stopSignals), timeScale_(timeScale), window_(clock_, std::cerr) {
+    : signals_(stopSignals), timeScale_(timeScale), window_(clock_, std::cerr), events_(std::cout) {
     // As the window does when it is first shown: the controller link's line settings, node 1.
     applyControllerLinkDefaults(port_);
     driver_.SetCOMPort(&port_);
@@ -34,6 +67,7 @@ CoreSession::CoreSession(double timeScale, StopSignals& stopSignals)
     logic_ =
         std::make_unique<MainFormLogic>(driver_, port_, window_.ports(), clock_, settingsFile());
     window_.bindHandlers(*logic_);
+    logic_->addObserver(&events_);
     // Every worker update sets the temperature read-out first. The first update that finds the
     // poll cycle back at its start, after its last step, shows all three values read.
     window_.lTemp.onSet = [this] {
@@ -84,6 +118,10 @@ void CoreSession::connect(const std::string& portName) {
 }
 
 std::string CoreSession::portFailure() {
+    if (port_.Active()) {
+        // Opened, then failed: the device went away while the link was being made.
+        return "The device " + devicePath_ + " went away while the link was being made.";
+    }
     // The driver keeps the port's reason to itself; a second attempt brings it out.
     try {
         port_.Open();
@@ -139,6 +177,7 @@ void CoreSession::close() {
         return;
     }
     observers_.reset();
+    logic_->removeObserver(&events_);
     logic_->Disconnect1Click();
     logic_.reset();
     driver_.ClosePort();

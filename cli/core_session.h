@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
 
 #include "cli/scaled_clock.h"
@@ -14,6 +16,34 @@
 #include "serial/com_port.h"
 
 namespace lumas::cli {
+
+// What the core reports of the link and the run, as lumasctl learns it: counted, and told on
+// `out` as one line each.
+class SessionEvents final : public LinkObserver {
+  public:
+    explicit SessionEvents(std::ostream& out) : out_(out) {}
+
+    void linkUp() override;
+    void linkLost(Loss why) override;
+    void portReopened(const QString& devicePath) override;
+    void emergencyCutOff(double celsius) override;
+    void stopConfirmed() override;
+    void stopNotConfirmed() override;
+
+    bool live() const { return live_; }
+    int linkLosses() const { return linkLosses_; }
+    std::optional<double> cutOffReading() const { return cutOffReading_; }
+    int stopsConfirmed() const { return stopsConfirmed_; }
+    int stopsNotConfirmed() const { return stopsNotConfirmed_; }
+
+  private:
+    std::ostream& out_;
+    bool live_ = false;
+    int linkLosses_ = 0;
+    std::optional<double> cutOffReading_;
+    int stopsConfirmed_ = 0;
+    int stopsNotConfirmed_ = 0;
+};
 
 // The application core run from a terminal the way the main window runs it: one serial port, one
 // controller driver, the terminal window and MainFormLogic, driven from the UI thread (the
@@ -36,6 +66,8 @@ class CoreSession {
     TerminalWindow& window() { return window_; }
     TOmronCom& driver() { return driver_; }
     const std::string& devicePath() const { return devicePath_; }
+    const SessionEvents& events() const { return events_; }
+    const ScaledClock& clock() const { return clock_; }
 
     // Connects to `portName` and waits (a few seconds of real time at most) until the echo test
     // has confirmed the controller and the read-outs show the values of a first poll cycle. Throws
@@ -70,6 +102,7 @@ class CoreSession {
     TComPort port_;
     TOmronCom driver_;
     TerminalWindow window_;
+    SessionEvents events_;
     // Destroyed before the window, driver and port it uses: its destructor joins the worker.
     std::unique_ptr<MainFormLogic> logic_;
     std::unique_ptr<QObject> observers_;  // context of the hand-over observers

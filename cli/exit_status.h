@@ -10,6 +10,8 @@ inline constexpr int kExitUsage = 1;       // the command line cannot be used
 inline constexpr int kExitPort = 2;        // the port cannot be opened, or failed
 inline constexpr int kExitController = 3;  // the controller does not answer, or refuses
 inline constexpr int kExitEmergency = 4;   // a programme was ended by the emergency cut-off
+// A Stop was sent but the controller never reported Stopped: the chamber may still be running.
+inline constexpr int kExitStopUnconfirmed = 5;
 // A command ended by a stop signal that it does not treat as its normal end exits with 128 plus
 // the signal's number (130 for SIGINT, 143 for SIGTERM), as a shell reports it.
 inline constexpr int kExitSignalBase = 128;

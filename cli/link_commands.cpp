@@ -1,5 +1,6 @@
 #include "cli/link_commands.h"
 
+#include <cmath>
 #include <iostream>
 
 #include "cli/command_line.h"
@@ -48,8 +49,17 @@ int runOrStop(const std::vector<std::string>& arguments, bool run) {
                     [run](TOmronCom& d) { run ? d.cmdRun() : d.cmdStop(); });
     session.requireAccepted(run ? "Run" : "Stop");
     session.request("reading the run state", [](TOmronCom& d) { d.ReadStatusLeft(); });
-    std::cout << (run ? "Run" : "Stop") << " accepted; the controller reports "
-              << (session.driver().RunStop() ? "Stopped" : "Running") << ".\n";
+    const bool stopped = session.driver().RunStop();
+    const char* const reported = stopped ? "Stopped" : "Running";
+    if (stopped == run) {
+        // Acknowledged, but not carried out: the run state says otherwise.
+        throw SessionError(std::string(run ? "Run" : "Stop") +
+                               " was acknowledged, but the controller still reports " + reported +
+                               (run ? "." : "; the chamber may still be running."),
+                           run ? kExitController : kExitStopUnconfirmed);
+    }
+    std::cout << (run ? "Run" : "Stop") << " accepted; the controller reports " << reported
+              << ".\n";
     return 0;
 }
 
@@ -83,8 +93,17 @@ int setPointCommand(const std::vector<std::string>& arguments) {
     session.enableWriting();
     session.request("writing the set point", [value](TOmronCom& d) { d.cmdSetPoint(value); });
     session.requireAccepted("The set point");
+    // The value as the controller stores it, in tenths, is what must come back.
+    const double written = std::nearbyint(value * 10.0) / 10.0;
     session.request("reading the set point back", [](TOmronCom& d) { d.GetSetPoint(); });
-    std::cout << "Set point accepted: " << formatTemperature(session.driver().SetPoint()) << '\n';
+    const double kept = session.driver().SetPoint();
+    if (std::fabs(kept - written) > 0.05) {
+        throw SessionError("The set point was acknowledged, but the controller keeps " +
+                               formatTemperature(kept) + " instead of " +
+                               formatTemperature(written) + ".",
+                           kExitController);
+    }
+    std::cout << "Set point accepted: " << formatTemperature(kept) << '\n';
     return 0;
 }
 

@@ -72,7 +72,6 @@ int programCommand(const std::vector<std::string>& arguments) {
     MainFormLogic& logic = session.logic();
     TerminalWindow& window = session.window();
     SharedState& state = logic.state();
-    TOmronCom& driver = session.driver();
 
     // A stored threshold that cannot be used leaves the default in force; the operator is told
     // once, and the programme runs guarded by the default.
@@ -126,42 +125,34 @@ int programCommand(const std::vector<std::string>& arguments) {
     printStepChange();
     session.observeHandOvers(printStepChange);
 
-    // Over once the run has ended and its stop commands have been sent.
+    // Over once the run has ended and its stop commands have been sent. A controller that stops
+    // answering or a device that goes away does not end it: the core reports the loss (printed
+    // by the session's events), reopens the device and goes on with the programme's time.
     const auto over = [&state] {
         return !state.ProgramRunning && !state.PendingProgramStop && !state.PendingStop;
     };
-    const auto linkLost = [&driver] { return !driver.Connected(); };
-    // The session's destructor disconnects when one of these is thrown.
-    const auto portFailed = [&] {
-        return SessionError("The port " + session.devicePath() +
-                                " failed during the programme; the controller may still be "
-                                "running at its last set point.",
-                            kExitPort);
-    };
-
-    const CoreSession::WaitEnd end =
-        session.waitUntil([&] { return over() || linkLost(); }, -1, true);
-    if (linkLost()) {
-        throw portFailed();
-    }
+    const CoreSession::WaitEnd end = session.waitUntil(over, -1, true);
     bool stoppedBySignal = false;
     if (end == CoreSession::WaitEnd::Signalled && !over()) {
         if (state.ProgramRunning) {
             logic.bStopMultiClick();
             stoppedBySignal = !state.ProgramRunning;
         }
-        const CoreSession::WaitEnd sent =
-            session.waitUntil([&] { return over() || linkLost(); }, kStopSendWaitMs, false);
-        if (linkLost()) {
-            throw portFailed();
-        }
-        if (sent != CoreSession::WaitEnd::Done) {
+        if (session.waitUntil(over, kStopSendWaitMs, false) != CoreSession::WaitEnd::Done) {
             throw SessionError(
                 "The stop command was not sent in time; the controller may still "
                 "be running.",
-                kExitController);
+                kExitStopUnconfirmed);
         }
     }
+    // Every Stop is confirmed by the controller's run state, or reported as not confirmed.
+    const StopConfirmation& confirmation = logic.stopConfirmation();
+    const int confirmWaitMs = session.clock().realMs(StopConfirmation::kConfirmWithinMs *
+                                                     (StopConfirmation::kSends + 1)) +
+                              kStopSettleMs;
+    session.waitUntil([&] { return !confirmation.pending() || confirmation.reported(); },
+                      confirmWaitMs, false);
+    const bool stopConfirmed = !confirmation.pending();
     serveEventsFor(kStopSettleMs);
 
     // The core and its state go with the session: what the last lines tell is taken first.
@@ -169,6 +160,11 @@ int programCommand(const std::vector<std::string>& arguments) {
     const int elapsed = elapsedWholeMinutes(state);
     const std::string where = stepText(state) + " after " + std::to_string(elapsed) + " min";
     session.close();
+    if (!stopConfirmed) {
+        std::cout << "The controller did not confirm the Stop at " << where
+                  << ": the chamber may still be running at its last set point." << std::endl;
+        return kExitStopUnconfirmed;
+    }
     if (!warning.isEmpty()) {
         std::cout << "Programme stopped by the emergency cut-off at " << where << ": "
                   << warning.toStdString() << std::endl;
@@ -176,11 +172,11 @@ int programCommand(const std::vector<std::string>& arguments) {
     }
     if (stoppedBySignal) {
         std::cout << "Programme stopped by " << signalName(stopSignals.first()) << " at " << where
-                  << "; Stop sent to the controller." << std::endl;
+                  << "; the controller confirmed the Stop." << std::endl;
         return kExitSignalBase + stopSignals.first();
     }
-    std::cout << "Programme finished after " << elapsed << " min; Stop sent to the controller."
-              << std::endl;
+    std::cout << "Programme finished after " << elapsed
+              << " min; the controller confirmed the Stop." << std::endl;
     return 0;
 }
 

@@ -60,6 +60,7 @@ class UndrawnSeries final : public ChartSeries {
   public:
     void clear() override { pointCount_ = 0; }
     void append(double /*minutes*/, double /*celsius*/) override { ++pointCount_; }
+    void appendGap() override {}
     std::size_t pointCount() const { return pointCount_; }
 
   private:

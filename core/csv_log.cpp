@@ -106,7 +106,8 @@ CsvTemperatureLog::CsvTemperatureLog(const QString& filePath, const QLocale& loc
 
 CsvTemperatureLog::Creation CsvTemperatureLog::create(const QString& folderPath,
                                                       const QDateTime& startedAt,
-                                                      double temperature, const QLocale& locale) {
+                                                      std::optional<double> temperature,
+                                                      const QLocale& locale) {
     if (folderPath.isEmpty()) {
         return {nullptr,
                 QStringLiteral("The temperature log could not be created: no folder is set for "
@@ -141,7 +142,7 @@ CsvTemperatureLog::Creation CsvTemperatureLog::create(const QString& folderPath,
 
     const QString firstLines = QChar(QChar::ByteOrderMark) +
                                QStringLiteral("[Date Time], [Temperature]\r\n") +
-                               log->rowText(startedAt, temperature);
+                               (temperature ? log->rowText(startedAt, *temperature) : QString());
     if (!log->writeText(firstLines)) {
         const QString reason = reasonText(log->file_.errorString());
         log->file_.remove();  // our own new file, holding at most part of the header

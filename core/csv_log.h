@@ -33,11 +33,11 @@ class CsvTemperatureLog {
     };
 
     // Creates the log of a run started at startedAt in folderPath and writes the header and the
-    // first row with temperature. A missing folder is created, one level only. An existing file is
-    // never replaced: when the name is taken (a second run in the same second), "_2", "_3", ... is
-    // put before ".csv".
+    // first row with temperature (none when there is no reading at the start). A missing folder is
+    // created, one level only. An existing file is never replaced: when the name is taken (a second
+    // run in the same second), "_2", "_3", ... is put before ".csv".
     static Creation create(const QString& folderPath, const QDateTime& startedAt,
-                           double temperature, const QLocale& locale = QLocale());
+                           std::optional<double> temperature, const QLocale& locale = QLocale());
 
     CsvTemperatureLog(const CsvTemperatureLog&) = delete;
     CsvTemperatureLog& operator=(const CsvTemperatureLog&) = delete;

@@ -1,8 +1,15 @@
-// The worker's per-pass update of the main window, run on the UI thread while the worker waits.
+// The worker's per-pass update of the main window, run on the UI thread while the worker waits,
+// and the watch over the link that each update keeps: link health, reopening a device that went
+// away, and the confirmation of every Stop.
+
+#include <QFileInfo>
+
+#include <cmath>
 
 #include "core/csv_log.h"
 #include "core/main_form_logic.h"
 #include "core/number_text.h"
+#include "serial/port_discovery.h"
 
 namespace lumas {
 
@@ -10,6 +17,8 @@ namespace {
 
 constexpr double kReplyWatchdogSeconds = 8.0;
 constexpr int kCommandPauseMs = 320;
+// How often a device that went away is looked for again.
+constexpr Tick kReopenEveryMs = 2000;
 
 // Counts the updates on the stack for as long as it lives.
 class DepthGuard {
@@ -29,26 +38,38 @@ QString MainFormLogic::readoutText(double celsius) const {
     return oneDecimalText(celsius, locale_) + QStringLiteral("°C");
 }
 
+QString MainFormLogic::stampText(const QDateTime& at) const {
+    return locale_.toString(at.date(), csvLogDateFormat(locale_)) + u' ' +
+           locale_.toString(at.time(), csvLogTimeFormat(locale_));
+}
+
 QString MainFormLogic::emergencyWarningText(const QDateTime& at) const {
     return QStringLiteral(
                "Warning: The emergency temperature  was reached and the controller has been "
                "stopped!  [") +
-           locale_.toString(at.date(), csvLogDateFormat(locale_)) + u' ' +
-           locale_.toString(at.time(), csvLogTimeFormat(locale_)) + u']';
+           stampText(at) + u']';
 }
 
 void MainFormLogic::UpdateMainForm() {
     const DepthGuard depth(updateDepth_);
     SharedState& s = state_;
 
-    s.LastTemperature = Controller.Temperature();
-    s.LastSetPoint = Controller.SetPoint();
-    ui_.lSetPoint.setText(readoutText(s.LastSetPoint));
-    ui_.lTemp.setText(readoutText(s.LastTemperature));
-
-    const QString runState = Controller.RunStop() ? texts::kStopped : texts::kRunning;
-    ui_.lCS.setText(runState);
-    ui_.lCS2.setText(runState);
+    superviseLink();
+    if (s.ReadingLive) {
+        s.LastTemperature = Controller.Temperature();
+        s.LastSetPoint = Controller.SetPoint();
+        ui_.lSetPoint.setText(readoutText(s.LastSetPoint));
+        ui_.lTemp.setText(readoutText(s.LastTemperature));
+        const QString runState = Controller.RunStop() ? texts::kStopped : texts::kRunning;
+        ui_.lCS.setText(runState);
+        ui_.lCS2.setText(runState);
+    } else {
+        // A value that was not measured just now is not shown as if it were.
+        ui_.lSetPoint.setText(texts::kNoValue);
+        ui_.lTemp.setText(texts::kNoValue);
+        ui_.lCS.setText(texts::kNoValue);
+        ui_.lCS2.setText(texts::kNoValue);
+    }
 
     if (s.ProgramRunning) {
         s.ElapsedMinutes = ticksSince(s.ProgramStartTick, clock_.now()) / 60000.0;
@@ -58,6 +79,7 @@ void MainFormLogic::UpdateMainForm() {
     // Reply watchdog: a request unanswered for more than 8 s is given up.
     if (!Controller.AllowToSend() &&
         ticksSince(s.LastSendTick.load(), clock_.now()) / 1000.0 > kReplyWatchdogSeconds) {
+        Controller.AbandonRequest();
         Controller.SetAllowToSend(true);
     }
 
@@ -69,16 +91,18 @@ void MainFormLogic::UpdateMainForm() {
         DelayMs(kCommandPauseMs);
     }
     if (s.PendingRun) {
+        stopCheck_.cancel();
         Controller.cmdRun();
         s.PendingRun = false;
         DelayMs(kCommandPauseMs);
     }
     if (s.PendingStop) {
-        Controller.cmdStop();
+        sendStop();
         s.PendingStop = false;
         DelayMs(kCommandPauseMs);
     }
     if (s.PendingProgramStart) {
+        stopCheck_.cancel();
         Controller.cmdSetPoint(ui_.fiSP[0]->value());
         DelayMs(kCommandPauseMs);
         Controller.cmdRun();
@@ -86,7 +110,7 @@ void MainFormLogic::UpdateMainForm() {
         s.PendingProgramStart = false;
     }
     if (s.PendingProgramStop) {
-        Controller.cmdStop();
+        sendStop();
         s.PendingProgramStop = false;
         DelayMs(kCommandPauseMs);
     }
@@ -97,7 +121,8 @@ void MainFormLogic::UpdateMainForm() {
 
     // Keeps the controller on the current step's temperature. The comparison is with the value
     // the driver can send: a step above the driver's set-point limit is held at that limit
-    // instead of being written again on every pass.
+    // instead of being written again on every pass. While the controller does not answer, the
+    // driver keeps one such write waiting and sends it once the link is back.
     if (s.ProgramRunning && s.CurrentStep >= 1 && s.CurrentStep <= kProgrammeSteps) {
         const double target = s.StepTemperatures[s.CurrentStep];
         double sendable = target;
@@ -110,14 +135,140 @@ void MainFormLogic::UpdateMainForm() {
         }
     }
 
-    // Emergency cut-off. The Stop handlers only set the pending flags; the stop commands go out in
-    // the next update.
-    if (s.ControlActive && s.LastTemperature > s.EmergencyThreshold) {
+    // Emergency cut-off, on a reading taken just now. The Stop handlers only set the pending
+    // flags; the stop commands go out in the next update. The reading that fired it goes into
+    // the log before the Stop handlers close the log.
+    if (s.ControlActive && s.ReadingLive && s.LastTemperature > s.EmergencyThreshold) {
+        const QDateTime firedAt = currentDateTime();
+        if (Writer) {
+            TimerCSVTimer();
+        }
+        emergencyAt_ = firedAt;
         bStopMultiClick();
         DelayMs(kCommandPauseMs);
         bStopSingleClick();
         DelayMs(kCommandPauseMs);
-        ui_.statusWarning.setText(emergencyWarningText(currentDateTime()));
+        ui_.statusWarning.setText(
+            QStringLiteral("Warning: The emergency temperature  was reached; waiting for the "
+                           "controller to confirm the Stop.  [") +
+            stampText(firedAt) + u']');
+        const double reading = s.LastTemperature;
+        notify([reading](LinkObserver& o) { o.emergencyCutOff(reading); });
+    }
+
+    serveStopConfirmation();
+}
+
+void MainFormLogic::sendStop() {
+    Controller.cmdStop();
+    stopCheck_.sent(clock_.now(), Controller.StatusReadings());
+}
+
+void MainFormLogic::serveStopConfirmation() {
+    const StopConfirmation::Outcome outcome =
+        stopCheck_.update(clock_.now(), Controller.StatusReadings(), Controller.RunStop());
+    switch (outcome) {
+        case StopConfirmation::Outcome::Waiting:
+            return;
+        case StopConfirmation::Outcome::Confirmed:
+            if (emergencyAt_) {
+                ui_.statusWarning.setText(emergencyWarningText(*emergencyAt_));
+                emergencyAt_.reset();
+            }
+            notify([](LinkObserver& o) { o.stopConfirmed(); });
+            return;
+        case StopConfirmation::Outcome::NotConfirmed:
+            if (emergencyAt_) {
+                ui_.statusWarning.setText(
+                    QStringLiteral("Warning: The emergency temperature  was reached and the "
+                                   "controller did not confirm the Stop!  [") +
+                    stampText(*emergencyAt_) + u']');
+            }
+            ui_.messages.notice(texts::kStopNotConfirmed);
+            notify([](LinkObserver& o) { o.stopNotConfirmed(); });
+            [[fallthrough]];
+        case StopConfirmation::Outcome::Resend:
+            sendStop();
+            DelayMs(kCommandPauseMs);
+            return;
+    }
+}
+
+void MainFormLogic::superviseLink() {
+    SharedState& s = state_;
+    if (health_.state() == LinkHealth::State::PortFailed &&
+        ticksSince(lastReopenTick_, clock_.now()) >= kReopenEveryMs) {
+        reopenPort();
+    }
+    const bool wasLive = s.ReadingLive;
+    const std::optional<LinkHealth::State> changed =
+        health_.update(clock_.now(), Controller.Connected(), Controller.TemperatureReadings());
+    s.ReadingLive = health_.live();
+    if (wasLive && !s.ReadingLive && (s.ProgramRunning || s.SingleRunning)) {
+        ui_.Series1.appendGap();  // the chart does not draw across the time without readings
+    }
+    if (!changed) {
+        return;
+    }
+    switch (*changed) {
+        case LinkHealth::State::Live:
+            ui_.statusConnection.setText(texts::kConnected);
+            ui_.statusConnection.setAlert(false);
+            lossNoticeShown_ = false;
+            notify([](LinkObserver& o) { o.linkUp(); });
+            break;
+        case LinkHealth::State::NoReply:
+            ui_.statusConnection.setText(texts::kNoReply);
+            ui_.statusConnection.setAlert(true);
+            if (s.ControlActive) {
+                showLossNotice(texts::kCutOffBlind);
+            }
+            notify([](LinkObserver& o) { o.linkLost(LinkObserver::Loss::NoReply); });
+            break;
+        case LinkHealth::State::PortFailed:
+            ui_.statusConnection.setText(texts::kPortLost);
+            ui_.statusConnection.setAlert(true);
+            lastReopenTick_ = clock_.now();
+            showLossNotice(texts::portLost(QString::fromStdString(linkDevicePath_)) +
+                           (s.ControlActive ? u' ' + texts::kCutOffBlind : QString()));
+            notify([](LinkObserver& o) { o.linkLost(LinkObserver::Loss::PortFailed); });
+            break;
+        case LinkHealth::State::Waiting:
+        case LinkHealth::State::Offline:
+            break;
+    }
+}
+
+void MainFormLogic::showLossNotice(const QString& text) {
+    if (!lossNoticeShown_) {
+        lossNoticeShown_ = true;
+        ui_.messages.notice(text);
+    }
+}
+
+void MainFormLogic::reopenPort() {
+    lastReopenTick_ = clock_.now();
+    // Let go of the device that went away, then look for it under its stable name first: a USB
+    // adapter may come back as another ttyUSBn.
+    Controller.ClosePort();
+    std::vector<std::string> candidates;
+    if (linkAlias_) {
+        candidates.push_back(*linkAlias_);
+    }
+    candidates.push_back(linkDevicePath_);
+    for (const std::string& path : candidates) {
+        if (!QFileInfo::exists(QString::fromStdString(path))) {
+            continue;
+        }
+        ComPort1.SetDeviceName(path);
+        if (Controller.OpenPort() == 0 && Controller.Connected()) {
+            // The controller may have lost power with the adapter: writing is switched on again,
+            // as after connecting. Its reply follows the connect check's.
+            Controller.WriteEnable();
+            const QString opened = QString::fromStdString(path);
+            notify([&opened](LinkObserver& o) { o.portReopened(opened); });
+            return;
+        }
     }
 }
 

@@ -18,6 +18,7 @@ constexpr int kCloseWaitMs = 420;
 constexpr int kPortConfigurationPauseMs = 50;
 constexpr int kPortConfigurationSleepMs = 400;
 constexpr int kPortSelectionSleepMs = 30;
+constexpr int kStopSendPauseMs = 320;
 
 }  // namespace
 
@@ -81,9 +82,30 @@ void MainFormLogic::ApplicationClose(QPoint windowPosition) {
     if (mt) {
         mt->Terminate();
         DelayMs(kCloseWaitMs);
+        sendPendingStops();
         Controller.ClosePort();
         stopWorker();
     }
+    health_.stop();
+}
+
+void MainFormLogic::addObserver(LinkObserver* observer) {
+    observers_.push_back(observer);
+}
+
+void MainFormLogic::removeObserver(LinkObserver* observer) {
+    std::erase(observers_, observer);
+}
+
+void MainFormLogic::sendPendingStops() {
+    // A Stop the operator pressed just before letting go of the link still goes out.
+    if ((state_.PendingStop || state_.PendingProgramStop) && Controller.Connected()) {
+        Controller.cmdStop();
+        state_.PendingStop = false;
+        state_.PendingProgramStop = false;
+        DelayMs(kStopSendPauseMs);
+    }
+    stopCheck_.cancel();
 }
 
 std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName) {
@@ -95,8 +117,11 @@ std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName)
         if (portName.empty()) {
             return texts::kErrorOccured + texts::kNoPortSelected;
         }
+        health_.stop();
         ComPort1.SetDeviceName(portName);
         Controller.OpenPort();
+        linkDevicePath_ = ComPort1.DevicePath();
+        linkAlias_ = stableDeviceAlias(linkDevicePath_);
         if (!Controller.Connected()) {
             if (const auto advice = portPermissionAdvice(ComPort1.DevicePath())) {
                 ui_.messages.warning(QString::fromStdString(*advice));
@@ -121,7 +146,14 @@ void MainFormLogic::ReadParameters() {
     if (Controller.AllowToSend()) {
         ui_.statusConnection.setText(texts::kConnected);
     }
+    watchLink();
     StartThread();
+}
+
+void MainFormLogic::watchLink() {
+    lossNoticeShown_ = false;
+    health_.start(clock_.now(), Controller.TemperatureReadings());
+    state_.ReadingLive = false;
 }
 
 void MainFormLogic::StartThread() {
@@ -153,7 +185,8 @@ void MainFormLogic::stopWorker() {
 }
 
 void MainFormLogic::Disconnect1Click() {
-    if (!Controller.Connected()) {
+    // A link whose device went away is still the operator's to let go of.
+    if (!Controller.Connected() && !health_.wanted()) {
         return;
     }
     TerminateWorker();
@@ -161,8 +194,12 @@ void MainFormLogic::Disconnect1Click() {
     // The worker's last update has normally run during the wait; joining makes sure it cannot
     // redraw the read-outs after they have been reset below.
     stopWorker();
+    sendPendingStops();
     Controller.ClosePort();
+    health_.stop();
+    state_.ReadingLive = false;
     ui_.statusConnection.setText(texts::kOffline);
+    ui_.statusConnection.setAlert(false);
     ui_.timerMulti.setEnabled(false);
     ui_.timerSingle.setEnabled(false);
     ui_.lTemp.setText(texts::kNoValue);
@@ -189,9 +226,13 @@ void MainFormLogic::maPortConfigurationClick() {
         }
         TerminateWorker();
         clock_.sleepMs(kPortConfigurationSleepMs);
-        // Closed through the driver, so that it knows it is no longer connected.
+        // Closed through the driver, so that it knows it is no longer connected; what the worker's
+        // last update finds then is no reading.
+        health_.stop();
+        state_.ReadingLive = false;
         Controller.ClosePort();
         ui_.statusConnection.setText(texts::kOffline);
+        ui_.statusConnection.setAlert(false);
         ui_.lTemp.setText(texts::kNoValue);
         ui_.lSetPoint.setText(texts::kNoValue);
         ui_.repaint();
@@ -207,6 +248,10 @@ bool MainFormLogic::requireConnection() {
     }
     ui_.messages.warning(texts::kNoConnection);
     return false;
+}
+
+bool MainFormLogic::acceptStop() {
+    return health_.state() == LinkHealth::State::PortFailed || requireConnection();
 }
 
 int MainFormLogic::holdMinutes(int index) const {

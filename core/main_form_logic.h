@@ -14,8 +14,11 @@
 
 #include "core/clock.h"
 #include "core/csv_log.h"
+#include "core/link_events.h"
+#include "core/link_health.h"
 #include "core/monitor_worker.h"
 #include "core/shared_state.h"
+#include "core/stop_confirmation.h"
 #include "core/window_ports.h"
 #include "protocol/omron_com.h"
 #include "serial/com_port.h"
@@ -40,6 +43,13 @@ class MainFormLogic {
     TCSVExport& csvExportSettings() { return CSVExportSettings; }
     const CsvTemperatureLog* writer() const { return Writer.get(); }
     bool workerRunning() const { return mt != nullptr && !mt->Finished(); }
+    const LinkHealth& linkHealth() const { return health_; }
+    const StopConfirmation& stopConfirmation() const { return stopCheck_; }
+
+    // Observers of the link and run events. Not owned; an observer stays registered until
+    // removed and must outlive its registration.
+    void addObserver(LinkObserver* observer);
+    void removeObserver(LinkObserver* observer);
 
     // The local date and time used in the log and the status bar; replaceable for tests.
     std::function<QDateTime()> currentDateTime = [] { return QDateTime::currentDateTime(); };
@@ -59,6 +69,9 @@ class MainFormLogic {
     // selected) stops after the close. Returns the text to show when a step failed.
     std::optional<QString> ConnectToPort(const std::string& portName);
     void ReadParameters();
+    // From now on the link's health is watched: readings must come in (ReadParameters starts it;
+    // Disconnect ends it).
+    void watchLink();
     void Disconnect1Click();
     void maPortConfigurationClick();
     // Starts a new worker at poll step 1, stopping and joining a running one first.
@@ -98,12 +111,34 @@ class MainFormLogic {
 
     // The status-bar warning of the emergency cut-off, stamped with `at`.
     QString emergencyWarningText(const QDateTime& at) const;
+    // The local date and time as the status bar and the log show them.
+    QString stampText(const QDateTime& at) const;
     // A read-out text: one decimal, the locale's separator, then "°C".
     QString readoutText(double celsius) const;
 
   private:
     void stopWorker();
     bool requireConnection();
+    // As requireConnection, but also true while a lost device is being reopened: a Stop asked
+    // for then goes out once the link is back.
+    bool acceptStop();
+    // Link health, the connection panel and the events of a change; reopens a lost device.
+    void superviseLink();
+    void reopenPort();
+    void showLossNotice(const QString& text);
+    // Sends the Stop and has it confirmed by the run state.
+    void sendStop();
+    void serveStopConfirmation();
+    // Sends the Stops the operator asked for that no update has sent yet (before the port
+    // closes).
+    void sendPendingStops();
+    template <typename Event>
+    void notify(const Event& event) {
+        const std::vector<LinkObserver*> observers = observers_;
+        for (LinkObserver* observer : observers) {
+            event(*observer);
+        }
+    }
     void closeWriter();
     int holdMinutes(int index) const;
 
@@ -122,6 +157,15 @@ class MainFormLogic {
     // that stopped them (see stopWorker).
     std::vector<std::unique_ptr<TMyThread>> retired_;
     int updateDepth_ = 0;  // UpdateMainForm calls on the stack
+
+    LinkHealth health_;
+    StopConfirmation stopCheck_;
+    std::vector<LinkObserver*> observers_;
+    std::string linkDevicePath_;            // the device the link was made on
+    std::optional<std::string> linkAlias_;  // its stable name, for a USB adapter
+    Tick lastReopenTick_ = 0;
+    bool lossNoticeShown_ = false;          // one notice per loss of the link
+    std::optional<QDateTime> emergencyAt_;  // the cut-off fired; its Stop not yet confirmed
 };
 
 // The texts the operator sees from this logic.
@@ -138,6 +182,20 @@ inline const QString kNoValue = QStringLiteral("--");
 inline const QString kRunning = QStringLiteral("Running");
 inline const QString kStopped = QStringLiteral("Stopped");
 inline const QString kNoPortSelected = QStringLiteral("No port is selected.");
+inline const QString kNoReply = QStringLiteral("No reply");
+inline const QString kPortLost = QStringLiteral("Port lost");
+inline const QString kCutOffBlind = QStringLiteral(
+    "The controller does not answer: the emergency cut-off cannot act until its readings come "
+    "back. The chamber keeps running at its last set point.");
+inline const QString kStopNotConfirmed = QStringLiteral(
+    "The controller did not confirm the Stop: it still reports Running or does not answer. The "
+    "chamber may still be running at its last set point!");
+inline QString portLost(const QString& devicePath) {
+    return QStringLiteral(
+               "The connection to %1 was lost: the device went away. Lumas keeps "
+               "trying to open it again.")
+        .arg(devicePath);
+}
 }  // namespace texts
 
 }  // namespace lumas

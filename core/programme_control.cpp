@@ -60,7 +60,9 @@ void MainFormLogic::bStartMultiClick() {
     s.NextSwitchMinutes = holdMinutes(0);
     s.ProgramRunning = true;
 
-    ui_.Series1.append(0.0, s.LastTemperature);
+    if (s.ReadingLive) {
+        ui_.Series1.append(0.0, s.LastTemperature);
+    }
     ui_.timerMulti.setEnabled(true);
     s.PendingProgramStart = true;
     for (int n = 1; n <= kProgrammeSteps; ++n) {
@@ -92,7 +94,7 @@ void MainFormLogic::SwitchSetPoints() {
 }
 
 void MainFormLogic::bStopMultiClick() {
-    if (!requireConnection()) {
+    if (!acceptStop()) {
         return;
     }
     SharedState& s = state_;
@@ -108,6 +110,9 @@ void MainFormLogic::bStopMultiClick() {
 }
 
 void MainFormLogic::timerMultiTimer() {
+    if (!state_.ReadingLive) {
+        return;  // no reading: a gap in the curve, not a repeated value
+    }
     const double minutes = ticksSince(state_.ProgramStartTick, clock_.now()) / 1000.0 / 60.0;
     ui_.Series1.append(minutes, state_.LastTemperature);
 }

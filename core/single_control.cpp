@@ -31,7 +31,7 @@ void MainFormLogic::bStartSingleClick() {
 }
 
 void MainFormLogic::bStopSingleClick() {
-    if (!requireConnection()) {
+    if (!acceptStop()) {
         return;
     }
     state_.ControlActive = false;
@@ -44,6 +44,9 @@ void MainFormLogic::bStopSingleClick() {
 }
 
 void MainFormLogic::timerSingleTimer() {
+    if (!state_.ReadingLive) {
+        return;  // no reading: a gap in the curve, not a repeated value
+    }
     const double minutes = ticksSince(state_.SingleStartTick, clock_.now()) / 1000.0 / 60.0;
     ui_.Series1.append(minutes, state_.LastTemperature);
 }
@@ -52,7 +55,8 @@ void MainFormLogic::CreateCSVFile() {
     // A new log replaces the writer of an earlier run; that file is closed, not lost.
     closeWriter();
     CsvTemperatureLog::Creation created = CsvTemperatureLog::create(
-        CSVExportSettings.FolderPath, currentDateTime(), state_.LastTemperature, locale_);
+        CSVExportSettings.FolderPath, currentDateTime(),
+        state_.ReadingLive ? std::optional<double>(state_.LastTemperature) : std::nullopt, locale_);
     if (!created.log) {
         // The run goes on without a log; the operator is told why there is none.
         ui_.messages.warning(created.failure);
@@ -62,8 +66,8 @@ void MainFormLogic::CreateCSVFile() {
 }
 
 void MainFormLogic::TimerCSVTimer() {
-    if (!Writer) {
-        return;
+    if (!Writer || !state_.ReadingLive) {
+        return;  // no reading: a gap in the log, not a repeated value
     }
     if (const auto failure = Writer->writeRow(currentDateTime(), state_.LastTemperature)) {
         ui_.messages.warning(*failure);

@@ -18,6 +18,9 @@ class TextDisplay {
   public:
     virtual ~TextDisplay() = default;
     virtual void setText(const QString& text) = 0;
+    // Shows the text in the warning colour while `on` (the connection panel while the controller
+    // does not answer). Displays without such a colour ignore it.
+    virtual void setAlert(bool /*on*/) {}
 };
 
 // A numeric entry field, read and set as a number; an empty field reads 0.
@@ -43,6 +46,9 @@ class ChartSeries {
     virtual ~ChartSeries() = default;
     virtual void clear() = 0;
     virtual void append(double minutes, double celsius) = 0;
+    // Marks a gap after the points appended so far: the line is not drawn across it, because
+    // there was no reading in between.
+    virtual void appendGap() = 0;
 };
 
 // A repeating timer; the window connects its timeout to the core's handler.
@@ -62,6 +68,10 @@ class MessageBoxes {
     virtual void information(const QString& text) = 0;  // information, OK
     virtual bool confirm(const QString& text) = 0;      // confirmation, Yes (true) and No
     virtual void message(const QString& text) = 0;      // plain message, OK
+    // A warning that must not hold up monitoring: the caller goes on at once and the window shows
+    // it as a warning box as soon as the current handler has returned. By default it is shown at
+    // once, as `warning` shows it.
+    virtual void notice(const QString& text) { warning(text); }
 };
 
 // The parts of the main window the core uses. The references stay valid for the window's life.

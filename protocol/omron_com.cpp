@@ -15,6 +15,9 @@ namespace {
 constexpr const char* kSetPointAddress[8] = {"000E", "000F", "0010", "0011",
                                              "0035", "0036", "0037", "0038"};
 constexpr int kFirstSetPointRead = 106;
+// The response code of a write or operation command the controller cannot carry out now, as
+// while communications writing is off (after it lost power for a moment).
+constexpr int kOperationError = 2203;
 
 [[noreturn]] void notAnInteger(const std::string& text) {
     throw EConvertError("'" + text + "' is not a valid integer value");
@@ -107,6 +110,7 @@ TOmronCom::~TOmronCom() {
     // The port may outlive the driver: it must not call into a driver that is gone.
     if (FCOMPort != nullptr) {
         FCOMPort->OnRxChar = nullptr;
+        FCOMPort->OnError = nullptr;
     }
     FCOMPort = nullptr;
 }
@@ -194,6 +198,31 @@ double TOmronCom::SP(int n) const {
 
 // --- link
 
+TOmronCom::ReplyFailures TOmronCom::Failures() const {
+    Lock lock(lock_);
+    return failures_;
+}
+
+unsigned long TOmronCom::TemperatureReadings() const {
+    Lock lock(lock_);
+    return temperatureReadings_;
+}
+
+unsigned long TOmronCom::StatusReadings() const {
+    Lock lock(lock_);
+    return statusReadings_;
+}
+
+unsigned long TOmronCom::FramesReceived() const {
+    Lock lock(lock_);
+    return framesReceived_;
+}
+
+bool TOmronCom::Busy() const {
+    Lock lock(lock_);
+    return awaiting_.has_value() || !queued_.empty();
+}
+
 int TOmronCom::OpenPort() {
     Lock lock(lock_);
     FPortOk = false;
@@ -219,6 +248,15 @@ int TOmronCom::OpenPort() {
     FCOMPort->OnRxChar = [this](TCustomComPort& sender, int count) {
         ComPortRxChar(sender, count);
     };
+    // A device that goes away while open (a USB adapter pulled out) is known at once, not only
+    // when the next write fails.
+    FCOMPort->OnError = [this](TCustomComPort& /*sender*/, TComErrors errors) {
+        if (errors.contains(TComError::ceIO)) {
+            DeviceGone();
+        }
+    };
+    // A new connection: nothing from before it is awaited any more.
+    ForgetRequests();
     BeginRequest(kConnectOrWrite);
     EchoTest();
     return result;
@@ -234,6 +272,24 @@ void TOmronCom::ClosePort() {
     FErrorCode = -1;
     FStatusOk = false;
     FTemperature = 0.0;
+    ForgetRequests();
+}
+
+void TOmronCom::DeviceGone() {
+    Lock lock(lock_);
+    if (!FPortOk) {
+        return;
+    }
+    FPortOk = false;
+    FErrorCode = 102;
+    ForgetRequests();
+    DoError();
+}
+
+void TOmronCom::ForgetRequests() {
+    awaiting_.reset();
+    queued_.clear();
+    linkCheckDue_ = false;
 }
 
 void TOmronCom::BeginRequest(int type) {
@@ -250,22 +306,93 @@ void TOmronCom::SendFrame(const std::string& commandText) {
         FErrorCode = 102;
         return;
     }
-    if (CommandType_ < kConnectOrWrite) {
+    Request request{CommandType_, commandText, CommandType_ < kConnectOrWrite};
+    if (awaiting_) {
+        Enqueue(std::move(request));
+        return;
+    }
+    if (linkCheckDue_ && commandText != commands::kEchoTest) {
+        // After a failed request the link is checked first; this request follows the echo.
+        Enqueue(std::move(request));
+        SendNextOrIdle(requestSerial_, true);
+        return;
+    }
+    linkCheckDue_ = false;
+    Transmit(request);
+}
+
+void TOmronCom::Enqueue(Request request) {
+    for (const Request& waiting : queued_) {
+        if (waiting.commandText == request.commandText) {
+            return;  // already waiting to go out; its reply will serve both
+        }
+    }
+    queued_.push_back(std::move(request));
+}
+
+void TOmronCom::Transmit(const Request& request) {
+    if (request.counted) {
         ++CommandCounter_;
     }
     try {
-        FCOMPort->WriteText(compoway::BuildFrame(node_.text, commandText));
+        FCOMPort->WriteText(compoway::BuildFrame(node_.text, request.commandText));
     } catch (const std::exception&) {
         FPortOk = false;
         FErrorCode = 102;
+        ForgetRequests();
         DoError();
         return;
     }
+    awaiting_ = request;
     if (CommandCounter_ > 4) {
         FTemperature = 0.0;
         FErrorCode = 103;
         DoError();
     }
+}
+
+void TOmronCom::SendNextOrIdle(unsigned serialBefore, bool checkNow) {
+    if (awaiting_) {
+        return;  // a request issued while the reply was handled went out at once
+    }
+    if (FPortOk && !queued_.empty()) {
+        if (!linkCheckDue_) {
+            Request next = std::move(queued_.front());
+            queued_.pop_front();
+            CommandType_ = next.type;
+            ++requestSerial_;
+            Transmit(next);
+        } else if (checkNow) {
+            linkCheckDue_ = false;
+            CommandType_ = kConnectOrWrite;
+            ++requestSerial_;
+            Transmit(Request{kConnectOrWrite, commands::kEchoTest, false});
+        }
+        if (awaiting_) {
+            return;
+        }
+    }
+    if (!FPortOk) {
+        queued_.clear();
+    }
+    // A request issued while the reply was handled keeps its type, so that its own reply is
+    // decoded (the connect phase's set-point read).
+    if (requestSerial_ == serialBefore) {
+        CommandType_ = kNoRequest;
+    }
+    FAllowToSend = true;
+}
+
+void TOmronCom::AbandonRequest() {
+    Lock lock(lock_);
+    if (!awaiting_) {
+        return;
+    }
+    ++failures_.noReply;
+    awaiting_.reset();
+    // A late reply to the abandoned request is told apart by the echo test, which goes first.
+    linkCheckDue_ = true;
+    SendNextOrIdle(requestSerial_, true);
 }
 
 void TOmronCom::EchoTest() {
@@ -304,6 +431,13 @@ void TOmronCom::GetTemperature() {
     if (CommandType_ != kConnectOrWrite && FStatusOk) {
         BeginRequest(kTemperatureRead);
         SendFrame(commands::kTemperature);
+    } else if ((linkCheckDue_ || !FStatusOk) && FPortOk && !awaiting_ && queued_.empty()) {
+        // The controller is unconfirmed (a request failed, or the echo test came back with other
+        // data): the temperature read checks the link again, so that reading resumes by itself
+        // once replies are clean.
+        CommandCounter_ = 0;
+        BeginRequest(kConnectOrWrite);
+        EchoTest();
     }
 }
 
@@ -460,46 +594,81 @@ void TOmronCom::ComPortRxChar(TCustomComPort& sender, int /*count*/) {
     if (chunk.empty()) {
         return;
     }
-    if (RawString.add(chunk)) {
-        FAllowToSend = true;
-    }
+    RawString.add(chunk);
     while (auto received = RawString.take()) {
+        ++framesReceived_;
         ProcessReply(*received);
     }
 }
 
 void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
+    if (!awaiting_) {
+        ++failures_.stale;  // nothing was asked: a reply to a request given up or forgotten
+        return;
+    }
+    const Request answered = *awaiting_;
+    const unsigned serialBefore = requestSerial_;
+    const bool wasLinkCheck = answered.commandText == commands::kEchoTest;
+
     if (!received.bccOk) {
+        ++failures_.wrongBcc;
         FErrorCode = 301;
+        awaiting_.reset();
+        FailRequest();
+        SendNextOrIdle(serialBefore, !wasLinkCheck);
         return;
     }
     const compoway::ReplyFields fields = compoway::SplitReply(received.frame);
+    const bool failed = fields.errorCode > 0 || fields.responseCode > 0;
+    if (!failed && fields.command != answered.commandText.substr(0, 4)) {
+        ++failures_.stale;  // the echo of another command: a late reply to an earlier request
+        return;
+    }
+    awaiting_.reset();
+    if (answered.counted && CommandCounter_ > 0) {
+        --CommandCounter_;
+    }
     FErrorCode = fields.errorCode;
     FCommand = fields.command;
     FResponseCode = fields.responseCode;
     FCommandText = fields.commandText;
 
-    const unsigned serialBefore = requestSerial_;
-    if (FErrorCode > 0 || FResponseCode > 0) {
-        CommandType_ = kNoRequest;
-        DoError();
+    int type = answered.type;
+    if (failed) {
+        ++(fields.errorCode > 0 ? failures_.endCode : failures_.responseCode);
+        type = kNoRequest;
+        FailRequest();
+        RetryWithWritingOn(answered, fields.responseCode);
     }
-    if (CommandType_ == kRawCommand) {
+    if (type == kRawCommand) {
         DoReceivedResponse();
-    } else {
-        DecodeResponse(FCommand);
+    } else if (!DecodeResponse(FCommand, type) && !failed) {
+        ++failures_.badData;
+        FailRequest();
     }
-    // A request issued while the reply was handled (the connect phase's set-point read) keeps its
-    // type, so that its own reply is decoded.
-    if (requestSerial_ == serialBefore) {
-        CommandType_ = kNoRequest;
-    }
+    SendNextOrIdle(serialBefore, !wasLinkCheck);
 }
 
-void TOmronCom::DecodeResponse(const std::string& command) {
-    --CommandCounter_;
-    if (command.size() < 4) {
+void TOmronCom::RetryWithWritingOn(const Request& refused, int responseCode) {
+    if (responseCode != kOperationError || refused.type != kConnectOrWrite || refused.retried ||
+        refused.commandText == commands::kWriteEnable || !FPortOk) {
         return;
+    }
+    Request again = refused;
+    again.retried = true;
+    queued_.push_front(std::move(again));
+    queued_.push_front(Request{kConnectOrWrite, commands::kWriteEnable, false, true});
+}
+
+void TOmronCom::FailRequest() {
+    CommandType_ = kNoRequest;
+    DoError();
+    linkCheckDue_ = FPortOk;
+}
+
+bool TOmronCom::DecodeResponse(const std::string& command, int type) {
+    if (command.size() < 4) {
+        return true;
     }
     int mrc = 0;
     int src = 0;
@@ -507,83 +676,100 @@ void TOmronCom::DecodeResponse(const std::string& command) {
         mrc = decimalValue(command.substr(0, 2));
         src = decimalValue(command.substr(2, 2));
     } catch (const EConvertError&) {
-        return;  // not a command echo, as in the short reply to a transmission error
+        return true;  // not a command echo, as in the short reply to a transmission error
     }
     const std::string& data = FCommandText;
 
-    if (mrc == 8 && src == 1) {
-        DoBackTest();
-        return;
-    }
-    if (mrc == 6 && src == 1) {
-        DoStatusReceived();
-        return;
-    }
-    if (mrc == 1 && src == 4) {
-        if (CommandType_ == kTemperatureRead) {
-            CommandType_ = kNoRequest;
-            FTemperature = DecodeTemperature(data);
-            DoDataReceived();
-        } else if (CommandType_ == kCompositeRead.type) {
-            CommandType_ = kNoRequest;
+    try {
+        if (mrc == 8 && src == 1) {
+            DoBackTest(type);
+            return true;
         }
-        return;
+        if (mrc == 6 && src == 1) {
+            DoStatusReceived();
+            return true;
+        }
+        if (mrc == 1 && src == 4) {
+            if (type == kTemperatureRead) {
+                CommandType_ = kNoRequest;
+                const std::optional<double> temperature = DecodeTemperature(data);
+                if (!temperature) {
+                    return false;
+                }
+                FTemperature = *temperature;
+                ++temperatureReadings_;
+                DoDataReceived();
+            } else if (type == kCompositeRead.type) {
+                CommandType_ = kNoRequest;
+            }
+            return true;
+        }
+        if (mrc != 1 || src != 1) {
+            return true;
+        }
+        const bool isSetPointRead = type >= kFirstSetPointRead && type < kFirstSetPointRead + 8;
+        const bool known = type == kSetPointRead.type || isSetPointRead || type == kSLHRead.type ||
+                           type == kSLLRead.type || type == kActiveMSPnRead.type ||
+                           type == kMultiSPTotalRead.type || type == kStatusLeftRead.type ||
+                           type == kControlMethodRead.type || type == kSoakTimeRead.type ||
+                           type == kTemperatureUnitRead.type || type == kSoakTimeUnitRead.type ||
+                           type == kRampSetValueRead.type || type == kRampFallValueRead.type ||
+                           type == kProgramPatternRead.type;
+        if (!known) {
+            return true;
+        }
+        CommandType_ = kNoRequest;
+        if (type == kSetPointRead.type) {
+            FSetPoint = signedTenths(data);
+        } else if (isSetPointRead) {
+            FSP[type - kFirstSetPointRead] = signedTenths(data);
+        } else if (type == kSLHRead.type) {
+            FSLH = signedTenths(data);
+        } else if (type == kSLLRead.type) {
+            FSLL = signedTenths(data);
+        } else if (type == kActiveMSPnRead.type) {
+            FActiveMSPn = decimalValue(data);
+        } else if (type == kMultiSPTotalRead.type) {
+            FMultiSPTotal = decimalValue(data);
+        } else if (type == kStatusLeftRead.type) {
+            DoStatusLeft();
+            ++statusReadings_;
+        } else if (type == kControlMethodRead.type) {
+            FControlMethod = flagValue(data);
+        } else if (type == kSoakTimeRead.type) {
+            FSoakTimeRemaining = hexValue(data);
+        } else if (type == kTemperatureUnitRead.type) {
+            FTemperatureUnit = flagValue(data);
+        } else if (type == kSoakTimeUnitRead.type) {
+            FSoakTimeUnit = lowByte(decimalValue(data));
+        } else if (type == kRampSetValueRead.type) {
+            FRampSetValue = signedTenths(data);
+        } else if (type == kRampFallValueRead.type) {
+            FRampFallValue = signedTenths(data);
+        } else if (type == kProgramPatternRead.type) {
+            FPP = lowByte(decimalValue(data));
+        }
+    } catch (const EConvertError&) {
+        return false;  // the field keeps its old value
     }
-    if (mrc != 1 || src != 1) {
-        return;
-    }
-    const int type = CommandType_;
-    const bool isSetPointRead = type >= kFirstSetPointRead && type < kFirstSetPointRead + 8;
-    const bool known = type == kSetPointRead.type || isSetPointRead || type == kSLHRead.type ||
-                       type == kSLLRead.type || type == kActiveMSPnRead.type ||
-                       type == kMultiSPTotalRead.type || type == kStatusLeftRead.type ||
-                       type == kControlMethodRead.type || type == kSoakTimeRead.type ||
-                       type == kTemperatureUnitRead.type || type == kSoakTimeUnitRead.type ||
-                       type == kRampSetValueRead.type || type == kRampFallValueRead.type ||
-                       type == kProgramPatternRead.type;
-    if (!known) {
-        return;
-    }
-    CommandType_ = kNoRequest;
-    if (type == kSetPointRead.type) {
-        FSetPoint = signedTenths(data);
-    } else if (isSetPointRead) {
-        FSP[type - kFirstSetPointRead] = signedTenths(data);
-    } else if (type == kSLHRead.type) {
-        FSLH = signedTenths(data);
-    } else if (type == kSLLRead.type) {
-        FSLL = signedTenths(data);
-    } else if (type == kActiveMSPnRead.type) {
-        FActiveMSPn = decimalValue(data);
-    } else if (type == kMultiSPTotalRead.type) {
-        FMultiSPTotal = decimalValue(data);
-    } else if (type == kStatusLeftRead.type) {
-        DoStatusLeft();
-    } else if (type == kControlMethodRead.type) {
-        FControlMethod = flagValue(data);
-    } else if (type == kSoakTimeRead.type) {
-        FSoakTimeRemaining = hexValue(data);
-    } else if (type == kTemperatureUnitRead.type) {
-        FTemperatureUnit = flagValue(data);
-    } else if (type == kSoakTimeUnitRead.type) {
-        FSoakTimeUnit = lowByte(decimalValue(data));
-    } else if (type == kRampSetValueRead.type) {
-        FRampSetValue = signedTenths(data);
-    } else if (type == kRampFallValueRead.type) {
-        FRampFallValue = signedTenths(data);
-    } else if (type == kProgramPatternRead.type) {
-        FPP = lowByte(decimalValue(data));
-    }
+    return true;
 }
 
-double TOmronCom::DecodeTemperature(const std::string& data) {
+std::optional<double> TOmronCom::DecodeTemperature(const std::string& data) {
     if (data.size() != 12) {
-        return 0.0;
+        return std::nullopt;
     }
     const auto processValue =
         static_cast<std::int16_t>(static_cast<std::uint16_t>(hexValue(data.substr(2, 4))));
     const int decimals = decimalValue(data.substr(8, 4));
+    // The controller shows at most three decimal places; any other count is not a reading.
+    if (decimals < 0 || decimals > 3) {
+        return std::nullopt;
+    }
     const double result = processValue / std::pow(10.0, decimals);
+    if (!std::isfinite(result)) {
+        return std::nullopt;
+    }
     FInRange = std::fabs(FSetPoint - result) < FRange;
     return result;
 }
@@ -608,13 +794,16 @@ void TOmronCom::DoReceivedResponse() {
     }
 }
 
-void TOmronCom::DoBackTest() {
+void TOmronCom::DoBackTest(int requestType) {
     FErrorCode = FCommandText == commands::kEchoTestData ? 0 : 202;
-    if (CommandType_ == kConnectOrWrite) {
-        // Connect phase: a confirmed controller has its set point read at once.
+    if (requestType == kConnectOrWrite) {
+        // Connect phase: a confirmed controller has its set point read at once. Other data
+        // leave it unconfirmed, and the next temperature read checks the link again.
         FStatusOk = FErrorCode == 0;
         if (FStatusOk) {
             GetSetPoint();
+        } else {
+            ++failures_.badData;  // the line is in step; the next temperature read checks again
         }
         return;
     }

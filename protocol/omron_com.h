@@ -1,7 +1,9 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -30,6 +32,19 @@ using TOMronComResponseEvent =
 // received bytes to ComPortRxChar on the UI thread. The monitoring worker sends its poll requests
 // from its own thread, so every public operation and each run of the receive handler holds
 // `lock_` for its whole length (re-entrant, so event handlers may call back into the driver).
+//
+// How a reply is matched to its request. The controller answers one frame at a time, in order,
+// and its reply echoes the request's MRC and SRC but no address, so two reads of different
+// variables have replies of the same shape. The driver therefore keeps exactly one request on
+// the line (`awaiting_`): a request issued while another awaits its reply waits in `queued_` and
+// goes out when that reply is whole (BCC included) or the request is given up (AbandonRequest).
+// A reply whose MRC and SRC are not those of the awaited request is a late answer to an earlier
+// request and is dropped. A failed request (a wrong BCC, an end code or response code other than
+// normal, data that cannot be a value, or no reply at all) makes the driver check the link again
+// before the next request: the echo test goes out first, and every late reply that arrives
+// before the echo's own reply is dropped by the rule above, so the link is back in step once the
+// echo returns. AllowToSend becomes true only when the line is idle again: the awaited reply is
+// whole and handled, and nothing waits to go out.
 class TOmronCom {
   public:
     TOmronCom();
@@ -89,6 +104,29 @@ class TOmronCom {
     // diagnosis and tests.
     int CommandType() const;
     int CommandCounter() const;
+
+    // Failed requests since construction, by kind.
+    struct ReplyFailures {
+        unsigned long wrongBcc = 0;      // the reply's block check character was wrong
+        unsigned long endCode = 0;       // an end code other than "00"
+        unsigned long responseCode = 0;  // a response code other than "0000"
+        unsigned long badData = 0;       // data that cannot be the value asked for
+        unsigned long noReply = 0;       // given up without a reply (AbandonRequest)
+        unsigned long stale = 0;         // a late reply to an earlier request, dropped
+    };
+    ReplyFailures Failures() const;
+    // How many valid temperature replies have been decoded; the count moves with every fresh
+    // reading, so a caller with a clock can tell a live reading from a frozen one.
+    unsigned long TemperatureReadings() const;
+    // How many run-state replies (ReadStatusLeft) have been decoded.
+    unsigned long StatusReadings() const;
+    // How many whole frames have been taken from the line, whatever became of them.
+    unsigned long FramesReceived() const;
+    // True while a request is on the line or waiting to go out.
+    bool Busy() const;
+    // The awaited reply is given up (the caller's reply time-out has passed): the next request
+    // waiting goes out, preceded by a check of the link. Does nothing when nothing is awaited.
+    void AbandonRequest();
 
     // --- link
     int OpenPort();
@@ -151,18 +189,47 @@ class TOmronCom {
 
   protected:
     virtual void DoReceivedResponse();
-    virtual void DoBackTest();
+    // `requestType` is the type of the request the echo answers: 100 in the connect phase.
+    virtual void DoBackTest(int requestType);
     virtual void DoError();
     virtual void DoDataReceived();
     virtual void DoStatusReceived();
 
   private:
+    // A request as it goes out: its type, its command text and whether it is counted.
+    struct Request {
+        int type = kNoRequest;
+        std::string commandText;
+        bool counted = false;
+        bool retried = false;  // sent again after the controller refused it once
+    };
+
     void SendFrame(const std::string& commandText);
+    // Writes a request's frame and makes it the awaited one.
+    void Transmit(const Request& request);
+    // Puts a request behind the one on the line; the same command text is not queued twice.
+    void Enqueue(Request request);
+    // Once nothing is awaited: sends the next queued request (after the echo test when the link
+    // is to be checked and `checkNow`), or marks the line idle. `serialBefore` is the request
+    // serial when the reply's handling began.
+    void SendNextOrIdle(unsigned serialBefore, bool checkNow);
+    // Drops the awaited and queued requests and the pending link check.
+    void ForgetRequests();
     // Stores the request type of a new request; every request issued goes through here.
     void BeginRequest(int type);
     void ProcessReply(const compoway::ReceivedFrame& received);
-    void DecodeResponse(const std::string& command);
-    double DecodeTemperature(const std::string& data);
+    // A failed request: the error routine runs and the link is checked before the next request.
+    void FailRequest();
+    // A write or operation command refused with an operation error (communications writing is
+    // off, as after the controller lost power for a moment): writing is switched on and the
+    // command sent once more, next after the link check.
+    void RetryWithWritingOn(const Request& refused, int responseCode);
+    // Runs the decoder rows for a reply to a request of type `type`; returns false when the data
+    // cannot be the value asked for.
+    bool DecodeResponse(const std::string& command, int type);
+    std::optional<double> DecodeTemperature(const std::string& data);
+    // The device went away while open (a hang-up reported by the port).
+    void DeviceGone();
 
     using Lock = std::lock_guard<std::recursive_mutex>;
     mutable std::recursive_mutex lock_;  // guards every field below
@@ -207,6 +274,14 @@ class TOmronCom {
     compoway::ReceiveBuffer RawString;
     double FRange = 0.5;
     bool FInRange = false;
+
+    std::optional<Request> awaiting_;  // the request on the line, whose reply is awaited
+    std::deque<Request> queued_;       // requests issued while another was on the line
+    bool linkCheckDue_ = false;        // a request failed: the echo test goes out before the next
+    ReplyFailures failures_;
+    unsigned long temperatureReadings_ = 0;
+    unsigned long statusReadings_ = 0;
+    unsigned long framesReceived_ = 0;
 };
 
 // Command texts of the command set, shared with the simulated controller and the tests.

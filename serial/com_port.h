@@ -190,9 +190,11 @@ class TCustomComPort {
     // --- operations
     void Open();   // raises EComPortError and stays closed on any failure
     void Close();  // no-op when closed; otherwise stops the threads, closes, pauses 300 ms
-    bool Active() const;
-    bool WriteText(const std::string& s);
-    std::string ReadText();
+    // Virtual so that a stand-in port can play the far end of the line where no device is wanted
+    // (the receive path's fuzz target).
+    virtual bool Active() const;
+    virtual bool WriteText(const std::string& s);
+    virtual std::string ReadText();
     int ReadBufUsed();
 
     // Fills `names` with the serial ports known to the system (see discoverSerialPorts).

@@ -155,4 +155,31 @@ std::optional<std::string> portPermissionAdvice(const std::string& devicePath) {
            "and in again.";
 }
 
+std::optional<std::string> stableDeviceAlias(const std::string& devicePath,
+                                             const std::string& byIdFolder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path folder = fs::weakly_canonical(byIdFolder, error);
+    if (error) {
+        return std::nullopt;
+    }
+    const fs::path device(devicePath);
+    if (device.is_absolute() && fs::weakly_canonical(device.parent_path(), error) == folder &&
+        !error) {
+        return devicePath;  // chosen by its stable name
+    }
+    const fs::path target = fs::canonical(device, error);
+    if (error) {
+        return std::nullopt;
+    }
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code resolveError;
+        if (fs::canonical(entry->path(), resolveError) == target && !resolveError) {
+            return entry->path().string();
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace lumas

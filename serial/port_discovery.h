@@ -27,4 +27,11 @@ int portNumberOfName(const std::string& name);
 // otherwise nothing.
 std::optional<std::string> portPermissionAdvice(const std::string& devicePath);
 
+// The stable name of a device: the link in `byIdFolder` that leads to `devicePath` (a USB adapter's
+// name under /dev/serial/by-id/, which stays the same when the adapter comes back as another
+// ttyUSBn), or `devicePath` itself when it is such a link already. Nothing for a device without
+// one, or one that cannot be resolved.
+std::optional<std::string> stableDeviceAlias(const std::string& devicePath,
+                                             const std::string& byIdFolder = "/dev/serial/by-id");
+
 }  // namespace lumas

@@ -30,9 +30,9 @@ class DriverScripted : public ::testing::Test {
 
     // Replies and waits until the driver has handled the reply.
     void answer(const std::string& reply) {
-        driver.SetAllowToSend(false);
+        const unsigned long before = driver.FramesReceived();
         far.send(reply);
-        ASSERT_TRUE(waitUntil([&] { return driver.AllowToSend(); }, 2000));
+        ASSERT_TRUE(waitUntil([&] { return driver.FramesReceived() > before; }, 2000));
     }
 
     // Sends one request through `send`, checks its command text and answers it.
@@ -41,6 +41,25 @@ class DriverScripted : public ::testing::Test {
         send();
         ASSERT_EQ(far.nextCommand(), expectedCommand);
         answer(reply);
+    }
+
+    // The command of the next request, serving the events meanwhile so that the driver handles
+    // the replies that come in (a reply may release the next request); "" when none comes.
+    std::string nextCommandServing(int timeoutMs = 2000) {
+        for (int waited = 0; waited < timeoutMs; waited += 10) {
+            const std::string command = far.nextCommand(5);
+            if (!command.empty()) {
+                return command;
+            }
+            test::serveEventsFor(5);
+        }
+        return {};
+    }
+
+    // Sends `reply` and returns the command of the request the driver sends next.
+    std::string replyThenNext(const std::string& reply) {
+        far.send(reply);
+        return nextCommandServing();
     }
 
     // Opens the port and confirms the controller; the set point reads 25.0.
@@ -162,7 +181,12 @@ TEST_F(DriverScripted, SendsEveryCommandTextOfTheCommandSet) {
     };
     for (const Case& c : cases) {
         c.send(driver);
-        EXPECT_EQ(far.nextCommand(), c.command) << c.name;
+        ASSERT_EQ(far.nextCommand(), c.command) << c.name;
+        // Answered, so that the next request may go out.
+        const std::string code = c.command.substr(0, 4);
+        answer(okReply(code, code == "0104"   ? "8000FA800001"
+                             : code == "0801" ? commands::kEchoTestData
+                                              : "0000"));
     }
     // Set-point writes keep the clamped value at once.
     driver.cmdSetPoint(500.0);
@@ -189,8 +213,6 @@ TEST_F(DriverScripted, DecodesEveryReadReply) {
         {"temperature 250 without decimals", [](TOmronCom& d) { d.GetTemperature(); },
          okReply("0104", "8000FA800000"),
          [](const TOmronCom& d) { return d.Temperature() == 250.0; }},
-        {"temperature data of 8 characters", [](TOmronCom& d) { d.GetTemperature(); },
-         okReply("0104", "8000FA80"), [](const TOmronCom& d) { return d.Temperature() == 0.0; }},
         {"set point", [](TOmronCom& d) { d.GetSetPoint(); }, okReply("0101", "FF9C"),
          [](const TOmronCom& d) { return d.SetPoint() == -10.0; }},
         {"SP3", [](TOmronCom& d) { d.ReadSetPoints(3); }, okReply("0101", "00FA"),
@@ -276,7 +298,7 @@ TEST_F(DriverScripted, RawCommandReplyGoesToItsEvent) {
     EXPECT_EQ(statusEvents, 0);
 }
 
-TEST_F(DriverScripted, WrongBccChangesOnlyTheErrorCode) {
+TEST_F(DriverScripted, WrongBccFailsTheRequestAndTheLinkIsCheckedBeforeTheNextOne) {
     connect();
     driver.SetAllowToSend(false);
     driver.GetSetPoint();
@@ -285,10 +307,22 @@ TEST_F(DriverScripted, WrongBccChangesOnlyTheErrorCode) {
     damaged.back() = static_cast<char>(damaged.back() ^ 0x20);
     answer(damaged);
     EXPECT_EQ(driver.ErrorCode(), 301);
-    EXPECT_EQ(driver.SetPoint(), 25.0);
-    EXPECT_EQ(driver.CommandType(), 105) << "the request stays pending";
+    EXPECT_EQ(driver.SetPoint(), 25.0) << "nothing is taken from a damaged reply";
+    EXPECT_EQ(driver.CommandType(), TOmronCom::kNoRequest);
+    EXPECT_EQ(errorEvents, 1) << "a failed request, reported once";
+    EXPECT_EQ(driver.Failures().wrongBcc, 1U);
+
+    // The next request goes out after the echo test, and temperature reading resumes.
+    driver.SetAllowToSend(false);
+    driver.GetTemperature();
+    ASSERT_EQ(far.nextCommand(), commands::kEchoTest);
+    ASSERT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)), commands::kReadSetPoint)
+        << "the connect check's set-point read";
+    answer(okReply("0101", "00FA"));
     EXPECT_TRUE(driver.StatusOk());
-    EXPECT_EQ(errorEvents, 0);
+    exchange([&] { driver.GetTemperature(); }, commands::kTemperature,
+             okReply("0104", "8000EA800001"));
+    EXPECT_EQ(driver.Temperature(), 23.4);
 }
 
 TEST_F(DriverScripted, BadEndCodesAndResponseCodesRunTheErrorRoutine) {
@@ -313,58 +347,101 @@ TEST_F(DriverScripted, BadEndCodesAndResponseCodesRunTheErrorRoutine) {
         EXPECT_EQ(errorEvents, expectedErrors) << endCode;
         EXPECT_FALSE(driver.StatusOk()) << endCode;
         EXPECT_EQ(driver.CommandType(), TOmronCom::kNoRequest) << endCode;
-        EXPECT_EQ(driver.CommandCounter(), -1) << "zeroed by the error, then one reply decoded";
+        EXPECT_EQ(driver.CommandCounter(), 0) << "zeroed by the error, never below zero";
     }
 
-    // A refused write: the response code is kept apart from the error code.
-    exchange([&] { driver.cmdRun(); }, commands::kRun, replyFrame("00", "3005", "2203", ""));
+    // A refused write: the response code is kept apart from the error code. It goes out after
+    // the link check that the last failure asked for.
+    driver.cmdRun();
+    ASSERT_EQ(far.nextCommand(), commands::kEchoTest);
+    ASSERT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)), commands::kReadSetPoint);
+    ASSERT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kRun);
+    answer(replyFrame("00", "3005", "3003", ""));
     EXPECT_EQ(driver.ErrorCode(), 0);
-    EXPECT_EQ(driver.ResponseCode(), 2203);
+    EXPECT_EQ(driver.ResponseCode(), 3003);
     EXPECT_EQ(errorEvents, expectedErrors + 1);
+}
+
+TEST_F(DriverScripted, ACommandRefusedWhileWritingIsOffIsSentOnceMoreWithWritingOn) {
+    connect();
+    driver.cmdStop();
+    ASSERT_EQ(far.nextCommand(), commands::kStop);
+    // The controller lost power for a moment: communications writing is off again.
+    EXPECT_EQ(replyThenNext(replyFrame("00", "3005", "2203", "")), commands::kEchoTest);
+    EXPECT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)), commands::kReadSetPoint);
+    EXPECT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kWriteEnable);
+    EXPECT_EQ(replyThenNext(okReply("3005", "")), commands::kStop);
+    answer(replyFrame("00", "3005", "2203", ""));
+    EXPECT_TRUE(far.silentFor(100)) << "sent once more, not again and again";
+    EXPECT_EQ(driver.ResponseCode(), 2203);
+    EXPECT_EQ(driver.Failures().responseCode, 2U);
 }
 
 TEST_F(DriverScripted, RequestsAreRefusedWithoutAConfirmedController) {
     ASSERT_EQ(driver.OpenPort(), 0);
     ASSERT_EQ(far.nextCommand(), commands::kEchoTest);
     answer(okReply("0801", "wrong"));  // unconfirmed, request type back to 0
+    EXPECT_EQ(driver.ErrorCode(), 202);
 
-    driver.GetTemperature();
-    EXPECT_EQ(driver.CommandType(), TOmronCom::kNoRequest);
-    EXPECT_EQ(driver.ErrorCode(), 202) << "GetTemperature sends nothing and changes nothing";
-    driver.EchoTest();
     driver.cmdInvertDirect();
     EXPECT_EQ(driver.ErrorCode(), 103) << "a counted request needs a confirmed controller";
-    EXPECT_TRUE(far.silentFor(150));
-
     driver.SendCommand("0601", "");
     EXPECT_EQ(driver.ErrorCode(), 103);
     driver.EchoTest();  // request type 1 blocks the echo test
     EXPECT_TRUE(far.silentFor(150));
-    driver.ResetOmron();
-    EXPECT_EQ(far.nextCommand(), commands::kEchoTest);
 
     // Reads, writes and operation commands still go out.
     driver.cmdStop();
     EXPECT_EQ(far.nextCommand(), commands::kStop);
+    answer(okReply("3005", ""));
+
+    // The temperature read of an unconfirmed controller checks the link instead, until the
+    // controller answers the echo test with its data.
+    driver.GetTemperature();
+    EXPECT_EQ(far.nextCommand(), commands::kEchoTest);
+    answer(okReply("0801", commands::kEchoTestData));
+    EXPECT_TRUE(driver.StatusOk());
+    EXPECT_EQ(far.nextCommand(), commands::kReadSetPoint);
+}
+
+TEST_F(DriverScripted, PollingNeverTakesTheCounterBelowZero) {
+    connect();
+    for (int i = 0; i < 20; ++i) {
+        exchange([&] { driver.GetSetPoint(); }, commands::kReadSetPoint, okReply("0101", "00FA"));
+        exchange([&] { driver.GetTemperature(); }, commands::kTemperature,
+                 okReply("0104", "8000FA800001"));
+        exchange([&] { driver.ReadStatusLeft(); }, commands::kReadStatusLeft,
+                 okReply("0101", "0100"));
+    }
+    EXPECT_EQ(driver.CommandCounter(), 0);
+    driver.GetTemperature();
+    ASSERT_EQ(far.nextCommand(), commands::kTemperature);
+    EXPECT_EQ(driver.CommandCounter(), 1) << "one counted request unanswered";
 }
 
 TEST_F(DriverScripted, FiveUnansweredCountedRequestsRaiseError103) {
     connect();
-    // Replies to uncounted requests took the counter below zero; unanswered reads bring it to 0.
-    while (driver.CommandCounter() < 0) {
-        driver.GetTemperature();
-        ASSERT_EQ(far.nextCommand(), commands::kTemperature);
-    }
+    // Each unanswered read is given up before the next, which goes out after a link check that
+    // the controller answers.
     for (int i = 0; i < 5; ++i) {
+        if (i > 0) {
+            driver.AbandonRequest();
+        }
         driver.GetTemperature();
-        ASSERT_EQ(far.nextCommand(), commands::kTemperature) << i;
+        if (i > 0) {
+            ASSERT_EQ(far.nextCommand(), commands::kEchoTest) << i;
+            ASSERT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)),
+                      commands::kReadSetPoint)
+                << i;
+            ASSERT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kTemperature) << i;
+        } else {
+            ASSERT_EQ(far.nextCommand(), commands::kTemperature);
+        }
         EXPECT_EQ(errorEvents, i == 4 ? 1 : 0) << i;
     }
     EXPECT_EQ(driver.ErrorCode(), 103);
-    EXPECT_EQ(driver.Temperature(), 0.0);
     EXPECT_FALSE(driver.StatusOk());
-    driver.GetTemperature();
-    EXPECT_TRUE(far.silentFor(150)) << "a sixth read is not sent";
+    EXPECT_EQ(driver.Failures().noReply, 4U);
 }
 
 TEST_F(DriverScripted, ClosedPortRefusesSendsButKeepsTheSetPoint) {
@@ -392,37 +469,101 @@ TEST_F(DriverScripted, NoPortAndUnopenablePortAreReported) {
     EXPECT_FALSE(driverOnMissing.Connected());
 }
 
-TEST_F(DriverScripted, UnreadableDataIsReportedAndKeepsTheOldValue) {
+TEST_F(DriverScripted, DataThatCannotBeAReadingFailsTheRequest) {
     connect();
+    exchange([&] { driver.GetTemperature(); }, commands::kTemperature,
+             okReply("0104", "8000FA800001"));
+    ASSERT_EQ(driver.Temperature(), 25.0);
     std::vector<std::string> reports;
     setStandardExceptionReport([&](const std::string& text) { reports.push_back(text); });
-    exchange([&] { driver.GetSetPoint(); }, commands::kReadSetPoint, okReply("0101", "ZZZZ"));
+    struct Case {
+        const char* name;
+        std::function<void(TOmronCom&)> send;
+        const char* command;
+        std::string reply;
+    };
+    const std::vector<Case> cases = {
+        {"decimal places -999 (a division giving no number)",
+         [](TOmronCom& d) { d.GetTemperature(); }, commands::kTemperature,
+         okReply("0104", "8000FA80-999")},
+        {"decimal places 0400", [](TOmronCom& d) { d.GetTemperature(); }, commands::kTemperature,
+         okReply("0104", "8000FA800400")},
+        {"decimal places 0999", [](TOmronCom& d) { d.GetTemperature(); }, commands::kTemperature,
+         okReply("0104", "8000FA800999")},
+        {"temperature data of 8 characters", [](TOmronCom& d) { d.GetTemperature(); },
+         commands::kTemperature, okReply("0104", "8000FA80")},
+        {"temperature that is not hexadecimal", [](TOmronCom& d) { d.GetTemperature(); },
+         commands::kTemperature, okReply("0104", "80ZZZZ800001")},
+        {"set point ZZZZ", [](TOmronCom& d) { d.GetSetPoint(); }, commands::kReadSetPoint,
+         okReply("0101", "ZZZZ")},
+    };
+    unsigned long failures = 0;
+    for (const Case& c : cases) {
+        driver.ResetOmron();  // confirm again after the previous failure
+        ASSERT_EQ(far.nextCommand(), commands::kEchoTest) << c.name;
+        ASSERT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)), commands::kReadSetPoint)
+            << c.name;
+        answer(okReply("0101", "00FA"));
+
+        const unsigned long readings = driver.TemperatureReadings();
+        exchange([&] { c.send(driver); }, c.command, c.reply);
+        ++failures;
+        EXPECT_EQ(driver.Temperature(), 25.0) << c.name;
+        EXPECT_EQ(driver.SetPoint(), 25.0) << c.name;
+        EXPECT_EQ(driver.TemperatureReadings(), readings) << c.name << ": not a reading";
+        EXPECT_EQ(driver.Failures().badData, failures) << c.name;
+        EXPECT_EQ(errorEvents, static_cast<int>(failures)) << c.name;
+    }
     setStandardExceptionReport(nullptr);
-    EXPECT_EQ(driver.SetPoint(), 25.0);
-    ASSERT_EQ(reports.size(), 1U);
-    EXPECT_NE(reports[0].find("ZZZZ"), std::string::npos);
+    EXPECT_TRUE(reports.empty()) << "a failed reply is counted, not shown in a box";
 }
 
-TEST_F(DriverScripted, LateSetPointReplyStoresNothingOnceAnotherRequestTookOver) {
+TEST_F(DriverScripted, ARequestWaitsUntilTheReplyBeforeItIsWhole) {
     connect();
+    driver.SetAllowToSend(false);
     driver.GetSetPoint();
     ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
     driver.cmdRun();
-    ASSERT_EQ(far.nextCommand(), commands::kRun);
-    driver.SetAllowToSend(false);
-    answer(okReply("0101", "0100"));
-    EXPECT_EQ(driver.SetPoint(), 25.0);
+    EXPECT_TRUE(far.silentFor(100)) << "Run waits for the set-point reply";
+
+    // The reply comes with its BCC a moment after the rest, as a USB adapter may deliver it.
+    const std::string reply = okReply("0101", "0100");
+    far.send(reply.substr(0, reply.size() - 1));
+    test::serveEventsFor(100);
+    EXPECT_TRUE(far.silentFor(20));
+    EXPECT_FALSE(driver.AllowToSend()) << "the reply is not whole without its BCC";
+    EXPECT_EQ(replyThenNext(reply.substr(reply.size() - 1)), commands::kRun);
+    EXPECT_EQ(driver.SetPoint(), 25.6) << "decoded against the request it answers";
+    EXPECT_FALSE(driver.AllowToSend()) << "Run still awaits its reply";
+    answer(okReply("3005", ""));
+    EXPECT_EQ(driver.CommandType(), TOmronCom::kNoRequest);
 }
 
-TEST_F(DriverScripted, WriteToAVanishedDeviceFailsWithError102) {
+TEST_F(DriverScripted, ALateReplyToAGivenUpRequestIsNotTakenForTheNext) {
     connect();
-    bool lineError = false;
-    port.OnError = [&](TCustomComPort&, TComErrors) { lineError = true; };
+    driver.SetAllowToSend(false);
+    driver.ReadStatusLeft();
+    ASSERT_EQ(far.nextCommand(), commands::kReadStatusLeft);
+    driver.AbandonRequest();  // no reply in time
+    driver.GetSetPoint();
+    ASSERT_EQ(far.nextCommand(), commands::kEchoTest) << "the link is checked first";
+    far.send(okReply("0101", "0100"));  // the run state, late
+    test::serveEventsFor(50);
+    ASSERT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)), commands::kReadSetPoint);
+    ASSERT_EQ(replyThenNext(okReply("0101", "00C8")), commands::kReadSetPoint)
+        << "the read asked for";
+    answer(okReply("0101", "00C8"));
+    EXPECT_EQ(driver.SetPoint(), 20.0) << "not the late run-state word 0100 (25.6)";
+    EXPECT_EQ(driver.Failures().stale, 1U);
+    EXPECT_EQ(driver.Failures().noReply, 1U);
+}
+
+TEST_F(DriverScripted, AVanishedDeviceIsKnownWithoutAWrite) {
+    connect();
     far.hangUp();
-    ASSERT_TRUE(waitUntil([&] { return lineError; }, 2000)) << "the hang-up is reported";
-    driver.cmdRun();
+    ASSERT_TRUE(waitUntil([&] { return !driver.Connected(); }, 2000))
+        << "the port's hang-up report ends the connection";
     EXPECT_EQ(driver.ErrorCode(), 102);
-    EXPECT_FALSE(driver.Connected());
     EXPECT_EQ(errorEvents, 1);
     driver.cmdStop();
     EXPECT_EQ(errorEvents, 1) << "later sends are refused quietly";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <string>
 #include <vector>
 
@@ -69,23 +71,19 @@ TEST_F(DriverOnSimulator, ConnectsReadsTheSetPointAndDecodesTheTemperature) {
     EXPECT_EQ(errorEvents, 0);
 }
 
-TEST_F(DriverOnSimulator, WritesNeedCommunicationsWritingSwitchedOn) {
+TEST_F(DriverOnSimulator, AWriteRefusedWhileWritingIsOffGoesThroughWithWritingSwitchedOn) {
     connect();
     ASSERT_TRUE(request([&] { driver.cmdRun(); }));
-    EXPECT_EQ(driver.ResponseCode(), 2203);
-    EXPECT_EQ(errorEvents, 1);
-    EXPECT_FALSE(sim.running());
-
-    driver.ResetOmron();
-    ASSERT_TRUE(waitUntil(
-        [&] { return driver.StatusOk() && driver.CommandType() == TOmronCom::kNoRequest; }, 2000))
-        << "confirmed again, and the set-point read that follows the echo is answered";
-    ASSERT_TRUE(request([&] { driver.WriteEnable(); }));
+    EXPECT_EQ(errorEvents, 1) << "the refusal is reported";
+    EXPECT_EQ(driver.Failures().responseCode, 1U);
+    EXPECT_TRUE(sim.running()) << "and the command made after switching writing on";
+    EXPECT_EQ(sim.receivedCommands(),
+              (std::vector<std::string>{
+                  commands::kEchoTest, commands::kReadSetPoint, commands::kRun, commands::kEchoTest,
+                  commands::kReadSetPoint, commands::kWriteEnable, commands::kRun}));
     ASSERT_TRUE(request([&] { driver.cmdSetPoint(80.0); }));
-    ASSERT_TRUE(request([&] { driver.cmdRun(); }));
     EXPECT_EQ(driver.ResponseCode(), 0);
     EXPECT_EQ(sim.setPoint(), 80.0);
-    EXPECT_TRUE(sim.running());
     ASSERT_TRUE(request([&] { driver.ReadStatusLeft(); }));
     EXPECT_FALSE(driver.RunStop());
     EXPECT_TRUE(driver.ComW());
@@ -107,67 +105,88 @@ TEST_F(DriverOnSimulator, ReplySplitAtEveryBytePositionIsDecodedOnce) {
     EXPECT_EQ(errorEvents, 0);
 }
 
-TEST_F(DriverOnSimulator, FaultyRepliesAreReported) {
+TEST_F(DriverOnSimulator, FaultyRepliesAreReportedAndReadingResumesOnceTheyAreClean) {
+    sim.setTemperature(30.0);
     connect();
-    sim.setWrongReplyBcc(true);
-    ASSERT_TRUE(request([&] { driver.GetSetPoint(); }));
-    EXPECT_EQ(driver.ErrorCode(), 301);
-    EXPECT_EQ(errorEvents, 0);
-    sim.clearFaults();
-
-    sim.setReplyEndCode("13");
-    ASSERT_TRUE(request([&] { driver.GetSetPoint(); }));
-    EXPECT_EQ(driver.ErrorCode(), 313);
-    EXPECT_EQ(errorEvents, 1);
-    EXPECT_FALSE(driver.StatusOk());
-    sim.clearFaults();
-
-    sim.setReplyResponseCode("1001");
-    ASSERT_TRUE(request([&] { driver.GetSetPoint(); }));
-    EXPECT_EQ(driver.ResponseCode(), 1001);
-    EXPECT_EQ(errorEvents, 2);
+    struct Case {
+        const char* name;
+        std::function<void()> fault;
+        int errorCode;
+        int responseCode;
+    };
+    const std::vector<Case> cases = {
+        {"wrong BCC", [&] { sim.setWrongReplyBcc(true); }, 301, 0},
+        {"end code 13", [&] { sim.setReplyEndCode("13"); }, 313, 0},
+        {"response code 1001", [&] { sim.setReplyResponseCode("1001"); }, 0, 1001},
+    };
+    int failures = 0;
+    for (const Case& c : cases) {
+        c.fault();
+        ASSERT_TRUE(request([&] { driver.GetTemperature(); })) << c.name;
+        ++failures;
+        EXPECT_EQ(driver.ErrorCode(), c.errorCode) << c.name;
+        EXPECT_EQ(driver.ResponseCode(), c.responseCode) << c.name;
+        EXPECT_EQ(errorEvents, failures) << c.name << ": one failed request, one report";
+        sim.clearFaults();
+        // Clean replies again: within one poll cycle of three reads the temperature is back.
+        sim.setTemperature(30.0 + failures);
+        ASSERT_TRUE(request([&] { driver.GetTemperature(); })) << c.name;  // the link check
+        ASSERT_TRUE(request([&] { driver.GetSetPoint(); })) << c.name;
+        ASSERT_TRUE(request([&] { driver.GetTemperature(); })) << c.name;
+        EXPECT_EQ(driver.Temperature(), 30.0 + failures) << c.name;
+        EXPECT_TRUE(driver.StatusOk()) << c.name;
+    }
 }
 
 TEST_F(DriverOnSimulator, TwoRepliesInOneWriteAndGarbageLeaveTheLinkInStep) {
     sim.setTemperature(30.0);
     connect();
-    const double setPointBefore = driver.SetPoint();
     sim.setTwoRepliesInOneWrite(true);
     driver.GetTemperature();  // its reply is held back ...
     ASSERT_TRUE(sim.waitForRequests(3, 1000));
+    sim.clearFaults();        // the held reply still goes out with the next one
+    driver.AbandonRequest();  // ... past the caller's time-out
     sim.setSetPoint(61.0);
-    ASSERT_TRUE(request([&] { driver.GetSetPoint(); }));  // ... and comes with this one
-    // One request slot: the late temperature reply ends the wait for the set point, and the
-    // set-point reply behind it finds no request; neither value is taken for the other.
-    EXPECT_EQ(driver.Temperature(), 0.0);
-    EXPECT_EQ(driver.SetPoint(), setPointBefore);
-    EXPECT_EQ(driver.CommandType(), TOmronCom::kNoRequest);
-    sim.clearFaults();
+    // The next request goes out after the link check, whose reply comes with the late one.
+    ASSERT_TRUE(request([&] { driver.GetSetPoint(); }));
+    ASSERT_TRUE(waitUntil([&] { return driver.SetPoint() == 61.0; }, 2000));
+    EXPECT_EQ(driver.Temperature(), 0.0) << "the late temperature reply is dropped, not decoded";
+    EXPECT_EQ(driver.Failures().stale, 1U);
 
     // Nothing of the pair is left over to be decoded again: the next replies are read normally.
-    ASSERT_TRUE(request([&] { driver.GetSetPoint(); }));
-    EXPECT_EQ(driver.SetPoint(), 61.0);
     sim.setGarbageBeforeReply("\xFF\x13noise");
     ASSERT_TRUE(request([&] { driver.GetTemperature(); }));
     EXPECT_EQ(driver.Temperature(), 30.0);
     EXPECT_EQ(errorEvents, 0);
 }
 
-TEST_F(DriverOnSimulator, SilentControllerTripsTheUnansweredRequestLimit) {
+TEST_F(DriverOnSimulator, SilentControllerGetsOneRequestAtATime) {
     connect();
     sim.setNoReply(true);
     const std::size_t before = sim.requestCount();
-    int sent = 0;
-    while (errorEvents == 0 && sent < 10) {
+    for (int i = 0; i < 10; ++i) {
         driver.GetTemperature();
-        ++sent;
+        driver.GetSetPoint();
     }
-    EXPECT_EQ(driver.ErrorCode(), 103);
-    EXPECT_EQ(driver.CommandCounter(), 0);
-    EXPECT_FALSE(driver.StatusOk());
-    ASSERT_TRUE(sim.waitForRequests(before + sent, 1000));
-    driver.GetTemperature();
-    EXPECT_FALSE(sim.waitForRequests(before + sent + 1, 200)) << "nothing more is sent";
+    EXPECT_TRUE(sim.waitForRequests(before + 1, 1000));
+    EXPECT_FALSE(sim.waitForRequests(before + 2, 200)) << "the others wait for its reply";
+    EXPECT_TRUE(driver.Busy());
+
+    sim.clearFaults();
+    driver.AbandonRequest();  // the caller's time-out: the link is checked next
+    ASSERT_TRUE(sim.waitForRequests(before + 2, 1000));
+    EXPECT_EQ(sim.receivedCommands()[before + 1], commands::kEchoTest);
+    ASSERT_TRUE(waitUntil([&] { return !driver.Busy(); }, 2000))
+        << "once it answers, what waited goes out";
+    const auto received = sim.receivedCommands();
+    EXPECT_EQ(
+        std::vector<std::string>(received.begin() + static_cast<long>(before), received.end()),
+        (std::vector<std::string>{commands::kTemperature, commands::kEchoTest,
+                                  commands::kReadSetPoint, commands::kReadSetPoint,
+                                  commands::kTemperature}))
+        << "each waiting request once, after the link check and its set-point read";
+    EXPECT_EQ(driver.Failures().noReply, 1U);
+    EXPECT_TRUE(driver.StatusOk());
 }
 
 TEST_F(DriverOnSimulator, VanishedDeviceGivesAPortFailure) {

@@ -20,8 +20,10 @@ struct FakeText final : TextDisplay {
         text = value;
         history << value;
     }
+    void setAlert(bool on) override { alert = on; }
     QString text;
     QStringList history;
+    bool alert = false;
 };
 
 struct FakeNumber final : NumericField {
@@ -48,7 +50,9 @@ struct FakeCheckBox final : CheckBox {
 struct FakeSeries final : ChartSeries {
     void clear() override { points.clear(); }
     void append(double minutes, double celsius) override { points.emplace_back(minutes, celsius); }
+    void appendGap() override { gapsAfter.push_back(points.size()); }
     std::vector<QPointF> points;
+    std::vector<std::size_t> gapsAfter;  // the number of points before each gap
 };
 
 struct FakeTimer final : RepeatingTimer {

@@ -56,6 +56,7 @@ class CoreOnSimulator : public ::testing::Test {
         ASSERT_TRUE(waitUntil([&] { return sim.communicationsWriting(); }, 2000));
         ASSERT_TRUE(waitUntil([&] { return controller.CommandType() == 0; }, 2000));
         commandsSeen = sim.receivedCommands().size();
+        logic.watchLink();
     }
 
     // Waits for the controller to have received `count` frames in all, serving the worker's
@@ -201,7 +202,9 @@ TEST_F(CoreOnSimulator, SilentControllerStallsThePollCycleUntilTheWatchdog) {
     const auto fresh = newCommands(2);
     ASSERT_GE(fresh.size(), 2u);
     EXPECT_EQ(fresh[0], commands::kTemperature);
-    EXPECT_EQ(fresh[1], commands::kReadSetPoint) << "the unanswered read is given up, not resent";
+    EXPECT_EQ(fresh[1], commands::kEchoTest)
+        << "the unanswered read is given up, not resent, and the link is checked before the "
+           "next read";
 }
 
 TEST_F(CoreOnSimulator, SetTwiceThenStartInOnePassSendsTheSetPointOnceThenRun) {

@@ -1,0 +1,390 @@
+// The core with its monitoring worker against a simulated controller that misbehaves: each fault
+// of the line and of the controller, while idle, during a single set-point run and during a
+// programme. Each row says what the operator sees, what goes to the controller, what the chart
+// and the CSV log hold, and how soon readings are back. Time is the fake clock's, running ten
+// times faster than real time, so the figures are exact to one worker pass.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/main_form_logic.h"
+#include "fake_window.h"
+#include "sim/simulated_controller.h"
+#include "support/event_wait.h"
+#include "support/fake_clock.h"
+#include "support/simulator_link.h"
+
+namespace lumas {
+namespace {
+
+using test::FakeClock;
+using test::FakeWindow;
+
+constexpr int kSpeed = 10;  // fake milliseconds per real millisecond
+constexpr double kChamber = 31.5;
+const QDateTime kStart(QDate(2026, 12, 10), QTime(8, 0, 0));
+
+enum class Mode { Idle, Single, Programme };
+enum class Fault {
+    LateBcc,          // every reply's BCC 5 ms after the rest
+    OneErrorReply,    // one reply with end code 13 (BCC error at the controller)
+    OneRefusedWrite,  // the controller lost power for a moment: writing is off, writes get 2203
+    Silence,          // no reply at all while the fault lasts
+    RefusedStop,      // Stop answered with 2203 and not carried out while the fault lasts
+    Unplugged,        // the adapter pulled out, then back under another device name
+};
+
+const char* modeName(Mode mode) {
+    return mode == Mode::Idle ? "idle" : mode == Mode::Single ? "single" : "programme";
+}
+
+// What one row of the matrix expects.
+struct Row {
+    Fault fault;
+    Mode mode;
+    const char* faultName;
+    Tick faultMs;              // how long the fault lasts
+    QString shownDuringFault;  // connection panel text while the fault lasts ("" : unchanged)
+    bool stopNotConfirmed;     // the operator is told the Stop was not confirmed
+    Tick maxRecoveryMs;        // from the end of the fault to a fresh reading on the screen
+};
+
+// Records the core's events with the fake time they came at.
+class EventLog final : public LinkObserver {
+  public:
+    explicit EventLog(const FakeClock& clock) : clock_(clock) {}
+    void linkUp() override { ups.push_back(clock_.now()); }
+    void linkLost(Loss why) override { losses.emplace_back(clock_.now(), why); }
+    void portReopened(const QString&) override { ++reopened; }
+    void stopConfirmed() override { ++confirmed; }
+    void stopNotConfirmed() override { ++notConfirmed; }
+
+    std::vector<Tick> ups;
+    std::vector<std::pair<Tick, Loss>> losses;
+    int reopened = 0;
+    int confirmed = 0;
+    int notConfirmed = 0;
+
+  private:
+    const FakeClock& clock_;
+};
+
+class FaultMatrix : public ::testing::TestWithParam<Row> {
+  protected:
+    FaultMatrix()
+        : linkPath(linkDir.filePath("usb-serial-adapter")),
+          sim(options(linkPath)),
+          clock(0, kSpeed),
+          logic(controller, port, window.ports, clock, settingsDir.filePath("Settings.ini"),
+                QLocale(QLocale::English, QLocale::UnitedStates)),
+          events(clock) {
+        window.targetCurve.onChange = [this] { logic.chkTargetTempClick(); };
+        logic.currentDateTime = [this] { return kStart.addMSecs(clock.now()); };
+        logic.addObserver(&events);
+        test::attachToSimulator(sim, port, controller);
+    }
+
+    ~FaultMatrix() override { logic.removeObserver(&events); }
+
+    static sim::SimulatedControllerOptions options(const QString& link) {
+        sim::SimulatedControllerOptions chamber = test::frozenChamber();
+        chamber.stableLinkPath = link.toStdString();
+        return chamber;
+    }
+
+    // Serves the worker for `ms` of fake time, firing the chart and log timers once a second.
+    // The worker's waits move the clock.
+    void runFor(Tick ms) {
+        const Tick until = clock.now() + ms;
+        while (static_cast<std::int32_t>(until - clock.now()) > 0) {
+            test::serveEventsFor(2);
+            if (ticksSince(lastTimerTick, clock.now()) >= 1000) {
+                lastTimerTick = clock.now();
+                if (window.timerMulti.on) {
+                    logic.timerMultiTimer();
+                }
+                if (window.timerSingle.on) {
+                    logic.timerSingleTimer();
+                }
+                if (window.timerCsv.on) {
+                    logic.TimerCSVTimer();
+                }
+            }
+        }
+    }
+
+    // Serves until `done` holds or `limitMs` of fake time passed; returns the fake time taken.
+    std::optional<Tick> runUntil(const std::function<bool()>& done, Tick limitMs) {
+        const Tick start = clock.now();
+        while (ticksSince(start, clock.now()) < limitMs) {
+            if (done()) {
+                return ticksSince(start, clock.now());
+            }
+            runFor(50);
+        }
+        return std::nullopt;
+    }
+
+    void startRun(Mode mode) {
+        logic.csvExportSettings() = {true, 1, logDir.path()};
+        window.timerCsv.interval = 1000;
+        if (mode == Mode::Single) {
+            window.singleSetPoint.setValue(40.0);
+            logic.bSetSingleSPClick();
+            logic.bStartSingleClick();
+        } else if (mode == Mode::Programme) {
+            window.setProgramme({{40.0, 60}, {45.0, 60}});
+            logic.bStartMultiClick();
+        }
+    }
+
+    void stopRun(Mode mode) {
+        if (mode == Mode::Single) {
+            logic.bStopSingleClick();
+        } else if (mode == Mode::Programme) {
+            logic.bStopMultiClick();
+        }
+    }
+
+    void startFault(Fault fault) {
+        switch (fault) {
+            case Fault::LateBcc:
+                sim.setLateBcc(5);
+                break;
+            case Fault::OneErrorReply:
+                sim.failRequest(1, "13");
+                break;
+            case Fault::OneRefusedWrite:
+                sim.setCommunicationsWriting(false);
+                break;
+            case Fault::Silence:
+                sim.setNoReply(true);
+                break;
+            case Fault::RefusedStop:
+                sim.setRefuseStop(true);
+                break;
+            case Fault::Unplugged:
+                sim.vanish();
+                break;
+        }
+    }
+
+    void endFault(Fault fault) {
+        if (fault == Fault::Unplugged) {
+            sim.reappear();
+        }
+        sim.clearFaults();
+    }
+
+    // The minutes of the chart's measured points and the times of the log's rows, as fake ticks.
+    std::vector<Tick> chartTicks() const {
+        std::vector<Tick> ticks;
+        for (const QPointF& point : window.measured.points) {
+            ticks.push_back(runStartTick + static_cast<Tick>(point.x() * 60000.0 + 0.5));
+        }
+        return ticks;
+    }
+
+    std::vector<Tick> logTicks() const {
+        std::vector<Tick> ticks;
+        for (const QString& name : QDir(logDir.path()).entryList({"*.csv"}, QDir::Files)) {
+            QFile file(QDir(logDir.path()).filePath(name));
+            if (!file.open(QIODevice::ReadOnly)) {
+                continue;
+            }
+            const QStringList lines =
+                QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+            for (const QString& line : lines.mid(1)) {
+                if (line.isEmpty()) {
+                    continue;
+                }
+                const QString stamp = line.section(u'"', 1, 1);
+                const QDateTime at = QLocale(QLocale::English, QLocale::UnitedStates)
+                                         .toDateTime(stamp, QStringLiteral("M/d/yyyy h:mm:ss AP"));
+                ticks.push_back(static_cast<Tick>(kStart.msecsTo(at)));
+            }
+        }
+        return ticks;
+    }
+
+    QTemporaryDir linkDir;
+    QString linkPath;
+    QTemporaryDir settingsDir;
+    QTemporaryDir logDir;
+    sim::SimulatedController sim;
+    TComPort port;
+    TOmronCom controller;
+    FakeClock clock;
+    FakeWindow window;
+    MainFormLogic logic;  // declared after the link: it stops its worker before the link goes
+    EventLog events;
+    Tick lastTimerTick = 0;
+    Tick runStartTick = 0;
+};
+
+TEST_P(FaultMatrix, OperatorSeesItControllerGetsItAndReadingsComeBack) {
+    const Row& row = GetParam();
+    sim.setTemperature(kChamber);
+    ASSERT_EQ(logic.ConnectToPort(linkPath.toStdString()), std::nullopt);
+    ASSERT_TRUE(runUntil([&] { return !events.ups.empty(); }, 5000)) << "first reading";
+    EXPECT_EQ(window.statusConnection.text, "Connected");
+    EXPECT_EQ(window.lTemp.text, "31.5°C");
+
+    runStartTick = clock.now();
+    startRun(row.mode);
+    runFor(3000);
+    const std::size_t messagesBefore = window.messages.shown.size();
+    const std::size_t commandsBefore = sim.receivedCommands().size();
+
+    // The fault, and what is on the screen while it lasts.
+    const Tick faultStart = clock.now();
+    startFault(row.fault);
+    if (row.fault == Fault::RefusedStop) {
+        stopRun(row.mode);
+    }
+    if (row.fault == Fault::OneRefusedWrite && row.mode != Mode::Idle) {
+        window.singleSetPoint.setValue(41.0);  // a write the controller refuses
+        window.setProgramme({{41.0, 60}, {45.0, 60}});
+        logic.state().StepTemperatures[1] = 41.0;
+        logic.bSetSingleSPClick();
+    }
+    QStringList shownDuring;
+    const qsizetype readoutsBefore = window.lTemp.history.size();
+    while (ticksSince(faultStart, clock.now()) < row.faultMs) {
+        runFor(250);
+        shownDuring << window.statusConnection.text;
+        if (window.statusConnection.text == row.shownDuringFault) {
+            EXPECT_TRUE(window.statusConnection.alert) << "shown in the warning colour";
+        }
+    }
+    if (!row.shownDuringFault.isEmpty()) {
+        EXPECT_TRUE(shownDuring.contains(row.shownDuringFault))
+            << shownDuring.join(", ").toStdString();
+        EXPECT_EQ(window.lTemp.text, "--") << "no frozen reading shown as live";
+        EXPECT_EQ(window.lSetPoint.text, "--");
+        EXPECT_FALSE(window.lTemp.history.mid(readoutsBefore).isEmpty());
+    } else {
+        EXPECT_FALSE(shownDuring.contains("No reply") || shownDuring.contains("Port lost"))
+            << shownDuring.join(", ").toStdString();
+    }
+
+    // The end of the fault, and how soon a fresh reading is on the screen.
+    const std::size_t upsBefore = events.ups.size();
+    endFault(row.fault);
+    const bool lost = !events.losses.empty();
+    const std::optional<Tick> recovery = runUntil(
+        [&] {
+            return (!lost || events.ups.size() > upsBefore) &&
+                   window.statusConnection.text == "Connected" && window.lTemp.text == "31.5°C";
+        },
+        30000);
+    ASSERT_TRUE(recovery.has_value()) << "readings never came back";
+    EXPECT_LE(*recovery, row.maxRecoveryMs);
+    RecordProperty("recovery_ms", static_cast<int>(*recovery));
+    std::cout << "[figure] " << row.faultName << " / " << modeName(row.mode) << ": fresh reading "
+              << *recovery << " ms after the fault ended";
+    if (lost) {
+        std::cout << ", loss shown " << ticksSince(faultStart, events.losses.front().first)
+                  << " ms after it began";
+    }
+    std::cout << std::endl;
+
+    // At most one message box per fault.
+    std::vector<QString> texts;
+    for (std::size_t i = messagesBefore; i < window.messages.shown.size(); ++i) {
+        texts.push_back(window.messages.shown[i].text);
+    }
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(std::adjacent_find(texts.begin(), texts.end()), texts.end()) << "the same box twice";
+
+    // What went to the controller.
+    const auto received = sim.receivedCommands();
+    const std::vector<std::string> sent(received.begin() + static_cast<long>(commandsBefore),
+                                        received.end());
+    const auto stops = std::count(sent.begin(), sent.end(), commands::kStop);
+    if (row.fault == Fault::RefusedStop) {
+        EXPECT_GE(stops, 2) << "the refused Stop is sent again";
+        EXPECT_EQ(events.notConfirmed, row.stopNotConfirmed ? 1 : 0);
+        ASSERT_TRUE(runUntil([&] { return !logic.stopConfirmation().pending(); }, 20000))
+            << "confirmed once the controller carries it out";
+        EXPECT_FALSE(sim.running());
+        EXPECT_GE(events.confirmed, 1);
+    } else {
+        EXPECT_EQ(stops, 0) << "no fault stops a run by itself";
+        EXPECT_EQ(sim.running(), row.mode != Mode::Idle) << "the run goes on";
+        EXPECT_EQ(logic.state().ControlActive, row.mode != Mode::Idle);
+    }
+    if (row.fault == Fault::OneRefusedWrite && row.mode != Mode::Idle) {
+        EXPECT_TRUE(runUntil([&] { return sim.setPoint() == 41.0; }, 10000))
+            << "writing is switched on again and the refused write is made";
+    }
+
+    // The chart and the log hold measured values only: nothing inside a loss of the readings.
+    if (row.mode != Mode::Idle && row.fault != Fault::RefusedStop) {
+        const std::vector<Tick> chart = chartTicks();
+        const std::vector<Tick> log = logTicks();
+        EXPECT_FALSE(chart.empty());
+        EXPECT_FALSE(log.empty());
+        for (const auto& [lostAt, why] : events.losses) {
+            const auto back = std::find_if(events.ups.begin(), events.ups.end(),
+                                           [&](Tick up) { return up > lostAt; });
+            ASSERT_NE(back, events.ups.end());
+            for (const Tick t : chart) {
+                EXPECT_FALSE(t > lostAt + 1000 && t + 1000 < *back) << "chart point at " << t;
+            }
+            for (const Tick t : log) {
+                EXPECT_FALSE(t > lostAt + 1000 && t + 1000 < *back) << "log row at " << t;
+            }
+        }
+        EXPECT_EQ(window.measured.gapsAfter.empty(), events.losses.empty())
+            << "a loss of the readings is a gap in the curve";
+        for (const QPointF& point : window.measured.points) {
+            EXPECT_EQ(point.y(), kChamber) << "no made-up value at " << point.x();
+        }
+    }
+    stopRun(row.mode);
+    runFor(1000);
+}
+
+// Recovery bounds: a fault that loses no reply costs nothing; a lost reply costs up to the 8 s
+// reply watchdog plus one poll cycle; a reopened device one reopen period plus the connect check.
+const Tick kNoLoss = 2000;
+const Tick kAfterSilence = 8000 + 2500;
+const Tick kAfterUnplug = 2000 + 3000;
+
+std::vector<Row> rows() {
+    std::vector<Row> all;
+    for (const Mode mode : {Mode::Idle, Mode::Single, Mode::Programme}) {
+        all.push_back({Fault::LateBcc, mode, "late BCC", 6000, "", false, kNoLoss});
+        all.push_back({Fault::OneErrorReply, mode, "one error reply", 6000, "", false, kNoLoss});
+        all.push_back({Fault::Silence, mode, "silence", 6000, "No reply", false, kAfterSilence});
+        all.push_back(
+            {Fault::Unplugged, mode, "unplugged", 6000, "Port lost", false, kAfterUnplug});
+        if (mode != Mode::Idle) {
+            all.push_back(
+                {Fault::OneRefusedWrite, mode, "refused write", 6000, "", false, kNoLoss});
+            // Three sends four seconds apart before the operator is told.
+            all.push_back({Fault::RefusedStop, mode, "refused stop", 14000, "", true, kNoLoss});
+        }
+    }
+    return all;
+}
+
+std::string rowName(const ::testing::TestParamInfo<Row>& info) {
+    std::string name = std::string(info.param.faultName) + "_" + modeName(info.param.mode);
+    std::replace(name.begin(), name.end(), ' ', '_');
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(rows()), rowName);
+
+}  // namespace
+}  // namespace lumas
