@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-charts-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dseg fonts-liberation2
-  clang-format clang-tidy
+  clang-format clang-tidy clang libclang-rt-14-dev
   xvfb xauth poppler-utils
 )
 

@@ -235,7 +235,8 @@ class Harness {
                 const char bcc = (kindByte & 7U) == 1 ? compoway::STX : compoway::ETX;
                 frame = correctReply(request, bcc);
                 bccAlone = true;
-                trace(std::string("answer correct, BCC ") + (bcc == compoway::STX ? "STX" : "ETX"));
+                trace(std::string("answer correct, BCC ") +
+                      hex(static_cast<unsigned char>(frame.back())) + " alone");
                 break;
             }
             case 3: {
@@ -336,8 +337,8 @@ class Harness {
         if (request == commands::kReadStatusLeft) {
             return test::okReply("0101", kRunStateData);
         }
-        if (request == commands::kEchoTest) {
-            return test::okReply("0801", commands::kEchoTestData);
+        if (request.compare(0, 4, "0801") == 0) {
+            return test::okReply("0801", request.substr(4));  // the echo of the test data
         }
         if (request == commands::kRun || request == commands::kStop ||
             request == commands::kWriteEnable) {

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Builds the receive path's fuzz target (tests/fuzz/: libFuzzer with AddressSanitizer and
+# UndefinedBehaviorSanitizer, built by clang in build-fuzz/) and runs it.
+#
+#   scripts/fuzz.sh [SECONDS]  replays the corpus in tests/fuzz/corpus/, then fuzzes for SECONDS
+#                              (default 60)
+#   scripts/fuzz.sh --replay   replays the corpus only: each input once, in a few seconds
+#   scripts/fuzz.sh --merge    adds to the corpus the inputs of earlier runs that reach code it
+#                              does not yet reach (the smallest set that does)
+#
+# New inputs go to build-fuzz/fuzz-finds/, never into git; an input that crashes the target or runs
+# into the time-out is written to build-fuzz/fuzz-crashes/ and the script exits non-zero.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build-fuzz"
+corpus="$root/tests/fuzz/corpus"
+finds="$build/fuzz-finds"
+crashes="$build/fuzz-crashes"
+
+mode=fuzz
+seconds=60
+case "${1:-}" in
+  "") ;;
+  --replay) mode=replay ;;
+  --merge) mode=merge ;;
+  *[!0-9]* | 0)
+    echo "usage: $0 [SECONDS | --replay | --merge]" >&2
+    exit 2
+    ;;
+  *) seconds="$1" ;;
+esac
+
+"$root/scripts/setup.sh"
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DLUMAS_FUZZ=ON -DLUMAS_WERROR=ON -DBUILD_TESTING=OFF \
+  -DLUMAS_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target receive_fuzzer
+fuzzer="$build/tests/fuzz/receive_fuzzer"
+mkdir -p "$finds" "$crashes"
+export ASAN_OPTIONS=detect_leaks=1
+export UBSAN_OPTIONS=print_stacktrace=1
+
+failed() {
+  echo "The receive path's fuzz target failed; the input is in $crashes/ (replay it with:" \
+    "$fuzzer FILE)" >&2
+  exit 1
+}
+
+case "$mode" in
+  replay)
+    echo "== Fuzz corpus replay"
+    # One run per input, so that every input that fails is named, with the rule it breaks.
+    failures=0
+    for input in "$corpus"/*; do
+      if ! log="$("$fuzzer" -timeout=5 "$input" 2>&1)"; then
+        echo "FAILED: $input" >&2
+        grep -A1 '^receive_fuzzer:' <<<"$log" >&2 || tail -n 20 <<<"$log" >&2
+        failures=$((failures + 1))
+      fi
+    done
+    if [ "$failures" -gt 0 ]; then
+      echo "$failures corpus input(s) fail; replay one with: $fuzzer FILE" >&2
+      exit 1
+    fi
+    echo "$(ls "$corpus" | wc -l) corpus inputs replayed"
+    ;;
+  merge)
+    echo "== Merging new finds into tests/fuzz/corpus/"
+    "$fuzzer" -set_cover_merge=1 -use_counters=0 -timeout=5 "$corpus" "$finds"
+    ;;
+  fuzz)
+    echo "== Fuzzing the receive path for $seconds s"
+    # New inputs go to the first folder given; the corpus in git is only read.
+    "$fuzzer" -max_total_time="$seconds" -timeout=5 -print_final_stats=1 \
+      -artifact_prefix="$crashes/" "$finds" "$corpus" || failed
+    ;;
+esac
