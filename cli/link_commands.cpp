@@ -47,7 +47,15 @@ int runOrStop(const std::vector<std::string>& arguments, bool run) {
     session.enableWriting();
     session.request(run ? "starting the controller" : "stopping the controller",
                     [run](TOmronCom& d) { run ? d.cmdRun() : d.cmdStop(); });
-    session.requireAccepted(run ? "Run" : "Stop");
+    try {
+        session.requireAccepted(run ? "Run" : "Stop");
+    } catch (const SessionError& refused) {
+        if (run) {
+            throw;
+        }
+        throw SessionError(std::string(refused.what()) + " The chamber may still be running.",
+                           kExitStopUnconfirmed);
+    }
     session.request("reading the run state", [](TOmronCom& d) { d.ReadStatusLeft(); });
     const bool stopped = session.driver().RunStop();
     const char* const reported = stopped ? "Stopped" : "Running";

@@ -198,28 +198,59 @@ TEST(LumasctlWatch, PrintsEachChangeOfTheReadoutsAndLeavesTheControllerAlone) {
     }
 }
 
-TEST(LumasctlWatchAndProgram, EndWithThePortStatusWhenTheDeviceGoesAway) {
+TEST(LumasctlWatchAndProgram, GoOnWhenTheDeviceGoesAwayAndComesBack) {
     struct Case {
         QStringList options;
         QString shownOnceRunning;
+        int exitCode;  // after Ctrl-C
     };
     const std::vector<Case> cases = {
-        {{"watch", "--time-scale", "10"}, QString::fromUtf8("23.4°C  set point")},
-        {{"program", "--step", "30,60", "--time-scale", "10"}, QStringLiteral("Step 1 of 1")},
+        {{"watch", "--time-scale", "10"}, QString::fromUtf8("23.4°C  set point"), 0},
+        {{"program", "--step", "30,60", "--time-scale", "10"},
+         QStringLiteral("Step 1 of 1"),
+         128 + SIGINT},
     };
     const ConfigHome config;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options.join(' ').toStdString());
-        lumas::sim::SimulatedController sim(steadyChamber(23.4));
-        const QString port = QString::fromStdString(sim.portPath());
+        QTemporaryDir byId;
+        lumas::sim::SimulatedControllerOptions options = steadyChamber(23.4);
+        options.stableLinkPath = byId.filePath(QStringLiteral("usb-adapter")).toStdString();
+        lumas::sim::SimulatedController sim(options);
+        const QString port = QString::fromStdString(options.stableLinkPath);
         LumasctlProcess process(QStringList{c.options[0], port} + c.options.mid(1), config.path());
         ASSERT_TRUE(process.waitForOutput(c.shownOnceRunning, 8000));
-        sim.vanish();
-        const CommandRun run = process.finish(8000);
-        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains("The port " + port + " failed")) << run.err.toStdString();
-        EXPECT_LT(run.seconds, 8.0);
+
+        sim.vanish();  // the adapter pulled out ...
+        ASSERT_TRUE(process.waitForOutput("The device went away; trying to open it again.", 5000));
+        sim.reappear();  // ... and plugged in again, as another device behind the same name
+        ASSERT_TRUE(process.waitForOutput("Opened " + port + " again.", 8000));
+        ASSERT_TRUE(process.waitForOutput("Readings are back.", 8000));
+
+        process.signal(SIGINT);
+        const CommandRun run = process.finish(15000);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.out.toStdString() << run.err.toStdString();
+        if (c.options[0] == "program") {
+            EXPECT_TRUE(run.out.contains("the controller confirmed the Stop"))
+                << run.out.toStdString();
+            EXPECT_FALSE(sim.running());
+        }
     }
+}
+
+TEST(LumasctlProgram, AStopTheControllerNeverCarriesOutEndsWithStatusFive) {
+    lumas::sim::SimulatedController sim(steadyChamber(23.4));
+    sim.setRefuseStop(true);
+    const ConfigHome config;
+    LumasctlProcess process({"program", QString::fromStdString(sim.portPath()), "--step", "30,60",
+                             "--time-scale", "20"},
+                            config.path());
+    ASSERT_TRUE(process.waitForOutput("Step 1 of 1", 8000));
+    process.signal(SIGINT);
+    const CommandRun run = process.finish(20000);
+    EXPECT_EQ(run.exitCode, 5) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("did not confirm the Stop")) << run.out.toStdString();
+    EXPECT_TRUE(sim.running()) << "the chamber is still running, as the operator is told";
 }
 
 TEST(LumasctlWatchAndProgram, PortAndControllerFailuresEndSoonWithTheirStatus) {

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "sim/simulated_controller.h"
 #include "tests/cli/lumasctl_process.h"
 
@@ -73,6 +76,64 @@ TEST(Lumasctl, ReportsPortAndControllerFailuresWithoutHanging) {
     sim.setReplyResponseCode("2203");
     run = lumasctl({"run", QString::fromStdString(sim.portPath())});
     EXPECT_EQ(run.exitCode, 3);
+}
+
+// One-shot commands against a controller that acknowledges but does not do, each reply's BCC
+// arriving 2 ms after the rest: what the command says must be what the controller reports.
+TEST(Lumasctl, OneShotCommandsSayWhatTheControllerReports) {
+    struct Case {
+        const char* name;
+        std::function<void(lumas::sim::SimulatedController&)> fault;
+        QStringList command;  // the port follows the command's name
+        int exitCode;
+        const char* said;
+        std::function<bool(const lumas::sim::SimulatedController&)> after;
+    };
+    const std::vector<Case> cases = {
+        {"Stop refused",
+         [](auto& sim) {
+             sim.setRunning(true);
+             sim.setRefuseStop(true);
+         },
+         {"stop"},
+         5,
+         "Stop was refused by the controller (error 0, response code 2203). The chamber may "
+         "still be running.",
+         [](const auto& sim) { return sim.running(); }},
+        {"Run refused",
+         [](auto& sim) { sim.setRefuseRun(true); },
+         {"run"},
+         3,
+         "Run was refused by the controller",
+         [](const auto& sim) { return !sim.running(); }},
+        {"set point kept at 40",
+         [](auto& sim) { sim.setSetPointLock(40.0); },
+         {"set-point", "150"},
+         3,
+         "keeps 40.0 \u00B0C instead of 150.0 \u00B0C",
+         [](const auto& sim) { return sim.setPoint() == 40.0; }},
+        // Echo, set-point read, writing on, then the write: refused once as after a power blip,
+        // it is made once writing is switched on again.
+        {"set point refused once",
+         [](auto& sim) { sim.failRequest(4, "2203"); },
+         {"set-point", "150"},
+         0,
+         "Set point accepted: 150.0 \u00B0C",
+         [](const auto& sim) { return sim.setPoint() == 150.0; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        lumas::sim::SimulatedController sim(steadyChamber());
+        sim.setLateBcc(2);
+        c.fault(sim);
+        QStringList arguments{c.command[0], QString::fromStdString(sim.portPath())};
+        arguments += c.command.mid(1);
+        const CommandRun run = lumasctl(arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.out.toStdString() << run.err.toStdString();
+        EXPECT_TRUE((run.out + run.err).contains(QString::fromUtf8(c.said)))
+            << run.out.toStdString() << run.err.toStdString();
+        EXPECT_TRUE(c.after(sim));
+    }
 }
 
 TEST(Lumasctl, RejectsBadArguments) {

@@ -77,9 +77,11 @@ class EventLog final : public LinkObserver {
     const FakeClock& clock_;
 };
 
-class FaultMatrix : public ::testing::TestWithParam<Row> {
+// The link to a simulated controller behind a stable device name, the core with its worker on
+// the fake clock, and the faults switched on and off.
+class LinkUnderFault : public ::testing::Test {
   protected:
-    FaultMatrix()
+    LinkUnderFault()
         : linkPath(linkDir.filePath("usb-serial-adapter")),
           sim(options(linkPath)),
           clock(0, kSpeed),
@@ -92,7 +94,7 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {
         test::attachToSimulator(sim, port, controller);
     }
 
-    ~FaultMatrix() override { logic.removeObserver(&events); }
+    ~LinkUnderFault() override { logic.removeObserver(&events); }
 
     static sim::SimulatedControllerOptions options(const QString& link) {
         sim::SimulatedControllerOptions chamber = test::frozenChamber();
@@ -230,6 +232,8 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {
     Tick runStartTick = 0;
 };
 
+class FaultMatrix : public LinkUnderFault, public ::testing::WithParamInterface<Row> {};
+
 TEST_P(FaultMatrix, OperatorSeesItControllerGetsItAndReadingsComeBack) {
     const Row& row = GetParam();
     sim.setTemperature(kChamber);
@@ -322,6 +326,26 @@ TEST_P(FaultMatrix, OperatorSeesItControllerGetsItAndReadingsComeBack) {
         EXPECT_EQ(sim.running(), row.mode != Mode::Idle) << "the run goes on";
         EXPECT_EQ(logic.state().ControlActive, row.mode != Mode::Idle);
     }
+    // The fault was there, and was seen for what it is.
+    const TOmronCom::ReplyFailures failures = controller.Failures();
+    switch (row.fault) {
+        case Fault::LateBcc:
+            EXPECT_EQ(failures.wrongBcc + failures.stale + failures.badData, 0U);
+            break;
+        case Fault::OneErrorReply:
+            EXPECT_EQ(failures.endCode, 1U);
+            break;
+        case Fault::OneRefusedWrite:
+        case Fault::RefusedStop:
+            EXPECT_GE(failures.responseCode, row.mode == Mode::Idle ? 0U : 1U);
+            break;
+        case Fault::Silence:
+            EXPECT_GE(failures.noReply, 1U);
+            break;
+        case Fault::Unplugged:
+            EXPECT_GE(events.reopened, 1);
+            break;
+    }
     if (row.fault == Fault::OneRefusedWrite && row.mode != Mode::Idle) {
         EXPECT_TRUE(runUntil([&] { return sim.setPoint() == 41.0; }, 10000))
             << "writing is switched on again and the refused write is made";
@@ -385,6 +409,98 @@ std::string rowName(const ::testing::TestParamInfo<Row>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(rows()), rowName);
+
+// The emergency cut-off under each fault: the chamber turns hot while a single set-point run is
+// active, and the Stop must be confirmed by the controller in the end.
+struct EmergencyRow {
+    std::optional<Fault> fault;
+    const char* name;
+    Tick faultMs;
+    Tick maxConfirmMs;  // from the hot reading on the controller to the confirmed Stop
+};
+
+class EmergencyMatrix : public LinkUnderFault,
+                        public ::testing::WithParamInterface<EmergencyRow> {};
+
+// Without a fault: the next temperature read (a poll cycle, 1.5 s), the cut-off's update (its
+// two pauses), the Stops in the next update and a run-state read after them: under 4.5 s.
+std::vector<EmergencyRow> emergencyRows() {
+    return {
+        {std::nullopt, "no fault", 0, 4500},
+        {Fault::LateBcc, "late BCC", 6000, 4500},
+        // The failed read is checked by the echo test: one poll cycle more.
+        {Fault::OneErrorReply, "one error reply", 6000, 6000},
+        // The Stop is refused until the fault ends, then goes through with its next send (every
+        // 4 s) and is confirmed by the next run-state read.
+        {Fault::RefusedStop, "refused stop", 6000, 6000 + 4000 + 3000},
+        // Hot while silent: the cut-off acts on the first reading after the silence, which the
+        // 8 s reply watchdog and the link check bring back.
+        {Fault::Silence, "silence", 6000, 6000 + 8000 + 4500},
+        // Hot while unplugged: the device is looked for every 2 s, then as without a fault.
+        {Fault::Unplugged, "unplugged", 6000, 6000 + 2000 + 4500},
+    };
+}
+
+TEST_P(EmergencyMatrix, HotReadingEndsInAConfirmedStop) {
+    const EmergencyRow& row = GetParam();
+    sim.setTemperature(kChamber);
+    ASSERT_EQ(logic.ConnectToPort(linkPath.toStdString()), std::nullopt);
+    ASSERT_TRUE(runUntil([&] { return !events.ups.empty(); }, 5000));
+    logic.state().EmergencyThreshold = 280.0;
+    runStartTick = clock.now();
+    startRun(Mode::Single);
+    runFor(3000);
+    ASSERT_TRUE(sim.running());
+
+    const Tick hotAt = clock.now();
+    if (row.fault) {
+        startFault(*row.fault);
+    }
+    sim.setTemperature(300.0);
+    bool faultOver = !row.fault;
+    const std::optional<Tick> confirmed = runUntil(
+        [&] {
+            if (!faultOver && ticksSince(hotAt, clock.now()) >= row.faultMs) {
+                endFault(*row.fault);
+                faultOver = true;
+            }
+            return events.confirmed > 0;
+        },
+        40000);
+    ASSERT_TRUE(confirmed.has_value()) << "the Stop was never confirmed";
+    std::cout << "[figure] emergency, " << row.name << ": hot reading to confirmed Stop "
+              << *confirmed << " ms" << std::endl;
+    EXPECT_LE(*confirmed, row.maxConfirmMs);
+    EXPECT_FALSE(sim.running());
+    EXPECT_TRUE(window.statusWarning.text.startsWith(
+        "Warning: The emergency temperature  was reached and the controller has been stopped!"))
+        << window.statusWarning.text.toStdString();
+    if (row.fault == Fault::Silence || row.fault == Fault::Unplugged) {
+        const auto blind = std::count_if(
+            window.messages.shown.begin(), window.messages.shown.end(),
+            [](const auto& shown) { return shown.text.contains("cut-off cannot act"); });
+        EXPECT_EQ(blind, 1) << "told once that the cut-off cannot act";
+    }
+
+    // The reading that fired the cut-off is the log's last row.
+    QStringList rows;
+    for (const QString& name : QDir(logDir.path()).entryList({"*.csv"}, QDir::Files)) {
+        QFile file(QDir(logDir.path()).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        rows = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    }
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_TRUE(rows.last().endsWith(QStringLiteral("\"300\""))) << rows.last().toStdString();
+}
+
+std::string emergencyRowName(const ::testing::TestParamInfo<EmergencyRow>& info) {
+    std::string name = info.param.name;
+    std::replace(name.begin(), name.end(), ' ', '_');
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, EmergencyMatrix, ::testing::ValuesIn(emergencyRows()),
+                         emergencyRowName);
 
 }  // namespace
 }  // namespace lumas

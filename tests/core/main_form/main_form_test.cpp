@@ -83,6 +83,14 @@ class CoreOnSimulator : public ::testing::Test {
         return fresh;
     }
 
+    // Lets the driver read the controller's run state, as the poll cycle does.
+    void readRunState() {
+        const unsigned long before = controller.StatusReadings();
+        controller.ReadStatusLeft();
+        ASSERT_TRUE(waitUntil([&] { return controller.StatusReadings() > before; }, 2000));
+        commandsSeen = sim.receivedCommands().size();
+    }
+
     // Runs one update and returns how much time its waits took.
     Tick timedUpdate() {
         const Tick before = clock.now();
@@ -400,24 +408,32 @@ TEST_F(CoreOnSimulator, EmergencyCutOffStopsARunAboveTheThresholdOnce) {
             newCommands(1);
             continue;
         }
-        EXPECT_EQ(window.statusWarning.text, kEmergencyPrefix + "12/10/2026 2:05:09 PM]");
+        EXPECT_EQ(window.statusWarning.text,
+                  "Warning: The emergency temperature  was reached; waiting for the controller "
+                  "to confirm the Stop.  [12/10/2026 2:05:09 PM]")
+            << "stopped is said only once the controller confirms it";
         EXPECT_FALSE(window.timerSingle.on);
         logic.UpdateMainForm();
         EXPECT_EQ(newCommands(2), (std::vector<std::string>{commands::kStop, commands::kStop}));
-        EXPECT_EQ(timedUpdate(), 0u) << "nothing more once stopped";
         EXPECT_FALSE(sim.running());
+        readRunState();
+        EXPECT_EQ(timedUpdate(), 0u) << "nothing more once stopped";
+        EXPECT_EQ(window.statusWarning.text, kEmergencyPrefix + "12/10/2026 2:05:09 PM]");
+        EXPECT_FALSE(logic.stopConfirmation().pending());
     }
     EXPECT_TRUE(window.messages.shown.empty());
 }
 
 TEST_F(CoreOnSimulator, ProgrammeStartedAboveTheThresholdStartsThenStops) {
+    clock.setSpeed(4);  // each command's reply comes in during the pause after it
     openLink();
     readTemperature(300.0);
     window.setProgramme({{40.0, 10}});
     logic.bStartMultiClick();
     logic.UpdateMainForm();
     EXPECT_FALSE(logic.state().ProgramRunning);
-    EXPECT_TRUE(window.statusWarning.text.startsWith(kEmergencyPrefix));
+    EXPECT_TRUE(window.statusWarning.text.startsWith(
+        "Warning: The emergency temperature  was reached; waiting"));
     logic.UpdateMainForm();
     EXPECT_EQ(newCommands(4), (std::vector<std::string>{setPointWrite(40.0), commands::kRun,
                                                         commands::kStop, commands::kStop}));
@@ -491,6 +507,8 @@ TEST_F(CoreOnSimulator, CloseSavesTheFieldsAndLeavesTheControllerRunning) {
 
 TEST_F(CoreOnSimulator, RunGoesOnWhenItsLogCannotBeCreated) {
     openLink();
+    readTemperature(21.0);
+    logic.UpdateMainForm();  // a live reading to log
     QTemporaryDir logs;
     QFile blocker(logs.filePath("file"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
