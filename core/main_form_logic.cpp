@@ -55,6 +55,10 @@ QPoint MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
     state_.ProgramRunning = false;
     state_.PendingProgramStart = false;
     state_.PendingProgramStop = false;
+    if (loaded.emergencyTempProblem) {
+        // A threshold that could disarm the cut-off is not used; the operator learns which is.
+        ui_.messages.warning(*loaded.emergencyTempProblem);
+    }
     if (!loaded.save.saved) {
         ui_.messages.warning(
             QStringLiteral("The settings file could not be written: %1. Changes to the settings "

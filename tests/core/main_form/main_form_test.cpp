@@ -540,6 +540,20 @@ TEST_F(CoreOnSimulator, RunGoesOnWhenItsLogCannotBeCreated) {
     }
 }
 
+TEST_F(CoreOnSimulator, AStoredThresholdThatWouldDisarmTheCutOffIsReplacedAndReported) {
+    QFile settings(settingsDir.filePath("Settings.ini"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Temperatures]\r\nEmergencyTemp=1e300\r\n");
+    settings.close();
+    logic.FormShow({1920, 1080}, {1158, 652});
+    EXPECT_EQ(logic.state().EmergencyThreshold, 280.0);
+    ASSERT_EQ(window.messages.shown.size(), 1u);
+    EXPECT_EQ(window.messages.shown[0].kind, "warning");
+    EXPECT_TRUE(window.messages.shown[0].text.contains("1e300"))
+        << window.messages.shown[0].text.toStdString();
+    EXPECT_TRUE(window.messages.shown[0].text.contains("280"));
+}
+
 TEST_F(CoreOnSimulator, ProgrammeFieldChecksAndTheTargetCurveBox) {
     window.temperatures[3].setValue(600.0);
     logic.ValidateTemperature(3);
