@@ -80,6 +80,7 @@ struct Expected {
     TOmronCom::ReplyFailures failures;
     unsigned long temperatureReadings = 0;
     unsigned long statusReadings = 0;
+    unsigned long framesReceived = 0;  // every reply whole at the driver, taken once
 };
 
 class Script {
@@ -364,6 +365,7 @@ class Harness {
         while (!sending_.empty() && sending_.front().end <= delivered_) {
             arriving_.push_back(std::move(sending_.front()));
             sending_.pop_front();
+            ++expected_.framesReceived;
         }
         port_.stage(std::move(chunk));
         driver_.ComPortRxChar(port_, static_cast<int>(count));
@@ -490,6 +492,7 @@ class Harness {
         compare("temperature readings", driver_.TemperatureReadings(),
                 expected_.temperatureReadings);
         compare("run-state readings", driver_.StatusReadings(), expected_.statusReadings);
+        compare("frames taken from the line", driver_.FramesReceived(), expected_.framesReceived);
     }
 
     void compare(const char* what, unsigned long got, unsigned long want) {
