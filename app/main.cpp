@@ -4,9 +4,15 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QIcon>
 #include <QMessageBox>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
@@ -16,6 +22,7 @@
 #include "serial/exception_report.h"
 #include "serial/port_discovery.h"
 #include "serial/ui_hand_over.h"
+#include "sim/fault_console.h"
 #include "sim/simulated_controller.h"
 #include "ui/main_window.h"
 #include "ui/visual_style.h"
@@ -38,14 +45,63 @@ class LumasApplication final : public QApplication {
     }
 };
 
-// The simulated controller of demo mode: its chamber reacts ten times faster than a real one.
-std::unique_ptr<lumas::sim::SimulatedController> startDemoController() {
-    lumas::sim::SimulatedControllerOptions options;
-    options.timeScale = 10.0;
-    auto controller = std::make_unique<lumas::sim::SimulatedController>(options);
-    lumas::setAdditionalPortNames({controller->portPath()});
-    return controller;
-}
+// The simulated controller of demo mode: its chamber reacts ten times faster than a real one. It
+// is reached through a stable name in a folder of its own, as a USB adapter is under
+// /dev/serial/by-id/, so that it can be unplugged and plugged in again from its fault console.
+class DemoController {
+  public:
+    DemoController() {
+        lumas::sim::SimulatedControllerOptions options;
+        options.timeScale = 10.0;
+        options.stableLinkPath =
+            QDir(folder_.path()).filePath(QStringLiteral("simulated-controller")).toStdString();
+        linkPath_ = options.stableLinkPath;
+        controller_ = std::make_unique<lumas::sim::SimulatedController>(options);
+        lumas::setAdditionalPortNames({options.stableLinkPath});
+        listenToConsole();
+    }
+
+  private:
+    // The fault console on standard input: "vanish", "reappear", "silence 10", "help", ... one
+    // per line, as lumas-sim takes them. Started from a desktop, standard input is empty and the
+    // console ends at once.
+    void listenToConsole() {
+        if (::isatty(STDIN_FILENO) == 0 && ::lseek(STDIN_FILENO, 0, SEEK_CUR) == 0) {
+            return;  // a file or /dev/null, not a console
+        }
+        console_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        std::printf("Demo: the simulated controller is %s; type 'help' for its fault console.\n",
+                    linkPath_.c_str());
+        std::fflush(stdout);
+        QObject::connect(console_.get(), &QSocketNotifier::activated, [this] { readConsole(); });
+    }
+
+    void readConsole() {
+        char chunk[512];
+        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0) {
+            console_->setEnabled(false);  // end of input: the console is closed, the demo goes on
+            return;
+        }
+        pending_.append(chunk, static_cast<std::size_t>(got));
+        for (std::size_t end = pending_.find('\n'); end != std::string::npos;
+             end = pending_.find('\n')) {
+            const lumas::sim::ConsoleReply reply =
+                lumas::sim::applyConsoleLine(*controller_, pending_.substr(0, end));
+            pending_.erase(0, end + 1);
+            if (!reply.text.empty()) {
+                std::fprintf(reply.ok ? stdout : stderr, "%s\n", reply.text.c_str());
+            }
+        }
+        std::fflush(stdout);
+    }
+
+    QTemporaryDir folder_;
+    std::string linkPath_;  // the controller's stable name, as the port list shows it
+    std::unique_ptr<lumas::sim::SimulatedController> controller_;
+    std::unique_ptr<QSocketNotifier> console_;
+    std::string pending_;
+};
 
 }  // namespace
 
@@ -76,9 +132,9 @@ int main(int argc, char* argv[]) {
     });
     lumas::ui::applyVisualStyle(application);
 
-    std::unique_ptr<lumas::sim::SimulatedController> demoController;
+    std::unique_ptr<DemoController> demoController;
     if (parser.isSet(demo)) {
-        demoController = startDemoController();
+        demoController = std::make_unique<DemoController>();
     }
 
     lumas::MonotonicClock clock;

@@ -317,6 +317,9 @@ void paintChart(QPainter& painter, const ChartGeometry& geometry, std::span<cons
     for (const ChartLine& line : lines) {
         double travelled = 0.0;
         for (const QPolygonF& polygon : curvePolylines(line, geometry, columns)) {
+            if (polygon.size() == 1 && line.stairs) {
+                continue;  // a staircase of one point has no step to draw; only readings get dots
+            }
             drawPolyline(painter, polygon, line.pen, travelled);
         }
     }

@@ -1,8 +1,14 @@
 #include "ui/message_boxes.h"
 
 #include <QGuiApplication>
+#include <QThread>
 
 namespace lumas::ui {
+
+namespace {
+// How soon notices held back by a nested event loop are tried again.
+constexpr int kNoticeRetryMs = 100;
+}  // namespace
 
 QString messageBoxText(const QString& text) {
     QString shown = text;
@@ -43,13 +49,20 @@ void QtMessageBoxes::notice(const QString& text) {
     notices_.push_back(text);
     if (!noticesPosted_) {
         noticesPosted_ = true;
-        noticeTimer_.start();
+        noticeTimer_.start(0);
     }
 }
 
 // Shows the notices in turn; ones given while a box is open wait for it. Nothing is shown once
 // the window they belong to is gone.
 void QtMessageBoxes::showNotices() {
+    // Not from inside a pause that serves events within a handler (the worker's update waits
+    // that way): a box opened there would hold the update, and with it monitoring, until it is
+    // closed. The notices wait for the top-level event loop.
+    if (QThread::currentThread()->loopLevel() > 1) {
+        noticeTimer_.start(kNoticeRetryMs);
+        return;
+    }
     const QPointer<QTimer> alive(&noticeTimer_);
     while (!notices_.empty() && !(hasParent_ && parent_.isNull())) {
         const QString text = notices_.front();

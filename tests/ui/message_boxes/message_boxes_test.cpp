@@ -43,6 +43,7 @@ class MessageBoxesTest : public QObject {
     void carriageReturnBreaksTheLineAndMarkupStaysText();
     void noticeIsTheWarningBoxShownOnceTheCallerHasGoneOn();
     void noticesFollowOneAnotherNeverStacked();
+    void noticeWaitsOutAPauseInsideAHandler();
     void noticeIsDroppedWithItsWindowOrItsBoxes();
 };
 
@@ -208,6 +209,38 @@ void MessageBoxesTest::noticesFollowOneAnotherNeverStacked() {
                                      "given while the first is open (1 open)"}));
     QTest::qWait(50);
     QCOMPARE(shown.size(), 3);
+}
+
+// A handler that pauses while serving events (as the worker's update does between commands) must
+// not get a box opened inside its pause: the box would hold the handler, and monitoring with it,
+// until someone closes it.
+void MessageBoxesTest::noticeWaitsOutAPauseInsideAHandler() {
+    QtMessageBoxes boxes;
+    test::ModalWatch<QMessageBox> watch(
+        [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
+    bool seenDuringPause = true;
+    bool handlerReturned = false;
+    QEventLoop topLevel;  // stands for the program's own event loop
+    QTimer::singleShot(0, &topLevel, [&] {
+        boxes.notice(QStringLiteral("The controller does not answer."));
+        QEventLoop pause;
+        QTimer::singleShot(300, &pause, &QEventLoop::quit);
+        pause.exec();
+        seenDuringPause = watch.seen();
+        handlerReturned = true;
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &topLevel, [&] {
+        if (watch.seen()) {
+            topLevel.quit();
+        }
+    });
+    poll.start(10);
+    QTimer::singleShot(3000, &topLevel, &QEventLoop::quit);
+    topLevel.exec();
+    QVERIFY(handlerReturned);
+    QVERIFY(!seenDuringPause);
+    QVERIFY(watch.seen());
 }
 
 void MessageBoxesTest::noticeIsDroppedWithItsWindowOrItsBoxes() {
