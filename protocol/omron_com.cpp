@@ -19,6 +19,10 @@ constexpr int kFirstSetPointRead = 106;
 // while communications writing is off (after it lost power for a moment).
 constexpr int kOperationError = 2203;
 
+bool isEchoTest(const std::string& commandText) {
+    return commandText.rfind("0801", 0) == 0;
+}
+
 [[noreturn]] void notAnInteger(const std::string& text) {
     throw EConvertError("'" + text + "' is not a valid integer value");
 }
@@ -311,7 +315,7 @@ void TOmronCom::SendFrame(const std::string& commandText) {
         Enqueue(std::move(request));
         return;
     }
-    if (linkCheckDue_ && commandText != commands::kEchoTest) {
+    if (linkCheckDue_ && !isEchoTest(commandText)) {
         // After a failed request the link is checked first; this request follows the echo.
         Enqueue(std::move(request));
         SendNextOrIdle(requestSerial_, true);
@@ -363,12 +367,15 @@ void TOmronCom::SendNextOrIdle(unsigned serialBefore, bool checkNow) {
             ++requestSerial_;
             Transmit(next);
         } else if (checkNow) {
-            linkCheckDue_ = false;
-            CommandType_ = kConnectOrWrite;
-            ++requestSerial_;
-            Transmit(Request{kConnectOrWrite, commands::kEchoTest, false});
+            SendLinkCheck();
         }
         if (awaiting_) {
+            return;
+        }
+        if (linkCheckDue_ && FPortOk && !queued_.empty()) {
+            // The link check itself failed: what waits stays parked, and the line is not idle,
+            // until the caller's time-out (AbandonRequest) or its next request checks again.
+            // Checking again at once could keep a broken line busy for ever.
             return;
         }
     }
@@ -383,9 +390,24 @@ void TOmronCom::SendNextOrIdle(unsigned serialBefore, bool checkNow) {
     FAllowToSend = true;
 }
 
+void TOmronCom::SendLinkCheck() {
+    linkCheckDue_ = false;
+    CommandType_ = kConnectOrWrite;
+    ++requestSerial_;
+    // Each link check carries test data of its own, so that a late reply to an earlier check
+    // cannot pass for this one's.
+    char serial[8];
+    std::snprintf(serial, sizeof serial, "%02u", linkCheckSerial_);
+    linkCheckSerial_ = (linkCheckSerial_ + 1) % 100;
+    Transmit(Request{kConnectOrWrite, std::string(commands::kEchoTest) + serial, false});
+}
+
 void TOmronCom::AbandonRequest() {
     Lock lock(lock_);
     if (!awaiting_) {
+        if (linkCheckDue_ && FPortOk && !queued_.empty()) {
+            SendLinkCheck();  // requests parked after a failed link check: check once more
+        }
         return;
     }
     ++failures_.noReply;
@@ -431,13 +453,12 @@ void TOmronCom::GetTemperature() {
     if (CommandType_ != kConnectOrWrite && FStatusOk) {
         BeginRequest(kTemperatureRead);
         SendFrame(commands::kTemperature);
-    } else if ((linkCheckDue_ || !FStatusOk) && FPortOk && !awaiting_ && queued_.empty()) {
+    } else if ((linkCheckDue_ || !FStatusOk) && FPortOk && !awaiting_) {
         // The controller is unconfirmed (a request failed, or the echo test came back with other
         // data): the temperature read checks the link again, so that reading resumes by itself
         // once replies are clean.
         CommandCounter_ = 0;
-        BeginRequest(kConnectOrWrite);
-        EchoTest();
+        SendLinkCheck();
     }
 }
 
@@ -608,7 +629,7 @@ void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
     }
     const Request answered = *awaiting_;
     const unsigned serialBefore = requestSerial_;
-    const bool wasLinkCheck = answered.commandText == commands::kEchoTest;
+    const bool wasLinkCheck = isEchoTest(answered.commandText);
 
     if (!received.bccOk) {
         ++failures_.wrongBcc;
@@ -624,6 +645,15 @@ void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
         ++failures_.stale;  // the echo of another command: a late reply to an earlier request
         return;
     }
+    // Echo replies all have the same shape; the test data tell a late reply to an earlier check
+    // from this one's. Data that are no test data of ours at all are this check's failure.
+    const std::string echoData = wasLinkCheck ? answered.commandText.substr(4) : std::string();
+    if (!failed && wasLinkCheck && fields.commandText != echoData &&
+        fields.commandText.rfind(commands::kEchoTestData, 0) == 0) {
+        ++failures_.stale;
+        return;
+    }
+    expectedEchoData_ = echoData;
     awaiting_.reset();
     if (answered.counted && CommandCounter_ > 0) {
         --CommandCounter_;
@@ -650,7 +680,9 @@ void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
 }
 
 void TOmronCom::RetryWithWritingOn(const Request& refused, int responseCode) {
-    if (responseCode != kOperationError || refused.type != kConnectOrWrite || refused.retried ||
+    const bool writeOrOperation =
+        refused.commandText.rfind("0102", 0) == 0 || refused.commandText.rfind("3005", 0) == 0;
+    if (responseCode != kOperationError || !writeOrOperation || refused.retried ||
         refused.commandText == commands::kWriteEnable || !FPortOk) {
         return;
     }
@@ -795,7 +827,7 @@ void TOmronCom::DoReceivedResponse() {
 }
 
 void TOmronCom::DoBackTest(int requestType) {
-    FErrorCode = FCommandText == commands::kEchoTestData ? 0 : 202;
+    FErrorCode = FCommandText == expectedEchoData_ ? 0 : 202;
     if (requestType == kConnectOrWrite) {
         // Connect phase: a confirmed controller has its set point read at once. Other data
         // leave it unconfirmed, and the next temperature read checks the link again.

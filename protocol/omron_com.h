@@ -18,6 +18,20 @@ class EConvertError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Command texts of the command set, shared with the simulated controller and the tests.
+namespace commands {
+inline constexpr const char* kEchoTest = "0801ThisIsEchoBackTest";
+inline constexpr const char* kEchoTestData = "ThisIsEchoBackTest";
+inline constexpr const char* kControllerStatus = "0601";
+inline constexpr const char* kTemperature = "01048000000080000E00";
+inline constexpr const char* kReadSetPoint = "0101810003000001";
+inline constexpr const char* kWriteSetPoint = "0102C10003000001";
+inline constexpr const char* kReadStatusLeft = "0101800012000001";
+inline constexpr const char* kWriteEnable = "30050001";
+inline constexpr const char* kRun = "30050100";
+inline constexpr const char* kStop = "30050101";
+}  // namespace commands
+
 class TOmronCom;
 
 using TNotifyEvent = std::function<void(TOmronCom& sender)>;
@@ -215,6 +229,8 @@ class TOmronCom {
     void SendNextOrIdle(unsigned serialBefore, bool checkNow);
     // Drops the awaited and queued requests and the pending link check.
     void ForgetRequests();
+    // Sends the echo test with test data of its own as the check of the link.
+    void SendLinkCheck();
     // Stores the request type of a new request; every request issued goes through here.
     void BeginRequest(int type);
     void ProcessReply(const compoway::ReceivedFrame& received);
@@ -278,25 +294,14 @@ class TOmronCom {
     std::optional<Request> awaiting_;  // the request on the line, whose reply is awaited
     std::deque<Request> queued_;       // requests issued while another was on the line
     bool linkCheckDue_ = false;        // a request failed: the echo test goes out before the next
+    unsigned linkCheckSerial_ = 0;     // tells the link checks' test data apart, 00 to 99
+    // The test data the echo reply being handled must bring back.
+    std::string expectedEchoData_ = commands::kEchoTestData;
     ReplyFailures failures_;
     unsigned long temperatureReadings_ = 0;
     unsigned long statusReadings_ = 0;
     unsigned long framesReceived_ = 0;
 };
-
-// Command texts of the command set, shared with the simulated controller and the tests.
-namespace commands {
-inline constexpr const char* kEchoTest = "0801ThisIsEchoBackTest";
-inline constexpr const char* kEchoTestData = "ThisIsEchoBackTest";
-inline constexpr const char* kControllerStatus = "0601";
-inline constexpr const char* kTemperature = "01048000000080000E00";
-inline constexpr const char* kReadSetPoint = "0101810003000001";
-inline constexpr const char* kWriteSetPoint = "0102C10003000001";
-inline constexpr const char* kReadStatusLeft = "0101800012000001";
-inline constexpr const char* kWriteEnable = "30050001";
-inline constexpr const char* kRun = "30050100";
-inline constexpr const char* kStop = "30050101";
-}  // namespace commands
 
 // The set-point value of a write: clamped to -70..400 (a value that is not a number gives -70),
 // in tenths rounded half to even, as eight hexadecimal digits of its 32-bit two's complement.

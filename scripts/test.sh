@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Lumas and runs every test: one build with AddressSanitizer and UndefinedBehaviorSanitizer
-# (warnings are errors) that runs the whole suite, clang-tidy over the program's code, and a
-# ThreadSanitizer build of the tests that start threads.
+# (warnings are errors) that runs the whole suite, clang-tidy over the program's code, a
+# ThreadSanitizer build of the tests that start threads, and a bounded fuzzing run of the receive
+# path (clang's libFuzzer) that first replays its corpus.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -28,6 +29,9 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 echo "== clang-tidy"
 "$root/scripts/tidy.sh" "$root/build"
+
+echo "== Fuzzing the receive path (corpus replay, then 60 s)"
+"$root/scripts/fuzz.sh" 60
 
 echo "== ThreadSanitizer (threaded tests)"
 configure "$root/build-tsan" -DLUMAS_SANITIZE=thread -DLUMAS_BENCHMARKS=OFF

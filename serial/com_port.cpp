@@ -576,7 +576,8 @@ void TCustomComPort::Open() {
 }
 
 void TCustomComPort::Close() {
-    if (!Active()) {
+    // The device's own state, not an override's: Close also runs from the destructor.
+    if (impl_->fd.load() < 0) {
         return;
     }
     if (dispatchingPort == impl_.get()) {

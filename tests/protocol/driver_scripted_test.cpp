@@ -56,6 +56,15 @@ class DriverScripted : public ::testing::Test {
         return {};
     }
 
+    // A check of the link after a failure: the echo test with test data of its own.
+    static bool isLinkCheck(const std::string& command) {
+        return command.rfind(commands::kEchoTest, 0) == 0 && command != commands::kEchoTest;
+    }
+    // The controller's reply to an echo test: its test data, echoed.
+    static std::string echoOf(const std::string& command) {
+        return okReply("0801", command.substr(4));
+    }
+
     // Sends `reply` and returns the command of the request the driver sends next.
     std::string replyThenNext(const std::string& reply) {
         far.send(reply);
@@ -315,8 +324,9 @@ TEST_F(DriverScripted, WrongBccFailsTheRequestAndTheLinkIsCheckedBeforeTheNextOn
     // The next request goes out after the echo test, and temperature reading resumes.
     driver.SetAllowToSend(false);
     driver.GetTemperature();
-    ASSERT_EQ(far.nextCommand(), commands::kEchoTest);
-    ASSERT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)), commands::kReadSetPoint)
+    const std::string check = far.nextCommand();
+    ASSERT_TRUE(isLinkCheck(check)) << check;
+    ASSERT_EQ(replyThenNext(echoOf(check)), commands::kReadSetPoint)
         << "the connect check's set-point read";
     answer(okReply("0101", "00FA"));
     EXPECT_TRUE(driver.StatusOk());
@@ -353,8 +363,9 @@ TEST_F(DriverScripted, BadEndCodesAndResponseCodesRunTheErrorRoutine) {
     // A refused write: the response code is kept apart from the error code. It goes out after
     // the link check that the last failure asked for.
     driver.cmdRun();
-    ASSERT_EQ(far.nextCommand(), commands::kEchoTest);
-    ASSERT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)), commands::kReadSetPoint);
+    const std::string check = far.nextCommand();
+    ASSERT_TRUE(isLinkCheck(check)) << check;
+    ASSERT_EQ(replyThenNext(echoOf(check)), commands::kReadSetPoint);
     ASSERT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kRun);
     answer(replyFrame("00", "3005", "3003", ""));
     EXPECT_EQ(driver.ErrorCode(), 0);
@@ -367,8 +378,9 @@ TEST_F(DriverScripted, ACommandRefusedWhileWritingIsOffIsSentOnceMoreWithWriting
     driver.cmdStop();
     ASSERT_EQ(far.nextCommand(), commands::kStop);
     // The controller lost power for a moment: communications writing is off again.
-    EXPECT_EQ(replyThenNext(replyFrame("00", "3005", "2203", "")), commands::kEchoTest);
-    EXPECT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)), commands::kReadSetPoint);
+    const std::string check = replyThenNext(replyFrame("00", "3005", "2203", ""));
+    ASSERT_TRUE(isLinkCheck(check)) << check;
+    EXPECT_EQ(replyThenNext(echoOf(check)), commands::kReadSetPoint);
     EXPECT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kWriteEnable);
     EXPECT_EQ(replyThenNext(okReply("3005", "")), commands::kStop);
     answer(replyFrame("00", "3005", "2203", ""));
@@ -398,8 +410,9 @@ TEST_F(DriverScripted, RequestsAreRefusedWithoutAConfirmedController) {
     // The temperature read of an unconfirmed controller checks the link instead, until the
     // controller answers the echo test with its data.
     driver.GetTemperature();
-    EXPECT_EQ(far.nextCommand(), commands::kEchoTest);
-    answer(okReply("0801", commands::kEchoTestData));
+    const std::string check = far.nextCommand();
+    ASSERT_TRUE(isLinkCheck(check)) << check;
+    answer(echoOf(check));
     EXPECT_TRUE(driver.StatusOk());
     EXPECT_EQ(far.nextCommand(), commands::kReadSetPoint);
 }
@@ -429,10 +442,9 @@ TEST_F(DriverScripted, FiveUnansweredCountedRequestsRaiseError103) {
         }
         driver.GetTemperature();
         if (i > 0) {
-            ASSERT_EQ(far.nextCommand(), commands::kEchoTest) << i;
-            ASSERT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)),
-                      commands::kReadSetPoint)
-                << i;
+            const std::string check = far.nextCommand();
+            ASSERT_TRUE(isLinkCheck(check)) << i << ": " << check;
+            ASSERT_EQ(replyThenNext(echoOf(check)), commands::kReadSetPoint) << i;
             ASSERT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kTemperature) << i;
         } else {
             ASSERT_EQ(far.nextCommand(), commands::kTemperature);
@@ -546,16 +558,67 @@ TEST_F(DriverScripted, ALateReplyToAGivenUpRequestIsNotTakenForTheNext) {
     ASSERT_EQ(far.nextCommand(), commands::kReadStatusLeft);
     driver.AbandonRequest();  // no reply in time
     driver.GetSetPoint();
-    ASSERT_EQ(far.nextCommand(), commands::kEchoTest) << "the link is checked first";
+    const std::string check = far.nextCommand();
+    ASSERT_TRUE(isLinkCheck(check)) << "the link is checked first: " << check;
     far.send(okReply("0101", "0100"));  // the run state, late
     test::serveEventsFor(50);
-    ASSERT_EQ(replyThenNext(okReply("0801", commands::kEchoTestData)), commands::kReadSetPoint);
+    ASSERT_EQ(replyThenNext(echoOf(check)), commands::kReadSetPoint);
     ASSERT_EQ(replyThenNext(okReply("0101", "00C8")), commands::kReadSetPoint)
         << "the read asked for";
     answer(okReply("0101", "00C8"));
     EXPECT_EQ(driver.SetPoint(), 20.0) << "not the late run-state word 0100 (25.6)";
     EXPECT_EQ(driver.Failures().stale, 1U);
     EXPECT_EQ(driver.Failures().noReply, 1U);
+}
+
+TEST_F(DriverScripted, ALateReplyToAnEarlierLinkCheckIsNotTakenForTheCurrentOne) {
+    connect();
+    driver.GetSetPoint();
+    ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
+    driver.AbandonRequest();
+    driver.ReadStatusLeft();
+    const std::string first = far.nextCommand();
+    ASSERT_TRUE(isLinkCheck(first)) << first;
+    driver.AbandonRequest();  // the first check unanswered too
+    const std::string second = nextCommandServing();
+    ASSERT_TRUE(isLinkCheck(second)) << second;
+    ASSERT_NE(first, second) << "each check has test data of its own";
+
+    // The late replies arrive in order: the set point, then the first check's echo.
+    far.send(okReply("0101", "00C8"));
+    far.send(echoOf(first));
+    test::serveEventsFor(50);
+    EXPECT_TRUE(far.silentFor(20)) << "neither is taken for the second check";
+    EXPECT_EQ(driver.Failures().stale, 2U);
+    ASSERT_EQ(replyThenNext(echoOf(second)), commands::kReadSetPoint);
+    ASSERT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kReadStatusLeft);
+    answer(okReply("0101", "0000"));
+    EXPECT_FALSE(driver.RunStop()) << "the run state is the run-state read's";
+    EXPECT_EQ(driver.SetPoint(), 25.0);
+}
+
+TEST_F(DriverScripted, WhatWaitsAfterAFailedLinkCheckIsParkedUntilTheCallersTimeOut) {
+    connect();
+    driver.GetSetPoint();
+    ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
+    answer(test::shortErrorReply("13"));  // a failed request: the link is checked next
+    driver.SetAllowToSend(false);
+    driver.cmdStop();
+    const std::string check = far.nextCommand();
+    ASSERT_TRUE(isLinkCheck(check)) << check;
+    answer(test::shortErrorReply("13"));  // the check fails too
+    EXPECT_TRUE(far.silentFor(100)) << "not checked again and again on a broken line";
+    EXPECT_TRUE(driver.Busy()) << "the Stop waits";
+    EXPECT_FALSE(driver.AllowToSend()) << "the line is not idle while the Stop waits";
+
+    driver.AbandonRequest();  // the caller's time-out: checked once more
+    const std::string again = far.nextCommand();
+    ASSERT_TRUE(isLinkCheck(again)) << again;
+    ASSERT_EQ(replyThenNext(echoOf(again)), commands::kReadSetPoint);
+    ASSERT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kStop) << "the Stop goes out";
+    answer(okReply("3005", ""));
+    EXPECT_FALSE(driver.Busy());
+    EXPECT_TRUE(driver.AllowToSend());
 }
 
 TEST_F(DriverScripted, AVanishedDeviceIsKnownWithoutAWrite) {
