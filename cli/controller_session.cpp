@@ -8,11 +8,8 @@ namespace lumas::cli {
 
 ControllerSession::ControllerSession(const std::string& portName, int replyTimeoutMs)
     : replyTimeoutMs_(replyTimeoutMs) {
-    applyControllerLinkDefaults(port_);
     port_.SetDeviceName(portName);
     devicePath_ = port_.DevicePath();
-    driver_.SetCOMPort(&port_);
-    driver_.SetNodeNumber(1);
 }
 
 ControllerSession::~ControllerSession() {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/exit_status.h"
+#include "core/controller_link.h"
 #include "protocol/omron_com.h"
 #include "serial/com_port.h"
 
@@ -43,8 +44,9 @@ class ControllerSession {
   private:
     void awaitReply(const std::string& what);
 
-    TComPort port_;
-    TOmronCom driver_;
+    ControllerLink link_;
+    TComPort& port_ = link_.port;
+    TOmronCom& driver_ = link_.driver;
     std::string devicePath_;
     int replyTimeoutMs_;
 };

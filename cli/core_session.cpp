@@ -60,10 +60,6 @@ void SessionEvents::stopNotConfirmed() {
 
 CoreSession::CoreSession(double timeScale, StopSignals& stopSignals)
     : signals_(stopSignals), timeScale_(timeScale), window_(clock_, std::cerr), events_(std::cout) {
-    // As the window does when it is first shown: the controller link's line settings, node 1.
-    applyControllerLinkDefaults(port_);
-    driver_.SetCOMPort(&port_);
-    driver_.SetNodeNumber(1);
     logic_ =
         std::make_unique<MainFormLogic>(driver_, port_, window_.ports(), clock_, settingsFile());
     window_.bindHandlers(*logic_);

@@ -11,6 +11,7 @@
 #include "cli/scaled_clock.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_window.h"
+#include "core/controller_link.h"
 #include "core/main_form_logic.h"
 #include "protocol/omron_com.h"
 #include "serial/com_port.h"
@@ -99,8 +100,9 @@ class CoreSession {
     StopSignals& signals_;
     double timeScale_;
     ScaledClock clock_;  // real time until the link is made, then timeScale_
-    TComPort port_;
-    TOmronCom driver_;
+    ControllerLink link_;
+    TComPort& port_ = link_.port;
+    TOmronCom& driver_ = link_.driver;
     TerminalWindow window_;
     SessionEvents events_;
     // Destroyed before the window, driver and port it uses: its destructor joins the worker.

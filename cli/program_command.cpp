@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <iostream>
+#include <optional>
 
 #include "cli/command_line.h"
 #include "cli/core_session.h"
@@ -155,7 +156,11 @@ int programCommand(const std::vector<std::string>& arguments) {
     const bool stopConfirmed = !confirmation.pending();
     serveEventsFor(kStopSettleMs);
 
-    // The core and its state go with the session: what the last lines tell is taken first.
+    // The core and its state go with the session: what the last lines tell is taken first. Whether
+    // the cut-off fired is the core's event; the status bar's text is what the operator reads.
+    const std::optional<double> cutOffAt = session.events().cutOffReading();
+    const std::string cutOffReading =
+        cutOffAt ? logic.readoutText(*cutOffAt).toStdString() : std::string();
     const QString warning = window.statusWarning.text();
     const int elapsed = elapsedWholeMinutes(state);
     const std::string where = stepText(state) + " after " + std::to_string(elapsed) + " min";
@@ -165,9 +170,9 @@ int programCommand(const std::vector<std::string>& arguments) {
                   << ": the chamber may still be running at its last set point." << std::endl;
         return kExitStopUnconfirmed;
     }
-    if (!warning.isEmpty()) {
-        std::cout << "Programme stopped by the emergency cut-off at " << where << ": "
-                  << warning.toStdString() << std::endl;
+    if (cutOffAt) {
+        std::cout << "Programme stopped by the emergency cut-off at " << where << " ("
+                  << cutOffReading << "): " << warning.toStdString() << std::endl;
         return kExitEmergency;
     }
     if (stoppedBySignal) {

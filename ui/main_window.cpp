@@ -87,7 +87,6 @@ TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidg
         ownMessages_ = std::make_unique<QtMessageBoxes>(this);
         messages_ = ownMessages_.get();
     }
-    applyControllerLinkDefaults(ComPort1);
     setWindowTitle(QStringLiteral("Lumas Software"));
     setObjectName(QStringLiteral("Form1"));
     setFont(windowFont(QStringLiteral("Tahoma"), 11));

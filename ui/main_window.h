@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/clock.h"
+#include "core/controller_link.h"
 #include "core/main_form_logic.h"
 #include "core/window_ports.h"
 #include "protocol/omron_com.h"
@@ -87,8 +88,9 @@ class TForm1 final : public QMainWindow {
     void setProgrammeInputsEnabled(bool enabled);
 
     // Declared first: the driver holds the port, the logic holds both; destroyed in reverse.
-    TComPort ComPort1;
-    TOmronCom Controller;
+    ControllerLink link_;
+    TComPort& ComPort1 = link_.port;
+    TOmronCom& Controller = link_.driver;
     Clock& clock_;
     QString settingsPath_;
     bool shown_ = false;
