@@ -55,7 +55,7 @@ void MainFormLogic::UpdateMainForm() {
     SharedState& s = state_;
 
     superviseLink();
-    if (s.ReadingLive) {
+    if (health_.live()) {
         s.LastTemperature = Controller.Temperature();
         s.LastSetPoint = Controller.SetPoint();
         ui_.lSetPoint.setText(readoutText(s.LastSetPoint));
@@ -138,7 +138,7 @@ void MainFormLogic::UpdateMainForm() {
     // Emergency cut-off, on a reading taken just now. The Stop handlers only set the pending
     // flags; the stop commands go out in the next update. The reading that fired it goes into
     // the log before the Stop handlers close the log.
-    if (s.ControlActive && s.ReadingLive && s.LastTemperature > s.EmergencyThreshold) {
+    if (s.ControlActive && health_.live() && s.LastTemperature > s.EmergencyThreshold) {
         const QDateTime firedAt = currentDateTime();
         if (Writer) {
             TimerCSVTimer();
@@ -200,11 +200,10 @@ void MainFormLogic::superviseLink() {
         ticksSince(lastReopenTick_, clock_.now()) >= kReopenEveryMs) {
         reopenPort();
     }
-    const bool wasLive = s.ReadingLive;
+    const bool wasLive = health_.live();
     const std::optional<LinkHealth::State> changed =
         health_.update(clock_.now(), Controller.Connected(), Controller.TemperatureReadings());
-    s.ReadingLive = health_.live();
-    if (wasLive && !s.ReadingLive && (s.ProgramRunning || s.SingleRunning)) {
+    if (wasLive && !health_.live() && (s.ProgramRunning || s.SingleRunning)) {
         ui_.Series1.appendGap();  // the chart does not draw across the time without readings
     }
     if (!changed) {

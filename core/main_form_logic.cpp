@@ -157,7 +157,6 @@ void MainFormLogic::ReadParameters() {
 void MainFormLogic::watchLink() {
     lossNoticeShown_ = false;
     health_.start(clock_.now(), Controller.TemperatureReadings());
-    state_.ReadingLive = false;
 }
 
 void MainFormLogic::StartThread() {
@@ -201,7 +200,6 @@ void MainFormLogic::Disconnect1Click() {
     sendPendingStops();
     Controller.ClosePort();
     health_.stop();
-    state_.ReadingLive = false;
     ui_.statusConnection.setText(texts::kOffline);
     ui_.statusConnection.setAlert(false);
     ui_.timerMulti.setEnabled(false);
@@ -233,7 +231,6 @@ void MainFormLogic::maPortConfigurationClick() {
         // Closed through the driver, so that it knows it is no longer connected; what the worker's
         // last update finds then is no reading.
         health_.stop();
-        state_.ReadingLive = false;
         Controller.ClosePort();
         ui_.statusConnection.setText(texts::kOffline);
         ui_.statusConnection.setAlert(false);

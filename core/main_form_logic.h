@@ -158,6 +158,8 @@ class MainFormLogic {
     std::vector<std::unique_ptr<TMyThread>> retired_;
     int updateDepth_ = 0;  // UpdateMainForm calls on the stack
 
+    // Whether LastTemperature and LastSetPoint were read just now; otherwise they are the last
+    // values read, not to be shown, logged, charted or checked against the threshold as current.
     LinkHealth health_;
     StopConfirmation stopCheck_;
     std::vector<LinkObserver*> observers_;

@@ -60,7 +60,7 @@ void MainFormLogic::bStartMultiClick() {
     s.NextSwitchMinutes = holdMinutes(0);
     s.ProgramRunning = true;
 
-    if (s.ReadingLive) {
+    if (health_.live()) {
         ui_.Series1.append(0.0, s.LastTemperature);
     }
     ui_.timerMulti.setEnabled(true);
@@ -110,7 +110,7 @@ void MainFormLogic::bStopMultiClick() {
 }
 
 void MainFormLogic::timerMultiTimer() {
-    if (!state_.ReadingLive) {
+    if (!health_.live()) {
         return;  // no reading: a gap in the curve, not a repeated value
     }
     const double minutes = ticksSince(state_.ProgramStartTick, clock_.now()) / 1000.0 / 60.0;

@@ -28,9 +28,6 @@ struct SharedState {
 
     double LastTemperature = 0.0;  // °C
     double LastSetPoint = 0.0;     // °C
-    // LastTemperature and LastSetPoint were read just now (the link is live); otherwise they are
-    // the last values read, not to be shown, logged or charted as current.
-    bool ReadingLive = false;
     double SetPointMin = kSetPointMin;
     double SetPointMax = kSetPointMax;
     double EmergencyThreshold = 280.0;

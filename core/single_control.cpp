@@ -44,7 +44,7 @@ void MainFormLogic::bStopSingleClick() {
 }
 
 void MainFormLogic::timerSingleTimer() {
-    if (!state_.ReadingLive) {
+    if (!health_.live()) {
         return;  // no reading: a gap in the curve, not a repeated value
     }
     const double minutes = ticksSince(state_.SingleStartTick, clock_.now()) / 1000.0 / 60.0;
@@ -56,7 +56,7 @@ void MainFormLogic::CreateCSVFile() {
     closeWriter();
     CsvTemperatureLog::Creation created = CsvTemperatureLog::create(
         CSVExportSettings.FolderPath, currentDateTime(),
-        state_.ReadingLive ? std::optional<double>(state_.LastTemperature) : std::nullopt, locale_);
+        health_.live() ? std::optional<double>(state_.LastTemperature) : std::nullopt, locale_);
     if (!created.log) {
         // The run goes on without a log; the operator is told why there is none.
         ui_.messages.warning(created.failure);
@@ -66,7 +66,7 @@ void MainFormLogic::CreateCSVFile() {
 }
 
 void MainFormLogic::TimerCSVTimer() {
-    if (!Writer || !state_.ReadingLive) {
+    if (!Writer || !health_.live()) {
         return;  // no reading: a gap in the log, not a repeated value
     }
     if (const auto failure = Writer->writeRow(currentDateTime(), state_.LastTemperature)) {
