@@ -91,7 +91,7 @@ void MainFormLogic::UpdateMainForm() {
         DelayMs(kCommandPauseMs);
     }
     if (s.PendingRun) {
-        stopCheck_.cancel();
+        forgetStop();
         Controller.cmdRun();
         s.PendingRun = false;
         DelayMs(kCommandPauseMs);
@@ -102,7 +102,7 @@ void MainFormLogic::UpdateMainForm() {
         DelayMs(kCommandPauseMs);
     }
     if (s.PendingProgramStart) {
-        stopCheck_.cancel();
+        forgetStop();
         Controller.cmdSetPoint(ui_.fiSP[0]->value());
         DelayMs(kCommandPauseMs);
         Controller.cmdRun();
@@ -157,6 +157,11 @@ void MainFormLogic::UpdateMainForm() {
     }
 
     serveStopConfirmation();
+}
+
+void MainFormLogic::forgetStop() {
+    stopCheck_.cancel();
+    emergencyAt_.reset();
 }
 
 void MainFormLogic::sendStop() {

@@ -109,7 +109,7 @@ void MainFormLogic::sendPendingStops() {
         state_.PendingProgramStop = false;
         DelayMs(kStopSendPauseMs);
     }
-    stopCheck_.cancel();
+    forgetStop();
 }
 
 std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName) {

@@ -128,6 +128,8 @@ class MainFormLogic {
     void showLossNotice(const QString& text);
     // Sends the Stop and has it confirmed by the run state.
     void sendStop();
+    // A new run, or letting go of the link: no Stop is waited for any more.
+    void forgetStop();
     void serveStopConfirmation();
     // Sends the Stops the operator asked for that no update has sent yet (before the port
     // closes).
