@@ -5,6 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "serial/com_config.h"
 #include "serial/com_port.h"
@@ -59,6 +62,35 @@ TEST(PortDiscovery, PermissionAdviceOnlyForADeviceThisUserMayNotUse) {
         EXPECT_NE(advice->find(device), std::string::npos);
         EXPECT_NE(advice->find("dialout"), std::string::npos);
     }
+}
+
+TEST(PortDiscovery, StableAliasIsTheByIdLinkThatLeadsToTheDevice) {
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    const fs::path byId = root / "by-id";
+    fs::create_directories(byId);
+    std::ofstream(root / "ttyUSB0") << "";
+    std::ofstream(root / "ttyUSB1") << "";
+    std::ofstream(root / "ttyS0") << "";
+    fs::create_symlink(root / "ttyUSB1", byId / "usb-FTDI_other-if00-port0");
+    fs::create_symlink("../ttyUSB0", byId / "usb-FTDI_chamber-if00-port0");  // relative, as udev
+    const std::string chamber = (byId / "usb-FTDI_chamber-if00-port0").string();
+    struct Case {
+        std::string device;
+        std::optional<std::string> alias;
+    };
+    const std::vector<Case> cases = {
+        {(root / "ttyUSB0").string(), chamber},
+        {chamber, chamber},  // chosen by its stable name already
+        {(root / "ttyS0").string(), std::nullopt},
+        {(root / "ttyUSB9").string(), std::nullopt},  // not there
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(stableDeviceAlias(c.device, byId.string()), c.alias) << c.device;
+    }
+    EXPECT_EQ(stableDeviceAlias((root / "ttyUSB0").string(), (root / "none").string()),
+              std::nullopt)
+        << "no by-id folder: no alias";
 }
 
 TEST(PortDiscovery, PortNumbersOfNames) {
