@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,10 @@ struct Row {
     bool stopNotConfirmed;     // the operator is told the Stop was not confirmed
     Tick maxRecoveryMs;        // from the end of the fault to a fresh reading on the screen
 };
+
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.faultName << " / " << modeName(row.mode);
+}
 
 // Records the core's events with the fake time they came at.
 class EventLog final : public LinkObserver {
@@ -418,6 +423,10 @@ struct EmergencyRow {
     Tick faultMs;
     Tick maxConfirmMs;  // from the hot reading on the controller to the confirmed Stop
 };
+
+void PrintTo(const EmergencyRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class EmergencyMatrix : public LinkUnderFault,
                         public ::testing::WithParamInterface<EmergencyRow> {};
