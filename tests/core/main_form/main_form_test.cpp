@@ -540,6 +540,19 @@ TEST_F(CoreOnSimulator, RunGoesOnWhenItsLogCannotBeCreated) {
     }
 }
 
+TEST_F(CoreOnSimulator, AStopPressedJustBeforeDisconnectStillGoesOut) {
+    clock.setSpeed(4);  // the pauses leave the line time to carry the Stop
+    openLink();
+    logic.bStartSingleClick();
+    logic.UpdateMainForm();
+    ASSERT_TRUE(waitUntil([&] { return sim.running(); }, 2000));
+    logic.bStopSingleClick();  // no update has sent it yet ...
+    logic.Disconnect1Click();  // ... when the link is let go
+    EXPECT_FALSE(controller.Connected());
+    EXPECT_FALSE(sim.running()) << "the Stop asked for went out before the port closed";
+    EXPECT_FALSE(logic.state().PendingStop);
+}
+
 TEST_F(CoreOnSimulator, AStoredThresholdThatWouldDisarmTheCutOffIsReplacedAndReported) {
     QFile settings(settingsDir.filePath("Settings.ini"));
     ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
