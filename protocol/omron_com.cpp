@@ -653,7 +653,7 @@ void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
         ++failures_.stale;
         return;
     }
-    expectedEchoData_ = echoData;
+    expectedEchoData_ = wasLinkCheck ? echoData : std::string(commands::kEchoTestData);
     awaiting_.reset();
     if (answered.counted && CommandCounter_ > 0) {
         --CommandCounter_;
