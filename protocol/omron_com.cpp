@@ -294,6 +294,7 @@ void TOmronCom::ForgetRequests() {
     awaiting_.reset();
     queued_.clear();
     linkCheckDue_ = false;
+    echoAbandoned_ = false;
 }
 
 void TOmronCom::BeginRequest(int type) {
@@ -390,16 +391,20 @@ void TOmronCom::SendNextOrIdle(unsigned serialBefore, bool checkNow) {
     FAllowToSend = true;
 }
 
+std::string TOmronCom::NextLinkCheckText() {
+    char serial[8];
+    std::snprintf(serial, sizeof serial, "%02u", linkCheckSerial_);
+    linkCheckSerial_ = (linkCheckSerial_ + 1) % 100;
+    return std::string(commands::kEchoTest) + serial;
+}
+
 void TOmronCom::SendLinkCheck() {
     linkCheckDue_ = false;
     CommandType_ = kConnectOrWrite;
     ++requestSerial_;
     // Each link check carries test data of its own, so that a late reply to an earlier check
     // cannot pass for this one's.
-    char serial[8];
-    std::snprintf(serial, sizeof serial, "%02u", linkCheckSerial_);
-    linkCheckSerial_ = (linkCheckSerial_ + 1) % 100;
-    Transmit(Request{kConnectOrWrite, std::string(commands::kEchoTest) + serial, false});
+    Transmit(Request{kConnectOrWrite, NextLinkCheckText(), false});
 }
 
 void TOmronCom::AbandonRequest() {
@@ -411,6 +416,7 @@ void TOmronCom::AbandonRequest() {
         return;
     }
     ++failures_.noReply;
+    echoAbandoned_ = echoAbandoned_ || isEchoTest(awaiting_->commandText);
     awaiting_.reset();
     // A late reply to the abandoned request is told apart by the echo test, which goes first.
     linkCheckDue_ = true;
@@ -421,7 +427,9 @@ void TOmronCom::EchoTest() {
     Lock lock(lock_);
     if (CommandType_ != kRawCommand && (CommandType_ == kConnectOrWrite || FStatusOk)) {
         ++requestSerial_;
-        SendFrame(commands::kEchoTest);
+        // The standard test data, unless an echo test has been given up on this connection: its
+        // late reply would then be taken for this one's.
+        SendFrame(echoAbandoned_ ? NextLinkCheckText() : std::string(commands::kEchoTest));
     }
 }
 

@@ -231,6 +231,8 @@ class TOmronCom {
     void ForgetRequests();
     // Sends the echo test with test data of its own as the check of the link.
     void SendLinkCheck();
+    // The echo test with the next test data of its own ("ThisIsEchoBackTest" and two digits).
+    std::string NextLinkCheckText();
     // Stores the request type of a new request; every request issued goes through here.
     void BeginRequest(int type);
     void ProcessReply(const compoway::ReceivedFrame& received);
@@ -295,6 +297,7 @@ class TOmronCom {
     std::deque<Request> queued_;       // requests issued while another was on the line
     bool linkCheckDue_ = false;        // a request failed: the echo test goes out before the next
     unsigned linkCheckSerial_ = 0;     // tells the link checks' test data apart, 00 to 99
+    bool echoAbandoned_ = false;       // an echo test was given up on this connection
     // The test data the echo reply being handled must bring back.
     std::string expectedEchoData_ = commands::kEchoTestData;
     ReplyFailures failures_;

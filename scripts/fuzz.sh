@@ -71,8 +71,15 @@ case "$mode" in
     ;;
   fuzz)
     echo "== Fuzzing the receive path for $seconds s"
+    # Under CI the run starts from a fixed seed and stops after a fixed number of inputs (or the
+    # time, whichever comes first), so that a submission's run repeats the one its developer ran
+    # (LUMAS_FUZZ_SEED and LUMAS_FUZZ_RUNS choose others); by hand every run explores afresh.
+    seed=()
+    if [ -n "${CI:-}" ] || [ -n "${LUMAS_FUZZ_SEED:-}" ]; then
+      seed=(-seed="${LUMAS_FUZZ_SEED:-1}" -runs="${LUMAS_FUZZ_RUNS:-50000}")
+    fi
     # New inputs go to the first folder given; the corpus in git is only read.
-    "$fuzzer" -max_total_time="$seconds" -timeout=5 -print_final_stats=1 \
+    "$fuzzer" "${seed[@]}" -max_total_time="$seconds" -timeout=5 -print_final_stats=1 \
       -artifact_prefix="$crashes/" "$finds" "$corpus" || failed
     ;;
 esac
