@@ -48,12 +48,7 @@ void SessionEvents::emergencyCutOff(double celsius) {
     cutOffReading_ = celsius;
 }
 
-void SessionEvents::stopConfirmed() {
-    ++stopsConfirmed_;
-}
-
 void SessionEvents::stopNotConfirmed() {
-    ++stopsNotConfirmed_;
     out_ << "The controller did not confirm the Stop; the chamber may still be running."
          << std::endl;
 }

@@ -18,8 +18,8 @@
 
 namespace lumas::cli {
 
-// What the core reports of the link and the run, as lumasctl learns it: counted, and told on
-// `out` as one line each.
+// What the core reports of the link and the run, as lumasctl learns it: told on `out` as one
+// line each, and the cut-off's reading kept.
 class SessionEvents final : public LinkObserver {
   public:
     explicit SessionEvents(std::ostream& out) : out_(out) {}
@@ -28,22 +28,16 @@ class SessionEvents final : public LinkObserver {
     void linkLost(Loss why) override;
     void portReopened(const QString& devicePath) override;
     void emergencyCutOff(double celsius) override;
-    void stopConfirmed() override;
     void stopNotConfirmed() override;
 
-    bool live() const { return live_; }
-    int linkLosses() const { return linkLosses_; }
+    // The reading that fired the emergency cut-off, once it has fired.
     std::optional<double> cutOffReading() const { return cutOffReading_; }
-    int stopsConfirmed() const { return stopsConfirmed_; }
-    int stopsNotConfirmed() const { return stopsNotConfirmed_; }
 
   private:
     std::ostream& out_;
     bool live_ = false;
     int linkLosses_ = 0;
     std::optional<double> cutOffReading_;
-    int stopsConfirmed_ = 0;
-    int stopsNotConfirmed_ = 0;
 };
 
 // The application core run from a terminal the way the main window runs it: one serial port, one

@@ -16,7 +16,6 @@ namespace lumas {
 namespace {
 
 constexpr double kReplyWatchdogSeconds = 8.0;
-constexpr int kCommandPauseMs = 320;
 // How often a device that went away is looked for again.
 constexpr Tick kReopenEveryMs = 2000;
 

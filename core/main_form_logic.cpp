@@ -18,7 +18,6 @@ constexpr int kCloseWaitMs = 420;
 constexpr int kPortConfigurationPauseMs = 50;
 constexpr int kPortConfigurationSleepMs = 400;
 constexpr int kPortSelectionSleepMs = 30;
-constexpr int kStopSendPauseMs = 320;
 
 }  // namespace
 
@@ -107,7 +106,7 @@ void MainFormLogic::sendPendingStops() {
         Controller.cmdStop();
         state_.PendingStop = false;
         state_.PendingProgramStop = false;
-        DelayMs(kStopSendPauseMs);
+        DelayMs(kCommandPauseMs);
     }
     forgetStop();
 }

@@ -43,7 +43,6 @@ class MainFormLogic {
     TCSVExport& csvExportSettings() { return CSVExportSettings; }
     const CsvTemperatureLog* writer() const { return Writer.get(); }
     bool workerRunning() const { return mt != nullptr && !mt->Finished(); }
-    const LinkHealth& linkHealth() const { return health_; }
     const StopConfirmation& stopConfirmation() const { return stopCheck_; }
 
     // Observers of the link and run events. Not owned; an observer stays registered until
@@ -108,6 +107,9 @@ class MainFormLogic {
     void TimerCSVTimer();
 
     void DelayMs(int ms) { lumas::DelayMs(clock_, ms); }
+
+    // The pause after every command sent to the controller while monitoring runs.
+    static constexpr int kCommandPauseMs = 320;
 
     // The status-bar warning of the emergency cut-off, stamped with `at`.
     QString emergencyWarningText(const QDateTime& at) const;

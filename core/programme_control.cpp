@@ -10,7 +10,6 @@ namespace lumas {
 
 namespace {
 
-constexpr int kSwitchPauseMs = 320;
 constexpr int kAfterSwitchMs = 20;
 
 }  // namespace
@@ -86,7 +85,7 @@ void MainFormLogic::SwitchSetPoints() {
     if (s.CurrentStep >= 1 && s.CurrentStep < kProgrammeSteps) {
         const int next = s.CurrentStep;  // field suffix of step CurrentStep + 1
         Controller.cmdSetPoint(ui_.fiSP[next]->value());
-        DelayMs(kSwitchPauseMs);
+        DelayMs(kCommandPauseMs);
         s.NextSwitchMinutes += holdMinutes(next);
         s.CurrentStep = static_cast<std::uint8_t>(next + 1);
         DelayMs(kAfterSwitchMs);
