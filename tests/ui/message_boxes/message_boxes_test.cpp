@@ -30,6 +30,8 @@ class MessageBoxesTest : public QObject {
         Qt::TextFormat format = Qt::AutoText;
     };
 
+    // What a box shows: caption, text, icon, buttons, default button and text format.
+    static Seen seenIn(const QMessageBox& box);
     // Runs `call` while a watch records the box it opens and presses `answer` in it.
     static Seen showAndAnswer(const std::function<void()>& call,
                               QMessageBox::StandardButton answer);
@@ -57,18 +59,24 @@ int MessageBoxesTest::openBoxes() {
     return open;
 }
 
+MessageBoxesTest::Seen MessageBoxesTest::seenIn(const QMessageBox& box) {
+    Seen seen;
+    seen.title = box.windowTitle();
+    seen.text = box.text();
+    seen.icon = box.icon();
+    seen.buttons = box.standardButtons();
+    seen.format = box.textFormat();
+    if (box.defaultButton() != nullptr) {
+        seen.defaultButton = box.standardButton(box.defaultButton());
+    }
+    return seen;
+}
+
 MessageBoxesTest::Seen MessageBoxesTest::showAndAnswer(const std::function<void()>& call,
                                                        QMessageBox::StandardButton answer) {
     Seen seen;
     test::ModalWatch<QMessageBox> watch([&](QMessageBox& box) {
-        seen.title = box.windowTitle();
-        seen.text = box.text();
-        seen.icon = box.icon();
-        seen.buttons = box.standardButtons();
-        seen.format = box.textFormat();
-        if (box.defaultButton() != nullptr) {
-            seen.defaultButton = box.standardButton(box.defaultButton());
-        }
+        seen = seenIn(box);
         box.button(answer)->click();
     });
     call();
@@ -166,10 +174,7 @@ void MessageBoxesTest::noticeIsTheWarningBoxShownOnceTheCallerHasGoneOn() {
     QtMessageBoxes boxes(&owner);
     Seen seen;
     test::ModalWatch<QMessageBox> watch([&](QMessageBox& box) {
-        seen.title = box.windowTitle();
-        seen.text = box.text();
-        seen.icon = box.icon();
-        seen.buttons = box.standardButtons();
+        seen = seenIn(box);
         box.button(QMessageBox::Ok)->click();
     });
 
