@@ -42,6 +42,14 @@ const std::vector<std::string>& baudRateItems() {
 TComConfigForm loadComConfigForm(const TCustomComPort& port, std::vector<std::string> portNames) {
     TComConfigForm form;
     form.ports = std::move(portNames);
+    // A name whose number no longer matches PortNum was chosen before PortNum was set otherwise.
+    const std::string& chosen = port.PortName();
+    if (!chosen.empty() && portNumberOfName(chosen) == port.PortNum()) {
+        const auto listed = std::find(form.ports.begin(), form.ports.end(), chosen);
+        if (listed != form.ports.end()) {
+            form.portIndex = static_cast<int>(listed - form.ports.begin());
+        }
+    }
     const std::string wanted = "COM" + std::to_string(port.PortNum());
     for (std::size_t i = 0; i < form.ports.size() && form.portIndex < 0; ++i) {
         // "COM7" as listed, or the device it names (ttyS6) as Linux lists it.
@@ -73,11 +81,20 @@ void BAUDRATESChange(TComConfigForm& form) {
     form.userBaudVisible = form.baudIndex == 0;
 }
 
+std::optional<std::string> comConfigFormRefusal(const TComConfigForm& form) {
+    if (form.stopBitsIndex == static_cast<int>(TStopbits::sb15)) {
+        return "1.5 stop bits cannot be set on this system. Choose 1 or 2 stop bits.";
+    }
+    return std::nullopt;
+}
+
 void applyComConfigForm(const TComConfigForm& form, TCustomComPort& port) {
     const bool selected =
         form.portIndex >= 0 && form.portIndex < static_cast<int>(form.ports.size());
-    port.SetPortNum(
-        selected ? portNumberOfName(form.ports[static_cast<std::size_t>(form.portIndex)]) : 0);
+    const std::string name =
+        selected ? form.ports[static_cast<std::size_t>(form.portIndex)] : std::string();
+    port.SetPortNum(portNumberOfName(name));
+    port.SetPortName(name);
     port.SetBaudrate(static_cast<TBaudrate>(form.baudIndex));
     port.SetStopbits(static_cast<TStopbits>(form.stopBitsIndex));
     port.SetDatabits(static_cast<TDatabits>(form.dataBitsIndex));

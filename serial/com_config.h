@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -28,19 +29,28 @@ struct TComConfigForm {
     TFlowMode flowMode = TFlowMode::fmNone;  // FLOWSETTING
 };
 
-// Fills the form from the port: the port list with the entry of the port's number preselected
-// (else the first entry), the line settings, the user rate and the flow-control mode.
+// Fills the form from the port: the port list with the port chosen last preselected, the line
+// settings, the user rate and the flow-control mode. The chosen port is found by its name
+// (PortName) while that name still agrees with PortNum, else by PortNum ("COM7", or ttyS6 for it);
+// failing both, the first entry is preselected.
 TComConfigForm loadComConfigForm(const TCustomComPort& port, std::vector<std::string> portNames);
 
 // The baud-rate list's change handler: the user-rate field shows exactly while "user" is chosen.
 void BAUDRATESChange(TComConfigForm& form);
 
-// Writes the form into the port, in this order: PortNum, Baudrate, Stopbits, Databits, Parity,
-// UserBaudrate (only for "user"; 0 when the field does not hold a whole number), flow control.
+// What keeps the form from being accepted, as the sentence to show the operator: a choice the
+// line cannot carry out here. Termios has no 1.5 stop bits, and sending 2 instead would leave the
+// line different from what the form shows. Nothing when the form may be accepted.
+std::optional<std::string> comConfigFormRefusal(const TComConfigForm& form);
+
+// Writes the form into the port, in this order: PortNum and PortName, Baudrate, Stopbits,
+// Databits, Parity, UserBaudrate (only for "user"; 0 when the field does not hold a whole number),
+// flow control.
 void applyComConfigForm(const TComConfigForm& form, TCustomComPort& port);
 
 // The port configuration dialog. `runForm` shows the form modally and returns whether it was
-// closed with OK; the window supplies it.
+// closed with OK; the window supplies it, and it accepts no form that comConfigFormRefusal
+// refuses.
 class TComConfigDialog {
   public:
     using FormRunner = std::function<bool(TComConfigForm& form)>;

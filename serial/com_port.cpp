@@ -186,6 +186,7 @@ struct TCustomComPort::Impl {
     // of what they need when they start.
     std::string deviceName = "COM%d";
     int portNum = 0;
+    std::string portName;
     LineProperties line;
     TBuffers buffers;
     TComEvents monitorEvents{TComEvent::ceError, TComEvent::ceRxChar, TComEvent::ceTxEmpty};
@@ -432,6 +433,14 @@ void TCustomComPort::SetPortNum(int number) {
         raiseComError("Can't perform this operation while port is open", 0);
     }
     impl_->portNum = number;
+}
+
+const std::string& TCustomComPort::PortName() const {
+    return impl_->portName;
+}
+
+void TCustomComPort::SetPortName(const std::string& name) {
+    impl_->portName = name;
 }
 
 TBaudrate TCustomComPort::Baudrate() const {

@@ -155,6 +155,12 @@ class TCustomComPort {
     void SetDeviceName(const std::string& name);  // raises while open
     int PortNum() const;
     void SetPortNum(int number);  // raises while open
+    // The port the configuration dialog last chose, by the name its list showed (ttyUSB0,
+    // /dev/pts/3, COM5); empty until then. PortNum keeps only the number of a COMn or ttySn name,
+    // so this is what tells ttyUSB0 from ttyACM0. Like PortNum it never changes the device that
+    // is opened: DeviceName does.
+    const std::string& PortName() const;
+    void SetPortName(const std::string& name);
     TBaudrate Baudrate() const;
     void SetBaudrate(TBaudrate rate);  // anything but brUser resets UserBaudrate to 0
     int UserBaudrate() const;

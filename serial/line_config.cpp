@@ -51,9 +51,17 @@ std::uint32_t parityFlags(TParity parity) {
 }
 
 std::uint32_t stopBitsFlag(TStopbits bits) {
-    // Linux has no 1.5 stop bits; sb15 sends 2, the nearer choice that a receiver expecting 1.5
-    // still accepts.
-    return bits == TStopbits::sb1 ? 0U : static_cast<std::uint32_t>(CSTOPB);
+    switch (bits) {
+        case TStopbits::sb1:
+            return 0;
+        case TStopbits::sb2:
+            return CSTOPB;
+        case TStopbits::sb15:
+            break;
+    }
+    // Termios has no 1.5 stop bits. CSTOPB would send 2 (1.5 only on some UARTs, and only with
+    // 5 data bits), so the line would differ from the port's setting without anyone knowing.
+    raiseComError("Error writing dcb (%d), %s", EINVAL);
 }
 
 }  // namespace

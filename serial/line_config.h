@@ -45,7 +45,7 @@ struct LineSettings {
 // once with what is waiting (VMIN 0, VTIME 0), and the rate, framing, flow control and XON/XOFF
 // characters of `settings`. The line discipline and the unused control characters of `current`
 // are kept. Raises "Error writing dcb (%d), %s" with EINVAL for what Linux cannot do: 4 data
-// bits, or a rate that is not positive.
+// bits, 1.5 stop bits, or a rate that is not positive.
 TermiosValue buildLineConfig(const TermiosValue& current, const LineSettings& settings);
 
 // Modem-line bits (TIOCM_DTR, TIOCM_RTS) to raise and to lower after configuring the line.

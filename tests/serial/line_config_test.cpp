@@ -65,7 +65,7 @@ std::vector<LineCase> lineCases() {
          on | CS7 | PARENB | CSTOPB, 0},
         {"8N1 at 115200", settings(115200, TDatabits::db8, TParity::paNone, TStopbits::sb1),
          on | CS8, 0},
-        {"5O1.5 gives 2 stop bits", settings(110, TDatabits::db5, TParity::paOdd, TStopbits::sb15),
+        {"5O2 at 110", settings(110, TDatabits::db5, TParity::paOdd, TStopbits::sb2),
          on | CS5 | PARENB | PARODD | CSTOPB, 0},
         {"6 mark", settings(14400, TDatabits::db6, TParity::paMark, TStopbits::sb1),
          on | CS6 | PARENB | CMSPAR | PARODD, 0},
@@ -126,6 +126,9 @@ TEST(LineConfig, RejectsWhatLinuxCannotDo) {
     const std::vector<LineSettings> rejected = {
         settings(9600, TDatabits::db4, TParity::paNone, TStopbits::sb1),
         settings(0, TDatabits::db8, TParity::paNone, TStopbits::sb1),
+        // Termios has no 1.5 stop bits: refused rather than sent as 2.
+        settings(9600, TDatabits::db7, TParity::paEven, TStopbits::sb15),
+        settings(110, TDatabits::db5, TParity::paNone, TStopbits::sb15),
     };
     for (const LineSettings& s : rejected) {
         try {

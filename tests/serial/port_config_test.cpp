@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -225,6 +226,67 @@ TEST_F(PortConfiguration, CancelChangesNothingAndOkWritesOnlyThePortNumber) {
         return true;
     });
     EXPECT_EQ(port.PortNum(), 0);
+}
+
+TEST_F(PortConfiguration, TheChosenPortIsPreselectedNextTimeWhateverItsKind) {
+    // Every kind of name the list can show. ttyS6 and COM7 share port number 7, ttyACM0 and the
+    // USB ports have none at all; a USB adapter may come back at another place in the list.
+    const std::vector<std::string> listed = {"ttyS0",   "ttyS6", "ttyACM0", "ttyUSB0",
+                                             "ttyUSB1", "COM7",  "COM12",   "/dev/pts/3"};
+    std::vector<std::string> reordered(listed.rbegin(), listed.rend());
+    reordered.insert(reordered.begin(), "ttyUSB2");
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"ttyS0", 1},   {"ttyS6", 7}, {"ttyACM0", 0}, {"ttyUSB0", 0},
+        {"ttyUSB1", 0}, {"COM7", 7},  {"COM12", 12},  {"/dev/pts/3", 0},
+    };
+    for (const auto& [name, portNum] : cases) {
+        SCOPED_TRACE(name);
+        TComPort chosen;
+        applyControllerLinkDefaults(chosen);
+        TComConfigForm form = loadComConfigForm(chosen, listed);
+        form.portIndex =
+            static_cast<int>(std::find(listed.begin(), listed.end(), name) - listed.begin());
+        applyComConfigForm(form, chosen);
+        EXPECT_EQ(chosen.PortNum(), portNum) << "COMn and ttySn keep their port number";
+
+        for (const auto& names : {listed, reordered}) {
+            const TComConfigForm reopened = loadComConfigForm(chosen, names);
+            ASSERT_GE(reopened.portIndex, 0);
+            EXPECT_EQ(names[static_cast<std::size_t>(reopened.portIndex)], name);
+        }
+    }
+}
+
+TEST_F(PortConfiguration, WithoutAUsableNameThePortNumberChooses) {
+    const std::vector<std::string> listed = {"ttyUSB0", "ttyUSB1", "COM12", "ttyS2"};
+    struct Case {
+        const char* what;
+        std::string portName;
+        int portNum;
+        int preselected;
+    };
+    const std::vector<Case> cases = {
+        {"only a number, as the port starts", "", 12, 2},
+        {"a name set before the number changed", "ttyUSB1", 12, 2},
+        {"a name no longer listed", "ttyACM0", 0, 0},
+        {"a listed name with a stale number", "ttyUSB1", 5, 0},
+    };
+    for (const Case& c : cases) {
+        port.SetPortName(c.portName);
+        port.SetPortNum(c.portNum);
+        EXPECT_EQ(loadComConfigForm(port, listed).portIndex, c.preselected) << c.what;
+    }
+}
+
+TEST(PortConfigurationForm, RefusesWhatTheLineCannotDo) {
+    TComConfigForm form;
+    for (const TStopbits bits : {TStopbits::sb1, TStopbits::sb2}) {
+        form.stopBitsIndex = static_cast<int>(bits);
+        EXPECT_EQ(comConfigFormRefusal(form), std::nullopt);
+    }
+    form.stopBitsIndex = static_cast<int>(TStopbits::sb15);
+    EXPECT_EQ(comConfigFormRefusal(form),
+              "1.5 stop bits cannot be set on this system. Choose 1 or 2 stop bits.");
 }
 
 TEST(PortConfigurationDialog, NeedsAPort) {
