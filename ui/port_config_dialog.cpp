@@ -1,10 +1,12 @@
 #include "ui/port_config_dialog.h"
 
+#include <QPointer>
 #include <QRadioButton>
 
 #include <limits>
 
 #include "ui/dialog_placement.h"
+#include "ui/message_boxes.h"
 
 namespace lumas::ui {
 
@@ -150,6 +152,14 @@ TComConfigForm PortConfigDialog::form() const {
     return shown;
 }
 
+void PortConfigDialog::accept() {
+    if (const auto refusal = comConfigFormRefusal(form())) {
+        QtMessageBoxes(this).warning(QString::fromStdString(*refusal));
+        return;
+    }
+    QDialog::accept();
+}
+
 bool runPortConfigForm(TComConfigForm& form, QWidget* parent) {
     PortConfigDialog dialog(form, parent);
     if (dialog.exec() != QDialog::Accepted) {
@@ -157,6 +167,12 @@ bool runPortConfigForm(TComConfigForm& form, QWidget* parent) {
     }
     form = dialog.form();
     return true;
+}
+
+TComConfigDialog::FormRunner portConfigFormRunner(QWidget* owner) {
+    return [owner = QPointer<QWidget>(owner)](TComConfigForm& form) {
+        return runPortConfigForm(form, owner.data());
+    };
 }
 
 }  // namespace lumas::ui

@@ -27,6 +27,10 @@ class PortConfigDialog final : public QDialog {
     // The form as the controls show it now.
     TComConfigForm form() const;
 
+    // OK closes the form only when the line can do what it shows; otherwise a warning says why
+    // and the form stays open.
+    void accept() override;
+
   protected:
     void showEvent(QShowEvent* event) override;
 
@@ -53,8 +57,11 @@ class PortConfigDialog final : public QDialog {
 
 // Shows the form modally over `parent`, centred on the screen; on OK the form holds the chosen
 // values and the result is true, on Cancel (or the close box) the form is unchanged and the
-// result is false. It serves as TComConfigDialog's FormRunner:
-//   dialog.runForm = [this](TComConfigForm& form) { return runPortConfigForm(form, this); };
+// result is false.
 bool runPortConfigForm(TComConfigForm& form, QWidget* parent);
+
+// TComConfigDialog's FormRunner for the desktop program: runPortConfigForm over `owner`. The
+// runner does not keep `owner` alive; once `owner` is gone the form has no parent.
+TComConfigDialog::FormRunner portConfigFormRunner(QWidget* owner);
 
 }  // namespace lumas::ui

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -42,13 +43,13 @@ class PortConfigDialogTest : public QObject {
             }
         }
     }
-    // Runs the port's configuration dialog with the Qt form; `act` works the form and closes it.
-    static bool execute(TCustomComPort& port, const std::function<void(QDialog&)>& act) {
+    // Runs the port's configuration dialog with the desktop program's runner; `act` works the
+    // form and closes it.
+    static bool execute(TCustomComPort& port, const std::function<void(QDialog&)>& act,
+                        QWidget* owner = nullptr) {
         TComConfigDialog configuration;
         configuration.Comm = &port;
-        configuration.runForm = [](TComConfigForm& form) {
-            return runPortConfigForm(form, nullptr);
-        };
+        configuration.runForm = portConfigFormRunner(owner);
         test::ModalWatch<PortConfigDialog> watch([&](PortConfigDialog& shown) { act(shown); });
         const bool ok = configuration.Execute();
         if (!watch.seen()) {
@@ -62,6 +63,8 @@ class PortConfigDialogTest : public QObject {
     void userRateFieldFollowsTheBaudRate();
     void okAndCancelThroughTheConfigurationDialog();
     void dtrRtsIsShownWhenBothModesAreSet();
+    void theRunnerShowsTheFormOverItsOwner();
+    void oneAndAHalfStopBitsAreRefused();
 };
 
 void PortConfigDialogTest::showsTheStartUpValues() {
@@ -205,6 +208,52 @@ void PortConfigDialogTest::dtrRtsIsShownWhenBothModesAreSet() {
     }));
     QCOMPARE(port.FlowControl().ControlRts, TControlRts::rtsEnabled);
     QVERIFY(!port.FlowControl().XonXoffIn);
+}
+
+void PortConfigDialogTest::theRunnerShowsTheFormOverItsOwner() {
+    QWidget owner;
+    owner.show();
+    TComPort port;
+    applyControllerLinkDefaults(port);
+    bool shownModally = false;
+    QWidget* shownOver = nullptr;
+    QVERIFY(execute(
+        port,
+        [&](QDialog& form) {
+            shownModally = form.isVisible() && form.isModal();
+            shownOver = form.parentWidget();
+            tick(form, "PARITYSETTING", "Odd");
+            QTest::mouseClick(form.findChild<QPushButton*>("Button1"), Qt::LeftButton);
+        },
+        &owner));
+    QVERIFY(shownModally);
+    QCOMPARE(shownOver, &owner);
+    QCOMPARE(port.Parity(), TParity::paOdd);
+}
+
+void PortConfigDialogTest::oneAndAHalfStopBitsAreRefused() {
+    TComPort port;
+    applyControllerLinkDefaults(port);
+    QString warned;
+    bool stayedOpen = false;
+    QString stopBitsAfterWarning;
+    QVERIFY(execute(port, [&](QDialog& form) {
+        tick(form, "STOPBITS", "1,5");
+        test::ModalWatch<QMessageBox> box([&](QMessageBox& shown) {
+            warned = shown.windowTitle() + ": " + shown.text();
+            shown.button(QMessageBox::Ok)->click();
+        });
+        QTest::mouseClick(form.findChild<QPushButton*>("Button1"), Qt::LeftButton);
+        stayedOpen = form.isVisible();
+        stopBitsAfterWarning = ticked(form, "STOPBITS");
+        tick(form, "STOPBITS", "1");
+        QTest::mouseClick(form.findChild<QPushButton*>("Button1"), Qt::LeftButton);
+    }));
+    QCOMPARE(warned, QStringLiteral("Warning: 1.5 stop bits cannot be set on this system. Choose 1 "
+                                    "or 2 stop bits."));
+    QVERIFY(stayedOpen);
+    QCOMPARE(stopBitsAfterWarning, QStringLiteral("1,5"));
+    QCOMPARE(port.Stopbits(), TStopbits::sb1);
 }
 
 }  // namespace lumas::ui
