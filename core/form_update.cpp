@@ -33,6 +33,10 @@ class DepthGuard {
 
 }  // namespace
 
+double MainFormLogic::storedTenths(double celsius) {
+    return std::nearbyint(celsius * 10.0);
+}
+
 QString MainFormLogic::readoutText(double celsius) const {
     return oneDecimalText(celsius, locale_) + QStringLiteral("°C");
 }
@@ -118,15 +122,16 @@ void MainFormLogic::UpdateMainForm() {
         SwitchSetPoints();
     }
 
-    // Keeps the controller on the current step's temperature. The comparison is with the value
-    // the driver can send: a step above the driver's set-point limit is held at that limit
-    // instead of being written again on every pass. While the controller does not answer, the
-    // driver keeps one such write waiting and sends it once the link is back.
+    // Keeps the controller on the current step's temperature. The comparison is with what the
+    // controller can hold of the value the driver sends: a step above the driver's set-point
+    // limit is held at that limit, and a step with more than one decimal at its tenth, instead of
+    // being written again on every pass. While the controller does not answer, the driver keeps
+    // one such write waiting and sends it once the link is back.
     if (s.ProgramRunning && s.CurrentStep >= 1 && s.CurrentStep <= kProgrammeSteps) {
         const double target = s.StepTemperatures[s.CurrentStep];
         double sendable = target;
         setPointValueText(target, &sendable);
-        if (sendable != Controller.SetPoint()) {
+        if (storedTenths(sendable) != storedTenths(Controller.SetPoint())) {
             Controller.cmdSetPoint(target);
             DelayMs(kCommandPauseMs);
             Controller.GetSetPoint();

@@ -191,6 +191,15 @@ void MainFormLogic::Disconnect1Click() {
     if (!Controller.Connected() && !health_.wanted()) {
         return;
     }
+    const bool endsRun = runActive();
+    if (endsRun) {
+        if (!ui_.messages.confirm(texts::kRunActiveDisconnect)) {
+            return;
+        }
+        // Before the worker's last update: it must neither switch a step nor correct the set
+        // point of a run that is over.
+        endRunWithoutStop();
+    }
     TerminateWorker();
     DelayMs(kDisconnectWaitMs);
     // The worker's last update has normally run during the wait; joining makes sure it cannot
@@ -210,6 +219,32 @@ void MainFormLogic::Disconnect1Click() {
     Controller.SetAllowToSend(false);
     ui_.ClearFormFields();
     ui_.EnableItems();
+    if (endsRun) {
+        ui_.statusWarning.setText(texts::kRunEndedByDisconnect);
+    }
+}
+
+bool MainFormLogic::confirmCloseDuringRun() {
+    return !runActive() || ui_.messages.confirm(texts::kRunActiveExit);
+}
+
+bool MainFormLogic::runActive() const {
+    return state_.ProgramRunning || state_.SingleRunning || state_.ControlActive;
+}
+
+void MainFormLogic::endRunWithoutStop() {
+    SharedState& s = state_;
+    s.ProgramRunning = false;
+    s.SingleRunning = false;
+    s.ControlActive = false;
+    s.PendingProgramStart = false;
+    s.PendingRun = false;
+    ui_.timerMulti.setEnabled(false);
+    ui_.timerSingle.setEnabled(false);
+    ui_.lTotal.setText(texts::kNoValue);
+    ui_.lFinish.setText(texts::kNoValue);
+    ui_.TimerCSV.setEnabled(false);
+    closeWriter();
 }
 
 void MainFormLogic::maPortConfigurationClick() {

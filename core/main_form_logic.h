@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -61,6 +62,9 @@ class MainFormLogic {
     // Saves the settings (window position, temperatures, single set point, hold times) and shuts
     // the link down without stopping the controller.
     void ApplicationClose(QPoint windowPosition);
+    // Whether the window may close: during a run the operator is asked, since the controller
+    // keeps running at its last set point; otherwise true without a question.
+    bool confirmCloseDuringRun();
 
     // --- connection
     // The port selection dialog's Connect: stops a running worker, closes the driver's port, sets
@@ -71,6 +75,9 @@ class MainFormLogic {
     // From now on the link's health is watched: readings must come in (ReadParameters starts it;
     // Disconnect ends it).
     void watchLink();
+    // Lets go of the link without stopping the controller. During a run the operator is asked
+    // first; on Yes the run ends in the program (no Stop is sent, the controller keeps its last
+    // set point), so that a later connection does not take it up again.
     void Disconnect1Click();
     void maPortConfigurationClick();
     // Starts a new worker at poll step 1, stopping and joining a running one first.
@@ -119,6 +126,15 @@ class MainFormLogic {
     QString readoutText(double celsius) const;
 
   private:
+    // A programme or single control runs (or is about to start).
+    bool runActive() const;
+    // Ends the run in the program as Stop does, but sends no Stop to the controller.
+    void endRunWithoutStop();
+    // Tells the operator of the run's steps that the driver can send only at its limit.
+    void noticeStepsAboveSetPointLimit();
+    // A set point in the tenths the controller stores, rounded half to even as the driver rounds
+    // the value it sends.
+    static double storedTenths(double celsius);
     void stopWorker();
     bool requireConnection();
     // As requireConnection, but also true while a lost device is being reopened: a Stop asked
@@ -181,6 +197,13 @@ inline const QString kFirstHoldTime =
     QStringLiteral("Input the hold time for the first set point  ( t1 ) ");
 inline const QString kConfirmPortClose =
     QStringLiteral("COM Port is open!\rDo you want to disconnect active connection?");
+inline const QString kRunActiveDisconnect = QStringLiteral(
+    "A run is active. The controller keeps running at its last set point. Disconnect anyway?");
+inline const QString kRunActiveExit = QStringLiteral(
+    "A run is active. The controller keeps running at its last set point. Exit anyway?");
+inline const QString kRunEndedByDisconnect = QStringLiteral(
+    "The run was ended by Disconnect; the controller was not stopped and keeps running at its "
+    "last set point.");
 inline const QString kErrorOccured = QStringLiteral("Error occured: ");
 inline const QString kOffline = QStringLiteral("OFFLINE");
 inline const QString kConnected = QStringLiteral("Connected");
@@ -196,6 +219,15 @@ inline const QString kCutOffBlind = QStringLiteral(
 inline const QString kStopNotConfirmed = QStringLiteral(
     "The controller did not confirm the Stop: it still reports Running or does not answer. The "
     "chamber may still be running at its last set point!");
+// The steps of a run above the highest set point the driver sends (`steps`, such as
+// "T3 (450.0 °C)"), which the controller runs at that set point (`limit`, such as "400.0").
+inline QString stepsAboveSetPointLimit(const QStringList& steps, const QString& limit) {
+    const bool one = steps.size() == 1;
+    return QStringLiteral(
+               "%1 %2 above %3 °C, the highest set point sent to the controller: %4 at %3 °C.")
+        .arg(steps.join(QStringLiteral(", ")), one ? QStringLiteral("is") : QStringLiteral("are"),
+             limit, one ? QStringLiteral("this step runs") : QStringLiteral("these steps run"));
+}
 inline QString portLost(const QString& devicePath) {
     return QStringLiteral(
                "The connection to %1 was lost: the device went away. Lumas keeps "

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/main_form_logic.h"
+#include "core/number_text.h"
 #include "core/target_curve.h"
 
 namespace lumas {
@@ -73,6 +74,25 @@ void MainFormLogic::bStartMultiClick() {
     }
     ui_.statusWarning.setText(QString());
     ui_.DisableItems();
+    noticeStepsAboveSetPointLimit();
+}
+
+void MainFormLogic::noticeStepsAboveSetPointLimit() {
+    const SharedState& s = state_;
+    QStringList above;
+    double limit = 0.0;
+    for (int n = 1; n <= s.StepCount; ++n) {
+        const double wanted = s.StepTemperatures[n];
+        double sent = wanted;
+        setPointValueText(wanted, &sent);
+        if (storedTenths(wanted) > storedTenths(sent)) {
+            above << QStringLiteral("T%1 (%2 °C)").arg(n).arg(oneDecimalText(wanted, locale_));
+            limit = sent;
+        }
+    }
+    if (!above.isEmpty()) {
+        ui_.messages.notice(texts::stepsAboveSetPointLimit(above, oneDecimalText(limit, locale_)));
+    }
 }
 
 void MainFormLogic::SwitchSetPoints() {

@@ -116,6 +116,19 @@ class CoreOnSimulator : public ::testing::Test {
         return switchedAt;
     }
 
+    enum class Run { None, Single, Programme };
+
+    // Starts a run of `kind` on the Basic or the Advanced control tab (the programme: 40 °C for
+    // 10 minutes).
+    void startRun(Run kind) {
+        if (kind == Run::Single) {
+            logic.bStartSingleClick();
+        } else if (kind == Run::Programme) {
+            window.setProgramme({{40.0, 10}});
+            logic.bStartMultiClick();
+        }
+    }
+
     sim::SimulatedController sim;
     TComPort port;
     TOmronCom controller;
@@ -262,6 +275,7 @@ TEST_F(CoreOnSimulator, HandlersWithoutConnectionWarnAndChangeNothing) {
 
 TEST_F(CoreOnSimulator, ProgrammeStartNeedsAFirstHoldTimeOfOneTo9999Minutes) {
     openLink();
+    window.temperatures[0].setValue(450.0);  // a refused start says nothing of its steps either
     for (const double t1 : {0.0, 10000.0}) {
         window.messages.shown.clear();
         window.holdTimes[0].setValue(t1);
@@ -380,6 +394,80 @@ TEST_F(CoreOnSimulator, StepAboveTheDriversLimitIsHeldAtTheLimitWithoutEndlessCo
     EXPECT_EQ(timedUpdate(), 0u) << "the controller holds all that can be sent";
 }
 
+// The controller stores tenths: a step with more decimals is held at its tenth, not rewritten on
+// every pass, while a controller a tenth away is still corrected.
+TEST_F(CoreOnSimulator, SetPointCorrectionComparesInTheTenthsTheControllerStores) {
+    struct Case {
+        double step;
+        double stored;   // the tenth the controller keeps of the step's value
+        double another;  // a tenth away from it
+    };
+    const Case cases[] = {{25.55, 25.6, 25.5}, {-10.04, -10.0, -10.1}};
+    clock.setSpeed(4);
+    openLink();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        window.setProgramme({{c.step, 10}});
+        logic.bStartMultiClick();
+        logic.UpdateMainForm();
+        EXPECT_EQ(newCommands(2),
+                  (std::vector<std::string>{setPointWrite(c.step), commands::kRun}));
+        controller.GetSetPoint();
+        ASSERT_TRUE(waitUntil([&] { return controller.SetPoint() == c.stored; }, 2000));
+        newCommands(1);
+        EXPECT_EQ(timedUpdate(), 0u) << "the controller holds the step's tenth";
+
+        sim.setSetPoint(c.another);
+        controller.GetSetPoint();
+        ASSERT_TRUE(waitUntil([&] { return controller.SetPoint() == c.another; }, 2000));
+        newCommands(1);
+        logic.UpdateMainForm();
+        EXPECT_EQ(newCommands(2),
+                  (std::vector<std::string>{setPointWrite(c.step), commands::kReadSetPoint}));
+
+        logic.bStopMultiClick();
+        logic.UpdateMainForm();
+        newCommands(1);
+    }
+}
+
+// Steps above the highest set point the driver sends are named once when the programme starts;
+// only the steps the programme runs count.
+TEST_F(CoreOnSimulator, ProgrammeStartNamesTheStepsHeldAtTheDriversLimit) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<double, int>> steps;
+        QStringList shown;
+    };
+    const Case cases[] = {
+        {"none above", {{400.0, 10}, {-70.0, 5}}, {}},
+        {"one above",
+         {{40.0, 10}, {450.0, 5}},
+         {"T2 (450.0 °C) is above 400.0 °C, the highest set point sent to the controller: this "
+          "step runs at 400.0 °C."}},
+        {"two above",
+         {{40.0, 5}, {50.0, 5}, {450.0, 5}, {40.0, 5}, {500.0, 5}},
+         {"T3 (450.0 °C), T5 (500.0 °C) are above 400.0 °C, the highest set point sent to the "
+          "controller: these steps run at 400.0 °C."}},
+        {"above after the last step run", {{40.0, 10}, {50.0, 0}, {450.0, 5}}, {}},
+    };
+    openLink();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.setProgramme(std::vector<std::pair<double, int>>(12, {0.0, 0}));
+        window.setProgramme(c.steps);
+        window.messages.shown.clear();
+        logic.bStartMultiClick();
+        ASSERT_TRUE(logic.state().ProgramRunning);
+        QStringList shown;
+        for (const auto& message : window.messages.shown) {
+            shown << message.text;
+        }
+        EXPECT_EQ(shown, c.shown);
+        logic.bStopMultiClick();
+    }
+}
+
 // The cut-off fires when the temperature is above the threshold during a run, and only once.
 TEST_F(CoreOnSimulator, EmergencyCutOffStopsARunAboveTheThresholdOnce) {
     struct Case {
@@ -439,24 +527,141 @@ TEST_F(CoreOnSimulator, ProgrammeStartedAboveTheThresholdStartsThenStops) {
                                                         commands::kStop, commands::kStop}));
 }
 
-TEST_F(CoreOnSimulator, ReconnectingContinuesARunningProgramme) {
+// Disconnect sends no Stop, so during a run it asks first; on Yes the run ends in the program,
+// with its log, and the status bar says that the controller goes on.
+TEST_F(CoreOnSimulator, DisconnectDuringARunAsksAndOnYesEndsTheRunWithoutAStop) {
+    struct Case {
+        const char* name;
+        Run run;
+        bool answer;
+    };
+    const Case cases[] = {
+        {"no run", Run::None, true},
+        {"single control, No", Run::Single, false},
+        {"single control, Yes", Run::Single, true},
+        {"programme, No", Run::Programme, false},
+        {"programme, Yes", Run::Programme, true},
+    };
+    clock.setSpeed(4);
+    QTemporaryDir logs;
+    logic.csvExportSettings() = {true, 5, logs.path()};
+    const SharedState& s = logic.state();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!controller.Connected()) {
+            openLink();
+        }
+        startRun(c.run);
+        logic.UpdateMainForm();
+        ASSERT_TRUE(waitUntil([&] { return sim.running() == (c.run != Run::None); }, 2000));
+        window.messages.shown.clear();
+        window.statusWarning.setText(QString());
+        window.messages.confirmAnswer = c.answer;
+
+        logic.Disconnect1Click();
+        if (c.run == Run::None) {
+            EXPECT_TRUE(window.messages.shown.empty()) << "no question without a run";
+        } else {
+            EXPECT_EQ(window.messages.shown,
+                      (std::vector<test::RecordedMessages::Shown>{
+                          {"confirm",
+                           "A run is active. The controller keeps running at its last "
+                           "set point. Disconnect anyway?"}}));
+        }
+        EXPECT_TRUE(sim.running() == (c.run != Run::None)) << "no Stop is sent";
+
+        if (!c.answer) {
+            EXPECT_TRUE(controller.Connected()) << "No leaves the link and the run alone";
+            EXPECT_TRUE(s.ControlActive);
+            EXPECT_TRUE(s.ProgramRunning || s.SingleRunning);
+            EXPECT_NE(logic.writer(), nullptr);
+            c.run == Run::Single ? logic.bStopSingleClick() : logic.bStopMultiClick();
+            logic.UpdateMainForm();
+            ASSERT_TRUE(waitUntil([&] { return !sim.running(); }, 2000));
+            continue;
+        }
+        EXPECT_FALSE(controller.Connected());
+        EXPECT_FALSE(s.ControlActive || s.ProgramRunning || s.SingleRunning || s.PendingRun ||
+                     s.PendingProgramStart);
+        EXPECT_FALSE(window.timerMulti.on || window.timerSingle.on || window.timerCsv.on);
+        EXPECT_EQ(logic.writer(), nullptr) << "the run's log is closed";
+        EXPECT_EQ(window.statusWarning.text,
+                  c.run == Run::None
+                      ? QString()
+                      : QStringLiteral("The run was ended by Disconnect; the controller was not "
+                                       "stopped and keeps running at its last set point."));
+        if (c.run == Run::Programme) {
+            EXPECT_EQ(window.lTotal.text, "--");
+            EXPECT_EQ(window.lFinish.text, "--");
+        }
+    }
+}
+
+TEST_F(CoreOnSimulator, ReconnectingAfterDisconnectingARunningProgrammeDoesNotResumeIt) {
     clock.setSpeed(100);
     window.setProgramme({{40.0, 1}, {50.0, 1}});
     ASSERT_EQ(logic.ConnectToPort(sim.portPath()), std::nullopt);
     logic.bStartMultiClick();
     ASSERT_TRUE(waitUntil([&] { return sim.setPoint() == 40.0 && sim.running(); }, 5000));
 
-    logic.Disconnect1Click();
-    EXPECT_TRUE(logic.state().ProgramRunning) << "Disconnect leaves the run flags";
+    logic.Disconnect1Click();  // confirmed
     EXPECT_TRUE(window.measured.points.empty());
     EXPECT_TRUE(window.target.points.empty());
     EXPECT_EQ(window.lTemp.text, "--");
+    sim.setSetPoint(20.0);  // the set point changed at the controller meanwhile
 
+    const std::size_t before = sim.receivedCommands().size();
     ASSERT_EQ(logic.ConnectToPort(sim.portPath()), std::nullopt);
-    EXPECT_TRUE(waitUntil([&] { return !logic.state().ProgramRunning && !sim.running(); }, 10000))
-        << "the programme runs on to its end and stops the controller";
+    const Tick reconnected = clock.now();
+    ASSERT_TRUE(waitUntil([&] { return ticksSince(reconnected, clock.now()) > 3 * 60000; }, 10000))
+        << "past the programme's end";
+
+    const SharedState& s = logic.state();
+    EXPECT_FALSE(s.ProgramRunning || s.ControlActive || s.PendingProgramStart ||
+                 s.PendingProgramStop);
+    EXPECT_EQ(s.CurrentStep, 1) << "no step switched";
+    EXPECT_FALSE(window.timerMulti.on);
     const auto received = sim.receivedCommands();
-    EXPECT_NE(std::find(received.begin(), received.end(), setPointWrite(50.0)), received.end());
+    for (auto command = received.begin() + static_cast<long>(before); command != received.end();
+         ++command) {
+        EXPECT_NE(command->rfind(commands::kWriteSetPoint, 0), 0u) << "set point written";
+        EXPECT_NE(*command, commands::kStop);
+    }
+    EXPECT_EQ(sim.setPoint(), 20.0);
+    EXPECT_TRUE(sim.running());
+}
+
+// The window's close asks only during a run, and is held back on No.
+TEST_F(CoreOnSimulator, ClosingDuringARunAsksFirst) {
+    struct Case {
+        const char* name;
+        Run run;
+        bool answer;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"no run", Run::None, false, true},
+        {"single control, No", Run::Single, false, false},
+        {"programme, Yes", Run::Programme, true, true},
+    };
+    openLink();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        startRun(c.run);
+        window.messages.shown.clear();
+        window.messages.confirmAnswer = c.answer;
+        EXPECT_EQ(logic.confirmCloseDuringRun(), c.closes);
+        if (c.run == Run::None) {
+            EXPECT_TRUE(window.messages.shown.empty());
+        } else {
+            EXPECT_EQ(window.messages.shown,
+                      (std::vector<test::RecordedMessages::Shown>{
+                          {"confirm",
+                           "A run is active. The controller keeps running at its last "
+                           "set point. Exit anyway?"}}));
+            c.run == Run::Single ? logic.bStopSingleClick() : logic.bStopMultiClick();
+        }
+    }
 }
 
 TEST_F(CoreOnSimulator, PortConfigurationWhileConnectedClosesTheLinkThroughTheDriver) {
