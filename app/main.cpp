@@ -25,6 +25,7 @@
 #include "sim/fault_console.h"
 #include "sim/simulated_controller.h"
 #include "ui/main_window.h"
+#include "ui/message_boxes.h"
 #include "ui/visual_style.h"
 
 namespace {
@@ -108,7 +109,6 @@ class DemoController {
 int main(int argc, char* argv[]) {
     LumasApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumas"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Lumas Software"));
     QApplication::setApplicationVersion(QStringLiteral("3.0.3"));
     QApplication::setDesktopFileName(QStringLiteral("lumas"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumas.svg")));
@@ -127,7 +127,7 @@ int main(int argc, char* argv[]) {
 
     lumas::UiHandOver::instance();
     lumas::setStandardExceptionReport([](const std::string& text) {
-        QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Lumas Software"),
+        QMessageBox::critical(QApplication::activeWindow(), lumas::ui::box_titles::kProgram,
                               QString::fromStdString(text));
     });
     lumas::ui::applyVisualStyle(application);

@@ -169,7 +169,7 @@ void CoreSession::close() {
     }
     observers_.reset();
     logic_->removeObserver(&events_);
-    logic_->Disconnect1Click();
+    logic_->DisconnectWithoutAsking();
     logic_.reset();
     driver_.ClosePort();
 }

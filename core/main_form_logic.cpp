@@ -54,12 +54,13 @@ QPoint MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
     state_.ProgramRunning = false;
     state_.PendingProgramStart = false;
     state_.PendingProgramStop = false;
+    // Told once the window is up (FormShow runs before it appears).
     if (loaded.emergencyTempProblem) {
         // A threshold that could disarm the cut-off is not used; the operator learns which is.
-        ui_.messages.warning(*loaded.emergencyTempProblem);
+        ui_.messages.notice(*loaded.emergencyTempProblem);
     }
     if (!loaded.save.saved) {
-        ui_.messages.warning(
+        ui_.messages.notice(
             QStringLiteral("The settings file could not be written: %1. Changes to the settings "
                            "will not be kept.")
                 .arg(loaded.save.error));
@@ -191,11 +192,18 @@ void MainFormLogic::Disconnect1Click() {
     if (!Controller.Connected() && !health_.wanted()) {
         return;
     }
+    if (runActive() && !ui_.messages.confirm(texts::kRunActiveDisconnect)) {
+        return;
+    }
+    DisconnectWithoutAsking();
+}
+
+void MainFormLogic::DisconnectWithoutAsking() {
+    if (!Controller.Connected() && !health_.wanted()) {
+        return;
+    }
     const bool endsRun = runActive();
     if (endsRun) {
-        if (!ui_.messages.confirm(texts::kRunActiveDisconnect)) {
-            return;
-        }
         // Before the worker's last update: it must neither switch a step nor correct the set
         // point of a run that is over.
         endRunWithoutStop();
@@ -257,8 +265,17 @@ void MainFormLogic::maPortConfigurationClick() {
             dialog.Execute();
             return;
         }
+        const bool endsRun = runActive();
+        if (endsRun && !ui_.messages.confirm(texts::kRunActiveDisconnect)) {
+            return;
+        }
         if (!ui_.messages.confirm(texts::kConfirmPortClose)) {
             return;
+        }
+        if (endsRun) {
+            // As with Disconnect: a later connection must not take the run up again.
+            endRunWithoutStop();
+            ui_.statusWarning.setText(texts::kRunEndedByPortConfiguration);
         }
         TerminateWorker();
         clock_.sleepMs(kPortConfigurationSleepMs);

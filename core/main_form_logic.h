@@ -78,7 +78,12 @@ class MainFormLogic {
     // Lets go of the link without stopping the controller. During a run the operator is asked
     // first; on Yes the run ends in the program (no Stop is sent, the controller keeps its last
     // set point), so that a later connection does not take it up again.
+    // Asks first during a run, then lets go of the link (DisconnectWithoutAsking).
     void Disconnect1Click();
+    // Lets go of the link without a question: a run in progress ends in the program, without a
+    // Stop (the controller keeps running at its last set point); a Stop already asked for still
+    // goes out. For front ends with nobody to ask.
+    void DisconnectWithoutAsking();
     void maPortConfigurationClick();
     // Starts a new worker at poll step 1, stopping and joining a running one first.
     void StartThread();
@@ -204,6 +209,9 @@ inline const QString kRunActiveExit = QStringLiteral(
 inline const QString kRunEndedByDisconnect = QStringLiteral(
     "The run was ended by Disconnect; the controller was not stopped and keeps running at its "
     "last set point.");
+inline const QString kRunEndedByPortConfiguration = QStringLiteral(
+    "The run was ended by Port Configuration; the controller was not stopped and keeps running "
+    "at its last set point.");
 inline const QString kErrorOccured = QStringLiteral("Error occured: ");
 inline const QString kOffline = QStringLiteral("OFFLINE");
 inline const QString kConnected = QStringLiteral("Connected");

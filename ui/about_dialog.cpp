@@ -43,8 +43,14 @@ void AboutDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void AboutDialog::setVisible(bool visible) {
+    if (visible && !isVisible()) {
+        placeFromOwner(*this, owner_, QPoint(130, 120));
+    }
+    QDialog::setVisible(visible);
+}
+
 void AboutDialog::FormShow() {
-    placeFromOwner(*this, owner_, QPoint(130, 120));
     Button1->setFocus();
 }
 

@@ -18,6 +18,10 @@ class AboutDialog final : public QDialog {
     // corner.
     explicit AboutDialog(QWidget* owner);
 
+    // Placed before it first appears, so that the window manager puts its frame, not its inner
+    // area, at the place.
+    void setVisible(bool visible) override;
+
   protected:
     void showEvent(QShowEvent* event) override;
 

@@ -100,6 +100,13 @@ CsvExportDialog::CsvExportDialog(QWidget* owner, QString settingsPath, TCSVExpor
 
 CsvExportDialog::~CsvExportDialog() = default;
 
+void CsvExportDialog::setVisible(bool visible) {
+    if (visible && !isVisible()) {
+        placeFromOwner(*this, owner_, QPoint(400, 250));
+    }
+    QDialog::setVisible(visible);
+}
+
 void CsvExportDialog::showEvent(QShowEvent* event) {
     if (!loaded_) {
         loaded_ = true;
@@ -114,7 +121,6 @@ void CsvExportDialog::FormShow() {
     advInterval->setValue(stored.interval);
     advFolder->setText(stored.folderPath);
     chkEnableCSVClick();
-    placeFromOwner(*this, owner_, QPoint(400, 250));
     advFolder->setFocus();
 }
 

@@ -41,6 +41,10 @@ class CsvExportDialog final : public QDialog {
     // The folder picker behind "..."; the system's folder dialog unless replaced.
     FolderPicker pickFolder;
 
+    // Placed before it first appears, so that the window manager puts its frame, not its inner
+    // area, at the place.
+    void setVisible(bool visible) override;
+
   protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

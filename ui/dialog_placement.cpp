@@ -1,5 +1,7 @@
 #include "ui/dialog_placement.h"
 
+#include "ui/visual_style.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -8,11 +10,7 @@ namespace lumas::ui {
 namespace {
 
 QFont dialogFont() {
-    QFont font;
-    font.setFamilies({QString::fromLatin1(kDialogFontFamily),
-                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial")});
-    return font;
+    return QFont(windowFontFamily(QStringLiteral("Tahoma")));
 }
 
 }  // namespace
@@ -50,6 +48,9 @@ void centreOnScreen(QWidget& window, const QWidget* owner) {
     }
     const QRect area = screen->geometry();
     const QSize outer = window.frameGeometry().size();
+    if (window.testAttribute(Qt::WA_WState_Created) && outer == window.size()) {
+        return;  // on the screen but not framed yet: where it was placed before stands
+    }
     window.move(area.left() + (area.width() - outer.width()) / 2,
                 area.top() + (area.height() - outer.height()) / 2);
 }

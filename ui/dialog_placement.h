@@ -8,10 +8,7 @@
 
 namespace lumas::ui {
 
-// The face the dialogs are drawn in. Where Tahoma is not installed (most Linux desktops), a
-// narrow sans face of about its width stands in, so that texts sized for Tahoma still fit; the
-// desktop's default sans face would be some 15 % wider.
-inline constexpr const char* kDialogFontFamily = "Tahoma";
+// The face the dialogs are drawn in: Tahoma, or the main window's stand-in for it (windowFont).
 QFont dialogFontPixels(int pixels);
 QFont dialogFontPoints(int points);
 
@@ -19,12 +16,16 @@ QFont dialogFontPoints(int points);
 // minimise, maximise or help box).
 void makeFixedDialog(QDialog& dialog, QSize clientSize);
 
-// Moves `window` so that its top-left corner lies `offset` pixels right of and below the
-// top-left corner of `owner`, in screen coordinates. Without an owner the window stays where it is.
+// Moves `window` so that the top-left corner of its frame lies `offset` pixels right of and below
+// the top-left corner of `owner`'s frame, in screen coordinates. Without an owner the window stays
+// where it is. Called before the window first appears: until the window manager has framed a
+// window, a move places its frame (afterwards Qt knows the frame and places it too).
 void placeFromOwner(QWidget& window, const QWidget* owner, QPoint offset);
 
 // Moves `window` to the middle of the screen it is on (the owner's screen, else the primary
-// one): each coordinate is (screen size - window size) / 2, truncated toward zero.
+// one): each coordinate is (screen size - window size) / 2, truncated toward zero. Called before
+// the window first appears, it places the frame's corner as if the frame added nothing; called
+// again once the window is framed, it centres the frame (until then it does nothing).
 void centreOnScreen(QWidget& window, const QWidget* owner);
 
 }  // namespace lumas::ui

@@ -55,6 +55,13 @@ EmergencyTempDialog::EmergencyTempDialog(QWidget* owner, QString settingsPath, S
 
 EmergencyTempDialog::~EmergencyTempDialog() = default;
 
+void EmergencyTempDialog::setVisible(bool visible) {
+    if (visible && !isVisible()) {
+        centreOnScreen(*this, parentWidget());
+    }
+    QDialog::setVisible(visible);
+}
+
 void EmergencyTempDialog::showEvent(QShowEvent* event) {
     if (!loaded_) {
         loaded_ = true;

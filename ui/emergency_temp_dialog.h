@@ -30,6 +30,10 @@ class EmergencyTempDialog final : public QDialog {
 
     void done(int result) override;
 
+    // Placed before it first appears, so that the window manager puts its frame, not its inner
+    // area, at the place.
+    void setVisible(bool visible) override;
+
   protected:
     void showEvent(QShowEvent* event) override;
 

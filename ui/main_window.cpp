@@ -11,11 +11,13 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <thread>
 #include <utility>
 
@@ -76,6 +78,16 @@ QGroupBox* startStopGroup(QPushButton* start, QPushButton* stop, QWidget* parent
     return group;
 }
 
+// A tab page that scrolls when the window is too short to show all of it.
+QScrollArea* scrollable(QWidget* page) {
+    auto* area = new QScrollArea;
+    area->setWidget(page);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return area;
+}
+
 }  // namespace
 
 TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidget* parent)
@@ -98,8 +110,8 @@ TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidg
     PageControl1 = new QTabWidget(rightColumn_);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setUsesScrollButtons(false);
-    PageControl1->addTab(buildBasicTab(), QStringLiteral(" Basic control"));
-    PageControl1->addTab(buildAdvancedTab(), QStringLiteral("Advanced control"));
+    PageControl1->addTab(scrollable(buildBasicTab()), QStringLiteral(" Basic control"));
+    PageControl1->addTab(scrollable(buildAdvancedTab()), QStringLiteral("Advanced control"));
     buildMenu();
     buildStatusBar();
 
@@ -115,9 +127,8 @@ TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidg
     connect(timerSingle, &QTimer::timeout, this, [this] { logic_->timerSingleTimer(); });
     connect(TimerCSV, &QTimer::timeout, this, [this] { logic_->TimerCSVTimer(); });
 
-    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height() + statusBar()->height());
-    setMinimumSize(600, 480);
-    setMaximumSize(1920, 1080);
+    resize(kClientWidth, kClientHeight);
+    applyOuterSizeLimits();
 }
 
 TForm1::~TForm1() = default;
@@ -130,16 +141,13 @@ void TForm1::buildChart(QWidget* central) {
 
 void TForm1::buildReadouts(QWidget* central) {
     rightColumn_ = new QWidget(central);
-    const QString face = registerReadoutFont();
     const auto readout = [&](const QString& title, const char* name, const QColor& colour,
                              int width) {
         auto* box = new QGroupBox(title, rightColumn_);
         box->setFixedSize(width, kReadoutHeight);
         auto* label = new QLabel(QStringLiteral("--"), box);
         label->setObjectName(QLatin1String(name));
-        QFont font(face.isEmpty() ? QStringLiteral("Monospace") : face);
-        font.setPixelSize(face.isEmpty() ? 24 : 20);
-        label->setFont(font);
+        label->setFont(readoutFont());
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, colour);
         label->setPalette(palette);
@@ -358,6 +366,7 @@ void TForm1::buildPorts() {
                                                                [this] { ClearFormFields(); },
                                                                [this] { repaint(); },
                                                                {}});
+    ports_->runComConfigForm = portConfigFormRunner(this);
     for (int k = 0; k < kProgrammeSteps; ++k) {
         ports_->fiSP[k] = fiSP[k];
         ports_->fiSPt[k] = fiSPt[k];
@@ -365,18 +374,49 @@ void TForm1::buildPorts() {
     logic_ = std::make_unique<MainFormLogic>(Controller, ComPort1, *ports_, clock_, settingsPath_);
 }
 
-void TForm1::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (shown_) {
-        return;
+void TForm1::setVisible(bool visible) {
+    if (visible && !shown_) {
+        shown_ = true;
+        const QScreen* screen = this->screen();
+        const QSize screenSize = screen ? screen->availableGeometry().size() : QSize(1920, 1080);
+        // Not yet framed: a move now places the frame's corner, as the position is saved.
+        move(logic_->FormShow(screenSize, frameGeometry().size()));
     }
-    shown_ = true;
-    const QScreen* screen = this->screen();
-    const QSize screenSize = screen ? screen->availableGeometry().size() : QSize(1920, 1080);
-    move(logic_->FormShow(screenSize, frameGeometry().size()));
+    QMainWindow::setVisible(visible);
+}
+
+bool TForm1::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::WindowActivate:
+            applyOuterSizeLimits();
+            break;
+        default:
+            break;
+    }
+    return handled;
+}
+
+void TForm1::applyOuterSizeLimits() {
+    const QSize frame = frameGeometry().size() - size();
+    const QSize smallest = kSmallestOuterSize - frame;
+    const QSize largest = kLargestOuterSize - frame;
+    if (minimumSize() != smallest) {
+        setMinimumSize(smallest);
+    }
+    if (maximumSize() != largest) {
+        setMaximumSize(largest);
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (!logic_->confirmCloseDuringRun()) {
+        event->ignore();
+        return;
+    }
     logic_->ApplicationClose(pos());
     event->accept();
 }
@@ -391,9 +431,12 @@ void TForm1::layOut() {
     const int width = central->width();
     const int height = central->height();
     Chart1->setGeometry(kChartLeft, 0, std::max(width - kChartLeft - kChartRightGap, 50), height);
+    // In a window too short for the whole tab control, it ends at the status bar and its pages
+    // scroll.
+    const int tabHeight = std::clamp(height - kTabTop, 100, kTabHeight);
     rightColumn_->setGeometry(width - kColumnWidth - kColumnRightGap, 0, kColumnWidth,
-                              kTabTop + kTabHeight);
-    PageControl1->setGeometry(0, kTabTop, kColumnWidth, kTabHeight);
+                              kTabTop + tabHeight);
+    PageControl1->setGeometry(0, kTabTop, kColumnWidth, tabHeight);
 }
 
 void TForm1::showHoldTimeTotal() {

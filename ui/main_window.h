@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSize>
 #include <QString>
 
 #include <array>
@@ -67,11 +68,19 @@ class TForm1 final : public QMainWindow {
     // The menu items, for the dialogs' guards and the tests.
     QAction* action(const QString& objectName) const;
 
+    // The first size of the window's inner area, menu bar and status bar included.
     static constexpr int kClientWidth = 1158;
     static constexpr int kClientHeight = 652;
+    // The limits of the window's outer size, frame included.
+    static constexpr QSize kSmallestOuterSize{600, 480};
+    static constexpr QSize kLargestOuterSize{1920, 1080};
+
+    // The first time the window appears, it takes its place from the settings before it is
+    // mapped, so that the window manager puts its frame (where the place is saved from) there.
+    void setVisible(bool visible) override;
 
   protected:
-    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -84,6 +93,8 @@ class TForm1 final : public QMainWindow {
     void buildChart(QWidget* central);
     void buildPorts();
     void layOut();
+    // Keeps the outer size within its limits once the window manager has framed the window.
+    void applyOuterSizeLimits();
     void showHoldTimeTotal();
     void setProgrammeInputsEnabled(bool enabled);
 

@@ -41,8 +41,8 @@ bool QtMessageBoxes::confirm(const QString& text) {
 
 void QtMessageBoxes::message(const QString& text) {
     // A plain message carries the program's name as its caption and no icon.
-    show(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
-         QMessageBox::Ok, QMessageBox::Ok);
+    show(QMessageBox::NoIcon, box_titles::kProgram, text, QMessageBox::Ok, QMessageBox::Ok,
+         QMessageBox::Ok);
 }
 
 void QtMessageBoxes::notice(const QString& text) {

@@ -51,6 +51,8 @@ namespace box_titles {
 inline const QString kWarning = QStringLiteral("Warning");
 inline const QString kInformation = QStringLiteral("Information");
 inline const QString kConfirm = QStringLiteral("Confirm");
+// A plain message carries the program's title.
+inline const QString kProgram = QStringLiteral("Lumas Software");
 }  // namespace box_titles
 
 }  // namespace lumas::ui

@@ -2,6 +2,7 @@
 
 #include "core/number_text.h"
 
+#include <QFocusEvent>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
@@ -51,7 +52,16 @@ void DecimalField::setValue(double value) {
 void DecimalField::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     setValue(value());
-    emit left();
+    // Losing the focus to another window, a menu or the menu bar is not leaving the field: the
+    // operator comes back to it where they were.
+    switch (event->reason()) {
+        case Qt::ActiveWindowFocusReason:
+        case Qt::PopupFocusReason:
+        case Qt::MenuBarFocusReason:
+            return;
+        default:
+            emit left();
+    }
 }
 
 WholeNumberField::WholeNumberField(int minimum, int maximum, int maxLength, QWidget* parent)

@@ -27,7 +27,8 @@ class DecimalField final : public QLineEdit, public NumericField {
     void setValue(double value) override;
 
   signals:
-    // The field was left (focus moved elsewhere).
+    // The field was left: the focus moved to another control of the window (not to another
+    // window or a menu).
     void left();
 
   protected:

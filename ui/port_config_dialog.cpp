@@ -127,6 +127,13 @@ PortConfigDialog::PortConfigDialog(const TComConfigForm& form, QWidget* parent)
     connect(BAUDRATES, &QComboBox::currentIndexChanged, this, &PortConfigDialog::BAUDRATESChange);
 }
 
+void PortConfigDialog::setVisible(bool visible) {
+    if (visible && !isVisible()) {
+        centreOnScreen(*this, parentWidget());
+    }
+    QDialog::setVisible(visible);
+}
+
 void PortConfigDialog::showEvent(QShowEvent* event) {
     centreOnScreen(*this, parentWidget());
     QDialog::showEvent(event);

@@ -31,6 +31,9 @@ class PortConfigDialog final : public QDialog {
     // and the form stays open.
     void accept() override;
 
+    // Centred before it first appears, so that the window manager centres its frame.
+    void setVisible(bool visible) override;
+
   protected:
     void showEvent(QShowEvent* event) override;
 

@@ -74,6 +74,13 @@ PortSelectionDialog::PortSelectionDialog(QWidget* owner, PortConnector connectTo
 
 PortSelectionDialog::~PortSelectionDialog() = default;
 
+void PortSelectionDialog::setVisible(bool visible) {
+    if (visible && !isVisible()) {
+        placeFromOwner(*this, owner_, QPoint(155, 100));
+    }
+    QDialog::setVisible(visible);
+}
+
 void PortSelectionDialog::showEvent(QShowEvent* event) {
     FormShow();
     QDialog::showEvent(event);
@@ -94,7 +101,6 @@ void PortSelectionDialog::FormShow() {
         // Shown once the dialog is on the screen, over it.
         warningTimer_->start();
     }
-    placeFromOwner(*this, owner_, QPoint(155, 100));
 }
 
 void PortSelectionDialog::bConnectClick() {

@@ -46,6 +46,10 @@ class PortSelectionDialog final : public QDialog {
                         MessageBoxes* messages = nullptr, PortNameSource ports = {});
     ~PortSelectionDialog() override;
 
+    // Placed before it first appears, so that the window manager puts its frame, not its inner
+    // area, at the place.
+    void setVisible(bool visible) override;
+
   protected:
     void showEvent(QShowEvent* event) override;
 

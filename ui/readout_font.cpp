@@ -14,4 +14,11 @@ QString registerReadoutFont() {
     return family;
 }
 
+QFont readoutFont() {
+    const QString face = registerReadoutFont();
+    QFont font(face.isEmpty() ? QStringLiteral("Monospace") : face);
+    font.setPixelSize(kReadoutPixelSize);
+    return font;
+}
+
 }  // namespace lumas::ui

@@ -8,10 +8,22 @@
 
 namespace lumas::ui {
 
+QString windowFontFamily(const QString& family) {
+    static const bool tahomaInstalled = QFontDatabase::hasFamily(QStringLiteral("Tahoma"));
+    static const QString standIn = [] {
+        for (const QString& candidate :
+             {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans")}) {
+            if (QFontDatabase::hasFamily(candidate)) {
+                return candidate;
+            }
+        }
+        return QStringLiteral("Sans Serif");
+    }();
+    return tahomaInstalled && QFontDatabase::hasFamily(family) ? family : standIn;
+}
+
 QFont windowFont(const QString& family, int pixelSize) {
-    // Where the named face is missing, its free metric-compatible equivalent keeps the layout.
-    static const QString fallback = QStringLiteral("Liberation Sans");
-    QFont font(QFontDatabase::hasFamily(family) ? family : fallback);
+    QFont font(windowFontFamily(family));
     font.setPixelSize(pixelSize);
     return font;
 }

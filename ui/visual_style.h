@@ -17,8 +17,11 @@ inline const QColor kAlertText(139, 26, 14);
 inline const QColor kAlertBackground(255, 233, 168);
 inline const QColor kAlertBorder(226, 189, 85);
 
-// A window face of `family` at `pixelSize` pixels (Tahoma, Arial), or its free equivalent where
-// the face is not installed.
+// The face every window is drawn in: `family` (Tahoma, Arial) where Tahoma is installed, as on
+// the desktops the layout was drawn for. Elsewhere one narrow sans face of about Tahoma's width
+// stands in for every family, so that texts sized for Tahoma still fit and the main window and
+// the dialogs share one typeface.
+QString windowFontFamily(const QString& family);
 QFont windowFont(const QString& family, int pixelSize);
 
 }  // namespace lumas::ui

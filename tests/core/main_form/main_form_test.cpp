@@ -631,6 +631,27 @@ TEST_F(CoreOnSimulator, ReconnectingAfterDisconnectingARunningProgrammeDoesNotRe
     EXPECT_TRUE(sim.running());
 }
 
+// Port Configuration closes the port as Disconnect does: during a run it asks about the run
+// first, and on Yes the run ends in the program without a Stop.
+TEST_F(CoreOnSimulator, PortConfigurationDuringARunEndsItWithoutAStop) {
+    openLink();
+    startRun(Run::Programme);
+    logic.UpdateMainForm();
+    ASSERT_TRUE(waitUntil([&] { return sim.running(); }, 2000));
+    window.messages.shown.clear();
+
+    logic.maPortConfigurationClick();
+    ASSERT_EQ(window.messages.shown.size(), 2u);
+    EXPECT_EQ(window.messages.shown[0].text, texts::kRunActiveDisconnect);
+    EXPECT_EQ(window.messages.shown[1].text, texts::kConfirmPortClose);
+    const SharedState& s = logic.state();
+    EXPECT_FALSE(controller.Connected());
+    EXPECT_FALSE(s.ControlActive || s.ProgramRunning || s.PendingProgramStart);
+    EXPECT_FALSE(window.timerMulti.on);
+    EXPECT_EQ(window.statusWarning.text, texts::kRunEndedByPortConfiguration);
+    EXPECT_TRUE(sim.running()) << "no Stop is sent";
+}
+
 // The window's close asks only during a run, and is held back on No.
 TEST_F(CoreOnSimulator, ClosingDuringARunAsksFirst) {
     struct Case {

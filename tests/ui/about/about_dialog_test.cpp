@@ -7,6 +7,7 @@
 #include "dialog_support/dialog_checks.h"
 #include "dialog_support/modal_watch.h"
 #include "ui/about_dialog.h"
+#include "ui/visual_style.h"
 
 namespace lumas::ui {
 
@@ -29,7 +30,8 @@ void AboutDialogTest::showsProductAndBuildInTwoLines() {
     QCOMPARE(about.windowTitle(), QStringLiteral("About"));
     QCOMPARE(about.size(), QSize(387, 59));
     QVERIFY(test::fixedWithCloseBoxOnly(about));
-    QCOMPARE(about.font().family(), QStringLiteral("Tahoma"));
+    // One typeface throughout: Tahoma where installed, else the main window's stand-in for it.
+    QCOMPARE(about.font().family(), windowFontFamily(QStringLiteral("Tahoma")));
     QCOMPARE(about.font().pointSize(), 8);
 
     QStringList visible;

@@ -18,6 +18,7 @@
 #include "sim/simulated_controller.h"
 #include "ui/chart_widget.h"
 #include "ui/main_window.h"
+#include "ui/readout_font.h"
 #include "ui/up_down.h"
 #include "ui/visual_style.h"
 #include "ui/widget_ports.h"
@@ -182,6 +183,30 @@ class MainWindowTest : public QObject {
         QCOMPARE(edit->text(), shown);
     }
 
+    // A set point over the threshold is warned about when the operator leaves its field for
+    // another control, not when the focus goes to another window or a menu for a while.
+    void setPointCheckRunsOnlyWhenTheFieldIsLeft_data() {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("another window") << int(Qt::ActiveWindowFocusReason) << false;
+        QTest::newRow("a menu opens") << int(Qt::PopupFocusReason) << false;
+        QTest::newRow("the menu bar") << int(Qt::MenuBarFocusReason) << false;
+        QTest::newRow("Tab") << int(Qt::TabFocusReason) << true;
+        QTest::newRow("a click elsewhere") << int(Qt::MouseFocusReason) << true;
+    }
+
+    void setPointCheckRunsOnlyWhenTheFieldIsLeft() {
+        QFETCH(int, reason);
+        QFETCH(bool, checked);
+        auto window = makeWindow("[Temperatures]\r\nEmergencyTemp=280\r\n");
+        auto* t3 = child<QLineEdit>(*window, "fiSP2");
+        t3->setText(QStringLiteral("290"));
+        QFocusEvent focusOut(QEvent::FocusOut, static_cast<Qt::FocusReason>(reason));
+        QApplication::sendEvent(t3, &focusOut);
+        QCOMPARE(messages_.shown.empty(), !checked);
+        QCOMPARE(t3->text(), QStringLiteral("290.0"));
+    }
+
     void spinButtonsFollowTheSingleSetPoint() {
         auto window = makeWindow();
         auto* field = child<QLineEdit>(*window, "fiSingleSP");
@@ -214,6 +239,48 @@ class MainWindowTest : public QObject {
         QCOMPARE(messages_.shown[0].kind, QStringLiteral("information"));
         QCOMPARE(messages_.shown[0].text,
                  QStringLiteral("You can change this settings when controller is stopped."));
+    }
+
+    // Every reading from the lowest to the highest set point fits both read-outs at their size,
+    // and the size is the largest at which the widest does.
+    void readoutsFitEveryReading_data() {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<double>("celsius");
+        for (const char* label : {"lTemp", "lSetPoint"}) {
+            for (const double celsius : {-70.0, 0.0, 99.9, 400.0, 500.0}) {
+                QTest::addRow("%s %.1f", label, celsius) << QString::fromLatin1(label) << celsius;
+            }
+        }
+    }
+
+    void readoutsFitEveryReading() {
+        QFETCH(QString, label);
+        QFETCH(double, celsius);
+        auto window = makeWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* readout = window->findChild<QLabel*>(label);
+        readout->setText(window->logic().readoutText(celsius));
+        QCOMPARE(readout->font().pixelSize(), lumas::ui::kReadoutPixelSize);
+        const QRect room = readout->contentsRect();
+        const QRect inked = readout->fontMetrics().boundingRect(readout->text());
+        QVERIFY2(inked.width() <= room.width() && readout->fontMetrics().height() <= room.height(),
+                 qPrintable(QStringLiteral("%1 needs %2x%3, has %4x%5")
+                                .arg(readout->text())
+                                .arg(inked.width())
+                                .arg(readout->fontMetrics().height())
+                                .arg(room.width())
+                                .arg(room.height())));
+        if (label == QStringLiteral("lSetPoint") && celsius == -70.0) {
+            QFont larger = readout->font();
+            larger.setPixelSize(lumas::ui::kReadoutPixelSize + 1);
+            int widest = 0;
+            for (const double value : {-70.0, 0.0, 99.9, 400.0, 500.0}) {
+                widest = std::max(
+                    widest,
+                    QFontMetrics(larger).boundingRect(window->logic().readoutText(value)).width());
+            }
+            QVERIFY2(widest > room.width(), "a larger size would fit too");
+        }
     }
 
     void timerWithoutPeriodNeverRuns() {
