@@ -1,7 +1,9 @@
 #include "ui/chart_report.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPainter>
@@ -151,6 +153,18 @@ ChartReportPreview::ChartReportPreview(const ChartReport& report, QPrinter* prin
         pages->setZoomMode(QPrintPreviewWidget::CustomZoom);
         pages->setZoomFactor(1.0);
     }
+    // The toolbar's fitting buttons follow the zoom: at 100 % neither is pressed. They form an
+    // exclusive group, which would keep one pressed.
+    for (QAction* action : findChildren<QAction*>()) {
+        const QString text = action->text();
+        if (action->isCheckable() &&
+            (text == QStringLiteral("Fit page") || text == QStringLiteral("Fit width"))) {
+            if (QActionGroup* group = action->actionGroup()) {
+                group->setExclusive(false);
+            }
+            action->setChecked(false);
+        }
+    }
 }
 
 void exportChartReportPdf(const ChartReport& report, QWidget* parent) {
@@ -169,7 +183,18 @@ void exportChartReportPdf(const ChartReport& report, QWidget* parent) {
                              QStringLiteral("The file %1 could not be written.").arg(path));
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    showExportedPdf(path, parent);
+}
+
+void showExportedPdf(const QString& path, QWidget* parent, const PdfOpener& openInViewer) {
+    const QUrl file = QUrl::fromLocalFile(path);
+    const bool opened = openInViewer ? openInViewer(file) : QDesktopServices::openUrl(file);
+    if (!opened) {
+        QMessageBox::information(
+            parent, QStringLiteral("Export to PDF"),
+            QStringLiteral("The report was saved as %1. No program to show PDF files was found.")
+                .arg(QDir::toNativeSeparators(path)));
+    }
 }
 
 void showChartReport(const TemperatureChart& chart, QWidget* parent) {

@@ -6,6 +6,9 @@
 #include <QPrintPreviewDialog>
 #include <QRectF>
 #include <QString>
+#include <QUrl>
+
+#include <functional>
 
 class QAction;
 class QPagedPaintDevice;
@@ -76,6 +79,11 @@ class ChartReportPreview final : public QPrintPreviewDialog {
 // writes the report to it and opens it in the system's PDF viewer; a file that cannot be written
 // is reported in a warning box.
 void exportChartReportPdf(const ChartReport& report, QWidget* parent);
+
+// Opens the exported file at `path` with `openInViewer` (the system's viewer by default); where
+// nothing opens it, an information box tells the operator where the file was written.
+using PdfOpener = std::function<bool(const QUrl&)>;
+void showExportedPdf(const QString& path, QWidget* parent, const PdfOpener& openInViewer = {});
 
 // Export Chart: prepares the report now and shows it in the modal preview until the operator
 // closes it. Printing goes to the system's default printer.

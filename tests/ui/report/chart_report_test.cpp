@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintPreviewWidget>
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <QToolBar>
 
+#include "dialog_support/modal_watch.h"
 #include "ui/chart_report.h"
 #include "ui/chart_report_pdf.h"
 #include "ui/chart_widget.h"
@@ -121,6 +123,7 @@ class ChartReportTest : public QObject {
     void reportKeepsTheChartAsItWasWhenPrepared();
     void pdfPartsTheLineAtTheChartsGap();
     void previewIsMaximisedAtFullSizeWithPdfExport();
+    void exportedPdfWithoutAViewerSaysWhereItWent();
 };
 
 void ChartReportTest::pdfIsOneA4LandscapePageWithAuthorSubjectAndTheTexts_data() {
@@ -306,10 +309,41 @@ void ChartReportTest::previewIsMaximisedAtFullSizeWithPdfExport() {
     QVERIFY(preview.windowState() & Qt::WindowMaximized);
     QTRY_COMPARE(pages->pageCount(), 1);
     QCOMPARE(pages->zoomFactor(), 1.0);
+    QStringList fitting;
+    for (QAction* action : preview.findChildren<QAction*>()) {
+        if (action->text().startsWith(QStringLiteral("Fit"))) {
+            fitting << action->text();
+            QVERIFY2(!action->isChecked(),
+                     qPrintable(action->text() + QStringLiteral(" is pressed at 100 %")));
+        }
+    }
+    QCOMPARE(fitting.size(), 2);  // "Fit width" and "Fit page"
     QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
     QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::A4);
     QVERIFY(preview.findChild<QToolBar*>()->actions().contains(preview.exportPdfAction()));
     preview.reject();
+}
+
+void ChartReportTest::exportedPdfWithoutAViewerSaysWhereItWent() {
+    const QString path = QStringLiteral("/tmp/reports/Chart.pdf");
+    for (const bool viewerFound : {true, false}) {
+        QUrl asked;
+        QString told;
+        lumas::test::ModalWatch<QMessageBox> watch([&](QMessageBox& box) {
+            told = box.text();
+            box.accept();
+        });
+        lumas::ui::showExportedPdf(path, nullptr, [&](const QUrl& url) {
+            asked = url;
+            return viewerFound;
+        });
+        QCOMPARE(asked, QUrl::fromLocalFile(path));
+        QCOMPARE(watch.seen(), !viewerFound);
+        QCOMPARE(told, viewerFound
+                           ? QString()
+                           : QStringLiteral("The report was saved as /tmp/reports/Chart.pdf. "
+                                            "No program to show PDF files was found."));
+    }
 }
 
 QTEST_MAIN(ChartReportTest)
