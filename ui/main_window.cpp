@@ -243,12 +243,18 @@ QWidget* TForm1::buildAdvancedTab() {
         connect(fiSP[k], &DecimalField::left, this, [this, k] { logic_->ValidateTemperature(k); });
         connect(fiSPt[k], &QLineEdit::textChanged, this, [this] { showHoldTimeTotal(); });
     }
-    holdGrid->addWidget(new QLabel(QStringLiteral("Total:"), holds), kProgrammeSteps, 0);
+    // The total takes the whole width of its group and wraps there: a long total must not
+    // widen the group at the expense of the set-point fields.
+    auto* totalRow = new QHBoxLayout;
+    totalRow->addWidget(new QLabel(QStringLiteral("Total:"), holds));
     lTotalTime = infoValue(holds, "lTotalTime");
-    holdGrid->addWidget(lTotalTime, kProgrammeSteps, 1);
+    lTotalTime->setWordWrap(true);
+    lTotalTime->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    totalRow->addWidget(lTotalTime, 1);
+    holdGrid->addLayout(totalRow, kProgrammeSteps, 0, 1, 2);
     auto* programmeRow = new QHBoxLayout;
-    programmeRow->addWidget(temperatures);
-    programmeRow->addWidget(holds);
+    programmeRow->addWidget(temperatures, 1);
+    programmeRow->addWidget(holds, 1);
     column->addLayout(programmeRow);
 
     auto* info = new QGroupBox(QStringLiteral("Info Panel"), tab);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -131,6 +132,34 @@ class MainWindowTest : public QObject {
         t2->selectAll();
         QTest::keyClicks(t2, QStringLiteral("0"));
         QCOMPARE(text(*window, "lTotalTime"), QStringLiteral("0 Minutes"));
+    }
+
+    // However long the hold-time total, the set-point fields keep room for their widest value
+    // and the total is shown whole.
+    void longHoldTimeTotalLeavesTheFieldsTheirWidth() {
+        QByteArray settings = "[HoldTime]\r\n";
+        for (int k = 1; k <= 12; ++k) {
+            settings += "t" + QByteArray::number(k) + "=9999\r\n";
+        }
+        for (const QByteArray& text : {QByteArray("[HoldTime]\r\nt1=1\r\n"), settings}) {
+            auto window = makeWindow(text);
+            child<QTabWidget>(*window, "PageControl1")->setCurrentIndex(1);
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            auto* total = child<QLabel>(*window, "lTotalTime");
+            for (int k = 0; k < 12; ++k) {
+                auto* field =
+                    child<QLineEdit>(*window, qPrintable(QStringLiteral("fiSP%1").arg(k)));
+                const int needed = field->fontMetrics().horizontalAdvance(QStringLiteral("-70.0"));
+                QVERIFY2(field->width() >= needed + 8,
+                         qPrintable(QStringLiteral("T%1 is %2 px wide for %3 (%4)")
+                                        .arg(k + 1)
+                                        .arg(field->width())
+                                        .arg(needed)
+                                        .arg(total->text())));
+            }
+            QVERIFY(total->heightForWidth(total->width()) <= total->height());
+        }
+        QCOMPARE(text(*makeWindow(settings), "lTotalTime"), QStringLiteral("119988 Minutes"));
     }
 
     void entryFieldsFollowTheirRules_data() {
