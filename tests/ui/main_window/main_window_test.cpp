@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -160,6 +161,27 @@ class MainWindowTest : public QObject {
             QVERIFY(total->heightForWidth(total->width()) <= total->height());
         }
         QCOMPARE(text(*makeWindow(settings), "lTotalTime"), QStringLiteral("119988 Minutes"));
+    }
+
+    // The first size is the whole inner area, menu and status bar included; at the smallest size
+    // the Advanced tab's lower groups can still be scrolled to and used.
+    void sizeAndSmallestSize() {
+        auto window = makeWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->size(), QSize(1158, 652));
+        window->resize(window->minimumSize());
+        const QSize frame = window->frameGeometry().size() - window->size();
+        QCOMPARE(window->minimumSize() + frame, QSize(600, 480));
+        child<QTabWidget>(*window, "PageControl1")->setCurrentIndex(1);
+        auto* start = child<QPushButton>(*window, "bStartMulti");
+        auto* page =
+            qobject_cast<QScrollArea*>(child<QTabWidget>(*window, "PageControl1")->currentWidget());
+        QVERIFY(page != nullptr);
+        page->ensureWidgetVisible(start);
+        QTRY_VERIFY(!start->visibleRegion().isEmpty());
+        const QPoint centre = start->mapTo(window.get(), start->rect().center());
+        QCOMPARE(window->childAt(centre), start);
+        QVERIFY(window->grab().save(QStringLiteral("main_window_smallest.png")));
     }
 
     void entryFieldsFollowTheirRules_data() {
