@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
@@ -24,9 +23,9 @@
 #include "serial/ui_hand_over.h"
 #include "sim/fault_console.h"
 #include "sim/simulated_controller.h"
+#include "ui/application_setup.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
-#include "ui/visual_style.h"
 
 namespace {
 
@@ -108,10 +107,7 @@ class DemoController {
 
 int main(int argc, char* argv[]) {
     LumasApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Lumas"));
-    QApplication::setApplicationVersion(QStringLiteral("3.0.3"));
-    QApplication::setDesktopFileName(QStringLiteral("lumas"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumas.svg")));
+    lumas::ui::setUpApplication(application);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -130,7 +126,6 @@ int main(int argc, char* argv[]) {
         QMessageBox::critical(QApplication::activeWindow(), lumas::ui::box_titles::kProgram,
                               QString::fromStdString(text));
     });
-    lumas::ui::applyVisualStyle(application);
 
     std::unique_ptr<DemoController> demoController;
     if (parser.isSet(demo)) {

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dseg fonts-liberation2
   clang-format clang-tidy clang libclang-rt-14-dev
-  xvfb xauth poppler-utils
+  xvfb xauth openbox x11-utils poppler-utils fonts-dejavu-extra
 )
 
 missing=()
