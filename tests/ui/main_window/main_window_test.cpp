@@ -19,6 +19,7 @@
 #include "dialog_support/modal_watch.h"
 #include "sim/simulated_controller.h"
 #include "ui/chart_widget.h"
+#include "ui/dialog_placement.h"
 #include "ui/main_window.h"
 #include "ui/readout_font.h"
 #include "ui/up_down.h"
@@ -332,6 +333,37 @@ class MainWindowTest : public QObject {
             }
             QVERIFY2(widest > room.width(), "a larger size would fit too");
         }
+    }
+
+    // Every text of the window apart from the read-outs is drawn in the dialogs' typeface.
+    void oneTypefaceThroughout() {
+        auto window = makeWindow();
+        const QString dialogFace = QFontInfo(lumas::ui::dialogFontPixels(11)).family();
+        for (const QWidget* widget : window->findChildren<QWidget*>()) {
+            if (widget->objectName() == QStringLiteral("lTemp") ||
+                widget->objectName() == QStringLiteral("lSetPoint")) {
+                continue;
+            }
+            QVERIFY2(QFontInfo(widget->font()).family() == dialogFace,
+                     qPrintable(widget->metaObject()->className() + QStringLiteral(" ") +
+                                widget->objectName() + QStringLiteral(": ") +
+                                QFontInfo(widget->font()).family()));
+        }
+    }
+
+    // Closing the window during a run asks first; No keeps it open and the run going.
+    void closingDuringARunAsksFirst() {
+        auto window = makeWindow();
+        window->logic().state().ProgramRunning = true;
+        messages_.confirmAnswer = false;
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        QCOMPARE(messages_.shown.back().text,
+                 QStringLiteral("A run is active. The controller keeps running at its last set "
+                                "point. Exit anyway?"));
+        QVERIFY(window->logic().state().ProgramRunning);
+        messages_.confirmAnswer = true;
+        QVERIFY(window->close());
     }
 
     void timerWithoutPeriodNeverRuns() {
