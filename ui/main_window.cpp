@@ -246,6 +246,7 @@ QWidget* TForm1::buildAdvancedTab() {
     // The total takes the whole width of its group and wraps there: a long total must not
     // widen the group at the expense of the set-point fields.
     auto* totalRow = new QHBoxLayout;
+    totalRow->setSpacing(4);
     totalRow->addWidget(new QLabel(QStringLiteral("Total:"), holds));
     lTotalTime = infoValue(holds, "lTotalTime");
     lTotalTime->setWordWrap(true);
