@@ -122,7 +122,9 @@ std::vector<QPolygonF> curvePolylines(const ChartLine& line, const ChartGeometry
 
 // Strokes a polyline of the curve in short pieces: the raster engine strokes a long polyline that
 // doubles back on itself, as the columns of a dense curve do, many times slower than the same
-// vertices in pieces. The dash pattern runs on from piece to piece; `travelled` is the length of
+// vertices in pieces. A solid line's pieces overlap by one segment, so that the join between two
+// pieces is drawn inside the second and the flat ends do not show. The dash pattern runs on from
+// piece to piece (without overlap, which would draw dots twice); `travelled` is the length of
 // the curve drawn before. A reading alone between two gaps is drawn as a dot twice the line's
 // width, so that it stands out from the grid.
 void drawPolyline(QPainter& painter, const QPolygonF& polygon, QPen pen, double& travelled) {
@@ -135,12 +137,14 @@ void drawPolyline(QPainter& painter, const QPolygonF& polygon, QPen pen, double&
         return;
     }
     constexpr qsizetype kPieceSegments = 16;
+    const qsizetype overlap = pen.style() == Qt::SolidLine ? 1 : 0;
     const double penWidth = pen.widthF() > 0.0 ? pen.widthF() : 1.0;
     for (qsizetype start = 0; start + 1 < polygon.size(); start += kPieceSegments) {
         const qsizetype end = std::min(start + kPieceSegments, polygon.size() - 1);
+        const qsizetype from = std::max<qsizetype>(start - overlap, 0);
         pen.setDashOffset(travelled / penWidth);  // in pen widths, as the pattern is
         painter.setPen(pen);
-        painter.drawPolyline(polygon.constData() + start, static_cast<int>(end - start + 1));
+        painter.drawPolyline(polygon.constData() + from, static_cast<int>(end - from + 1));
         for (qsizetype i = start; i < end; ++i) {
             travelled += QLineF(polygon[i], polygon[i + 1]).length();
         }
