@@ -1,20 +1,25 @@
 #include "protocol/omron_com.h"
 
-#include <cctype>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <thread>
 
 namespace lumas {
 
+using commandset::operation;
+using commandset::variable;
+
 namespace {
 
-// Set-point addresses in area 81 for SP0 to SP7.
-constexpr const char* kSetPointAddress[8] = {"000E", "000F", "0010", "0011",
-                                             "0035", "0036", "0037", "0038"};
-constexpr int kFirstSetPointRead = 106;
+// The rows of SP0 to SP7, by SPn.
+constexpr const commandset::Variable* kSetPoints[] = {
+    &variable("SP0"), &variable("SP1"), &variable("SP2"), &variable("SP3"),
+    &variable("SP4"), &variable("SP5"), &variable("SP6"), &variable("SP7"),
+};
+constexpr int kSetPointCount = static_cast<int>(std::size(kSetPoints));
+
 // The response code of a write or operation command the controller cannot carry out now, as
 // while communications writing is off (after it lost power for a moment).
 constexpr int kOperationError = 2203;
@@ -23,89 +28,9 @@ bool isEchoTest(const std::string& commandText) {
     return commandText.rfind("0801", 0) == 0;
 }
 
-[[noreturn]] void notAnInteger(const std::string& text) {
-    throw EConvertError("'" + text + "' is not a valid integer value");
-}
-
-// The text read as a hexadecimal number into a signed 32-bit integer.
-std::int32_t hexValue(const std::string& text) {
-    if (text.empty() || text.size() > 8) {
-        notAnInteger(text);
-    }
-    std::uint32_t value = 0;
-    for (char c : text) {
-        const int digit = std::isdigit(static_cast<unsigned char>(c)) != 0 ? c - '0'
-                          : (c >= 'A' && c <= 'F')                         ? c - 'A' + 10
-                          : (c >= 'a' && c <= 'f')                         ? c - 'a' + 10
-                                                                           : -1;
-        if (digit < 0) {
-            notAnInteger(text);
-        }
-        value = (value << 4U) | static_cast<std::uint32_t>(digit);
-    }
-    return static_cast<std::int32_t>(value);
-}
-
-// The text read as a decimal number (an optional sign, then digits) into a signed 32-bit integer.
-std::int32_t decimalValue(const std::string& text) {
-    std::size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
-    if (i == text.size()) {
-        notAnInteger(text);
-    }
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        if (std::isdigit(static_cast<unsigned char>(text[i])) == 0) {
-            notAnInteger(text);
-        }
-        value = value * 10 + (text[i] - '0');
-        if (value > INT32_MAX) {
-            notAnInteger(text);
-        }
-    }
-    return static_cast<std::int32_t>(text[0] == '-' ? -value : value);
-}
-
-// The data as hexadecimal, low 16 bits taken as signed, in tenths.
-double signedTenths(const std::string& data) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(hexValue(data))) / 10.0;
-}
-
-bool flagValue(const std::string& data) {
-    return hexValue(data) != 0;
-}
-
-unsigned char lowByte(std::int32_t value) {
-    return static_cast<unsigned char>(value & 0xFF);
-}
-
-std::int64_t roundedTenths(double value) {
-    return static_cast<std::int64_t>(std::nearbyint(value * 10.0));
-}
-
-std::string hexText(std::int64_t value, int minDigits) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%0*X", minDigits, static_cast<std::uint32_t>(value));
-    return text;
-}
+using Kind = TOmronCom::RequestKind;
 
 }  // namespace
-
-std::string setPointValueText(double temperature, double* clampedOut) {
-    if (!(temperature >= -70.0)) {
-        temperature = -70.0;
-    }
-    if (temperature > 400.0) {
-        temperature = 400.0;
-    }
-    if (clampedOut != nullptr) {
-        *clampedOut = temperature;
-    }
-    return hexText(roundedTenths(temperature), 8);
-}
-
-std::string tenthsValueText(double value) {
-    return hexText(roundedTenths(value), 4);
-}
 
 TOmronCom::TOmronCom() = default;
 
@@ -167,21 +92,6 @@ LUMAS_READ_PROPERTY(bool, Connected, FPortOk)
 LUMAS_READ_PROPERTY(bool, StatusOk, FStatusOk)
 LUMAS_READ_PROPERTY(double, Temperature, FTemperature)
 LUMAS_READ_PROPERTY(bool, InRange, FInRange)
-LUMAS_READ_PROPERTY(double, SetPoint, FSetPoint)
-LUMAS_READ_PROPERTY(double, SLH, FSLH)
-LUMAS_READ_PROPERTY(double, SLL, FSLL)
-LUMAS_READ_PROPERTY(int, ActiveMSPn, FActiveMSPn)
-LUMAS_READ_PROPERTY(int, MultiSPTotal, FMultiSPTotal)
-LUMAS_READ_PROPERTY(bool, ControlMethod, FControlMethod)
-LUMAS_READ_PROPERTY(int, SoakTimeRemaining, FSoakTimeRemaining)
-LUMAS_READ_PROPERTY(bool, TemperatureUnit, FTemperatureUnit)
-LUMAS_READ_PROPERTY(unsigned char, SoakTimeUnit, FSoakTimeUnit)
-LUMAS_READ_PROPERTY(double, RampSetValue, FRampSetValue)
-LUMAS_READ_PROPERTY(double, RampFallValue, FRampFallValue)
-LUMAS_READ_PROPERTY(unsigned char, ProgramPattern, FPP)
-LUMAS_READ_PROPERTY(bool, RunStop, FRunStop)
-LUMAS_READ_PROPERTY(bool, ComW, FComW)
-LUMAS_READ_PROPERTY(bool, AT, FAT)
 LUMAS_READ_PROPERTY(bool, sHeaterOvercurrentCT1, FHeaterOvercurrentCT1)
 LUMAS_READ_PROPERTY(bool, sHeaterCurrentHoldCT1, FHeaterCurrentHoldCT1)
 LUMAS_READ_PROPERTY(bool, sADConverterError, FHADConverterError)
@@ -190,14 +100,104 @@ LUMAS_READ_PROPERTY(bool, sHeaterCurrentHoldCT2, FHeaterCurrentHoldCT2)
 LUMAS_READ_PROPERTY(bool, sPotentiometrInputError, FPotentiometrInputError)
 LUMAS_READ_PROPERTY(bool, sInputError, FInputError)
 LUMAS_READ_PROPERTY(bool, sDisplayRangeExceeded, FDisplayRangeExceeded)
-LUMAS_READ_PROPERTY(int, CommandType, CommandType_)
+LUMAS_READ_PROPERTY(TOmronCom::Awaiting, Awaited, awaited_)
 LUMAS_READ_PROPERTY(int, CommandCounter, CommandCounter_)
+LUMAS_READ_PROPERTY(std::optional<TOmronCom::PortFailure>, LastPortFailure, lastPortFailure_)
 
 #undef LUMAS_READ_PROPERTY
 
-double TOmronCom::SP(int n) const {
+int TOmronCom::CommandType() const {
     Lock lock(lock_);
-    return (n >= 0 && n < 8) ? FSP[n] : 0.0;
+    switch (awaited_.kind) {
+        case Kind::None:
+            return kNoRequest;
+        case Kind::RawCommand:
+            return kRawCommand;
+        case Kind::Temperature:
+            return kTemperatureRead;
+        case Kind::ConnectOrWrite:
+            return kConnectOrWrite;
+        case Kind::VariableRead:
+            return kVariableRead;
+        case Kind::CompositeRead:
+            return kCompositeRead;
+    }
+    return kNoRequest;
+}
+
+// --- the variables of the command set
+
+double TOmronCom::VariableValue(const commandset::Variable& variable) const {
+    Lock lock(lock_);
+    const std::size_t slot = commandset::slotOf(variable);
+    return slot < values_.size() ? values_[slot] : 0.0;
+}
+
+unsigned long TOmronCom::VariableReadings(const commandset::Variable& variable) const {
+    Lock lock(lock_);
+    const std::size_t slot = commandset::slotOf(variable);
+    return slot < readings_.size() ? readings_[slot] : 0;
+}
+
+double& TOmronCom::Slot(const commandset::Variable& variable) {
+    return values_.at(commandset::slotOf(variable));
+}
+
+bool TOmronCom::StatusBit(int bit) const {
+    return (static_cast<int>(VariableValue(variable("StatusLeft"))) & bit) != 0;
+}
+
+double TOmronCom::SetPoint() const {
+    return VariableValue(variable("SetPoint"));
+}
+double TOmronCom::SLH() const {
+    return VariableValue(variable("SLH"));
+}
+double TOmronCom::SLL() const {
+    return VariableValue(variable("SLL"));
+}
+int TOmronCom::ActiveMSPn() const {
+    return static_cast<int>(VariableValue(variable("ActiveMSPn")));
+}
+int TOmronCom::MultiSPTotal() const {
+    return static_cast<int>(VariableValue(variable("MultiSPTotal")));
+}
+bool TOmronCom::ControlMethod() const {
+    return VariableValue(variable("ControlMethod")) != 0.0;
+}
+int TOmronCom::SoakTimeRemaining() const {
+    return static_cast<int>(VariableValue(variable("SoakTimeRemaining")));
+}
+bool TOmronCom::TemperatureUnit() const {
+    return VariableValue(variable("TemperatureUnit")) != 0.0;
+}
+unsigned char TOmronCom::SoakTimeUnit() const {
+    return static_cast<unsigned char>(VariableValue(variable("SoakTimeUnit")));
+}
+double TOmronCom::RampSetValue() const {
+    return VariableValue(variable("RampSetValue"));
+}
+double TOmronCom::RampFallValue() const {
+    return VariableValue(variable("RampFallValue"));
+}
+unsigned char TOmronCom::ProgramPattern() const {
+    return static_cast<unsigned char>(VariableValue(variable("ProgramPattern")));
+}
+bool TOmronCom::RunStop() const {
+    return Stopped();
+}
+bool TOmronCom::Stopped() const {
+    return StatusBit(commandset::kStatusStopped);
+}
+bool TOmronCom::ComW() const {
+    return StatusBit(commandset::kStatusCommunicationsWriting);
+}
+bool TOmronCom::AT() const {
+    return StatusBit(commandset::kStatusAutoTuning);
+}
+
+double TOmronCom::SP(int n) const {
+    return (n >= 0 && n < kSetPointCount) ? VariableValue(*kSetPoints[n]) : 0.0;
 }
 
 // --- link
@@ -213,8 +213,7 @@ unsigned long TOmronCom::TemperatureReadings() const {
 }
 
 unsigned long TOmronCom::StatusReadings() const {
-    Lock lock(lock_);
-    return statusReadings_;
+    return VariableReadings(variable("StatusLeft"));
 }
 
 unsigned long TOmronCom::FramesReceived() const {
@@ -224,7 +223,12 @@ unsigned long TOmronCom::FramesReceived() const {
 
 bool TOmronCom::Busy() const {
     Lock lock(lock_);
-    return awaiting_.has_value() || !queued_.empty();
+    return onLine_.has_value() || !queued_.empty();
+}
+
+void TOmronCom::KeepPortFailure(const std::exception& error) {
+    const auto* portError = dynamic_cast<const EComPortError*>(&error);
+    lastPortFailure_ = PortFailure{error.what(), portError != nullptr ? portError->osError() : 0};
 }
 
 int TOmronCom::OpenPort() {
@@ -237,7 +241,8 @@ int TOmronCom::OpenPort() {
     if (!FCOMPort->Active()) {
         try {
             FCOMPort->Open();
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            KeepPortFailure(error);
             FErrorCode = 102;
             return 102;
         }
@@ -247,6 +252,7 @@ int TOmronCom::OpenPort() {
     if (FCOMPort->Active()) {
         FErrorCode = 0;
         FPortOk = true;
+        lastPortFailure_.reset();
         result = 0;
     }
     FCOMPort->OnRxChar = [this](TCustomComPort& sender, int count) {
@@ -261,7 +267,7 @@ int TOmronCom::OpenPort() {
     };
     // A new connection: nothing from before it is awaited any more.
     ForgetRequests();
-    BeginRequest(kConnectOrWrite);
+    BeginRequest({Kind::ConnectOrWrite});
     EchoTest();
     return result;
 }
@@ -291,19 +297,19 @@ void TOmronCom::DeviceGone() {
 }
 
 void TOmronCom::ForgetRequests() {
-    awaiting_.reset();
+    onLine_.reset();
     queued_.clear();
     linkCheckDue_ = false;
     echoAbandoned_ = false;
 }
 
-void TOmronCom::BeginRequest(int type) {
-    CommandType_ = type;
+void TOmronCom::BeginRequest(Awaiting awaited) {
+    awaited_ = awaited;
     ++requestSerial_;
 }
 
 void TOmronCom::SendFrame(const std::string& commandText) {
-    if (CommandType_ < kConnectOrWrite && !FStatusOk) {
+    if (awaited_.counted() && !FStatusOk) {
         FErrorCode = 103;
         return;
     }
@@ -311,8 +317,8 @@ void TOmronCom::SendFrame(const std::string& commandText) {
         FErrorCode = 102;
         return;
     }
-    Request request{CommandType_, commandText, CommandType_ < kConnectOrWrite};
-    if (awaiting_) {
+    Request request{awaited_, commandText, awaited_.counted()};
+    if (onLine_) {
         Enqueue(std::move(request));
         return;
     }
@@ -341,14 +347,15 @@ void TOmronCom::Transmit(const Request& request) {
     }
     try {
         FCOMPort->WriteText(compoway::BuildFrame(node_.text, request.commandText));
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        KeepPortFailure(error);
         FPortOk = false;
         FErrorCode = 102;
         ForgetRequests();
         DoError();
         return;
     }
-    awaiting_ = request;
+    onLine_ = request;
     if (CommandCounter_ > 4) {
         FTemperature = 0.0;
         FErrorCode = 103;
@@ -357,36 +364,31 @@ void TOmronCom::Transmit(const Request& request) {
 }
 
 void TOmronCom::SendNextOrIdle(unsigned serialBefore, bool checkNow) {
-    if (awaiting_) {
+    if (onLine_) {
         return;  // a request issued while the reply was handled went out at once
     }
     if (FPortOk && !queued_.empty()) {
         if (!linkCheckDue_) {
             Request next = std::move(queued_.front());
             queued_.pop_front();
-            CommandType_ = next.type;
+            awaited_ = next.awaited;
             ++requestSerial_;
             Transmit(next);
         } else if (checkNow) {
             SendLinkCheck();
         }
-        if (awaiting_) {
+        if (onLine_) {
             return;
         }
         if (linkCheckDue_ && FPortOk && !queued_.empty()) {
-            // The link check itself failed: what waits stays parked, and the line is not idle,
-            // until the caller's time-out (AbandonRequest) or its next request checks again.
-            // Checking again at once could keep a broken line busy for ever.
-            return;
+            return;  // parked after a failed link check (see ProcessReply)
         }
     }
     if (!FPortOk) {
         queued_.clear();
     }
-    // A request issued while the reply was handled keeps its type, so that its own reply is
-    // decoded (the connect phase's set-point read).
     if (requestSerial_ == serialBefore) {
-        CommandType_ = kNoRequest;
+        awaited_ = {};
     }
     FAllowToSend = true;
 }
@@ -400,32 +402,28 @@ std::string TOmronCom::NextLinkCheckText() {
 
 void TOmronCom::SendLinkCheck() {
     linkCheckDue_ = false;
-    CommandType_ = kConnectOrWrite;
-    ++requestSerial_;
-    // Each link check carries test data of its own, so that a late reply to an earlier check
-    // cannot pass for this one's.
-    Transmit(Request{kConnectOrWrite, NextLinkCheckText(), false});
+    BeginRequest({Kind::ConnectOrWrite});
+    Transmit(Request{awaited_, NextLinkCheckText(), false});
 }
 
 void TOmronCom::AbandonRequest() {
     Lock lock(lock_);
-    if (!awaiting_) {
+    if (!onLine_) {
         if (linkCheckDue_ && FPortOk && !queued_.empty()) {
             SendLinkCheck();  // requests parked after a failed link check: check once more
         }
         return;
     }
     ++failures_.noReply;
-    echoAbandoned_ = echoAbandoned_ || isEchoTest(awaiting_->commandText);
-    awaiting_.reset();
-    // A late reply to the abandoned request is told apart by the echo test, which goes first.
+    echoAbandoned_ = echoAbandoned_ || isEchoTest(onLine_->commandText);
+    onLine_.reset();
     linkCheckDue_ = true;
     SendNextOrIdle(requestSerial_, true);
 }
 
 void TOmronCom::EchoTest() {
     Lock lock(lock_);
-    if (CommandType_ != kRawCommand && (CommandType_ == kConnectOrWrite || FStatusOk)) {
+    if (awaited_.kind != Kind::RawCommand && (awaited_.kind == Kind::ConnectOrWrite || FStatusOk)) {
         ++requestSerial_;
         // The standard test data, unless an echo test has been given up on this connection: its
         // late reply would then be taken for this one's.
@@ -436,13 +434,13 @@ void TOmronCom::EchoTest() {
 void TOmronCom::ResetOmron() {
     Lock lock(lock_);
     CommandCounter_ = 0;
-    BeginRequest(kConnectOrWrite);
+    BeginRequest({Kind::ConnectOrWrite});
     EchoTest();
 }
 
 void TOmronCom::SendCommand(const std::string& CMD, const std::string& /*Parameters*/) {
     Lock lock(lock_);
-    BeginRequest(kRawCommand);
+    BeginRequest({Kind::RawCommand});
     SendFrame(CMD);
 }
 
@@ -450,7 +448,7 @@ void TOmronCom::SendCommand(const std::string& CMD, const std::string& /*Paramet
 
 void TOmronCom::GetStatus() {
     Lock lock(lock_);
-    if (CommandType_ != kRawCommand && CommandType_ != kConnectOrWrite && FStatusOk) {
+    if (awaited_.kind != Kind::RawCommand && awaited_.kind != Kind::ConnectOrWrite && FStatusOk) {
         ++requestSerial_;
         SendFrame(commands::kControllerStatus);
     }
@@ -458,10 +456,10 @@ void TOmronCom::GetStatus() {
 
 void TOmronCom::GetTemperature() {
     Lock lock(lock_);
-    if (CommandType_ != kConnectOrWrite && FStatusOk) {
-        BeginRequest(kTemperatureRead);
+    if (awaited_.kind != Kind::ConnectOrWrite && FStatusOk) {
+        BeginRequest({Kind::Temperature});
         SendFrame(commands::kTemperature);
-    } else if ((linkCheckDue_ || !FStatusOk) && FPortOk && !awaiting_) {
+    } else if ((linkCheckDue_ || !FStatusOk) && FPortOk && !onLine_) {
         // The controller is unconfirmed (a request failed, or the echo test came back with other
         // data): the temperature read checks the link again, so that reading resumes by itself
         // once replies are clean.
@@ -470,149 +468,162 @@ void TOmronCom::GetTemperature() {
     }
 }
 
-namespace {
-struct VariableRead {
-    int type;
-    const char* commandText;
-};
-constexpr VariableRead kSetPointRead{105, "0101810003000001"};
-constexpr VariableRead kSLHRead{120, "0101830005000001"};
-constexpr VariableRead kSLLRead{121, "0101830006000001"};
-constexpr VariableRead kActiveMSPnRead{125, "010180000C000001"};
-constexpr VariableRead kMultiSPTotalRead{126, "010183001A000001"};
-constexpr VariableRead kStatusLeftRead{130, "0101800012000001"};
-constexpr VariableRead kControlMethodRead{135, "0101830007000001"};
-constexpr VariableRead kCompositeRead{140, "0104830005008300060081000E00"};
-constexpr VariableRead kSoakTimeRead{145, "0101800009000001"};
-constexpr VariableRead kTemperatureUnitRead{150, "0101830004000001"};
-constexpr VariableRead kSoakTimeUnitRead{155, "0101830054000001"};
-constexpr VariableRead kRampSetValueRead{180, "0101810025000001"};
-constexpr VariableRead kRampFallValueRead{181, "010181003C000001"};
-constexpr VariableRead kProgramPatternRead{200, "0101830053000001"};
-}  // namespace
-
-#define LUMAS_READ_REQUEST(name, read) \
-    void TOmronCom::name() {           \
-        Lock lock(lock_);              \
-        BeginRequest((read).type);     \
-        SendFrame((read).commandText); \
+void TOmronCom::ReadVariable(const commandset::Variable& variable) {
+    Lock lock(lock_);
+    if (commandset::slotOf(variable) == commandset::kVariableCount) {
+        return;  // not a variable of the command set: there is nothing to decode its reply by
     }
+    BeginRequest({Kind::VariableRead, &variable});
+    SendFrame(commandset::readText(variable));
+}
 
-LUMAS_READ_REQUEST(GetSetPoint, kSetPointRead)
-LUMAS_READ_REQUEST(ReadSLH, kSLHRead)
-LUMAS_READ_REQUEST(ReadSLL, kSLLRead)
-LUMAS_READ_REQUEST(GetActiveMSPn, kActiveMSPnRead)
-LUMAS_READ_REQUEST(TotalMultiSP, kMultiSPTotalRead)
-LUMAS_READ_REQUEST(ReadStatusLeft, kStatusLeftRead)
-LUMAS_READ_REQUEST(GetControlMethod, kControlMethodRead)
-LUMAS_READ_REQUEST(CompositeRead, kCompositeRead)
-LUMAS_READ_REQUEST(ReadSoakTime, kSoakTimeRead)
-LUMAS_READ_REQUEST(GetTemperatureUnit, kTemperatureUnitRead)
-LUMAS_READ_REQUEST(GetSoakTimeUnit, kSoakTimeUnitRead)
-LUMAS_READ_REQUEST(ReadRampSetValue, kRampSetValueRead)
-LUMAS_READ_REQUEST(ReadRampFallValue, kRampFallValueRead)
-LUMAS_READ_REQUEST(ReadProgramPattern, kProgramPatternRead)
+void TOmronCom::CompositeRead() {
+    Lock lock(lock_);
+    BeginRequest({Kind::CompositeRead});
+    SendFrame(commands::kCompositeRead);
+}
 
-#undef LUMAS_READ_REQUEST
+void TOmronCom::GetSetPoint() {
+    ReadVariable(variable("SetPoint"));
+}
+void TOmronCom::ReadSLH() {
+    ReadVariable(variable("SLH"));
+}
+void TOmronCom::ReadSLL() {
+    ReadVariable(variable("SLL"));
+}
+void TOmronCom::GetActiveMSPn() {
+    ReadVariable(variable("ActiveMSPn"));
+}
+void TOmronCom::TotalMultiSP() {
+    ReadVariable(variable("MultiSPTotal"));
+}
+void TOmronCom::ReadStatusLeft() {
+    ReadVariable(variable("StatusLeft"));
+}
+void TOmronCom::GetControlMethod() {
+    ReadVariable(variable("ControlMethod"));
+}
+void TOmronCom::ReadSoakTime() {
+    ReadVariable(variable("SoakTimeRemaining"));
+}
+void TOmronCom::GetTemperatureUnit() {
+    ReadVariable(variable("TemperatureUnit"));
+}
+void TOmronCom::GetSoakTimeUnit() {
+    ReadVariable(variable("SoakTimeUnit"));
+}
+void TOmronCom::ReadRampSetValue() {
+    ReadVariable(variable("RampSetValue"));
+}
+void TOmronCom::ReadRampFallValue() {
+    ReadVariable(variable("RampFallValue"));
+}
+void TOmronCom::ReadProgramPattern() {
+    ReadVariable(variable("ProgramPattern"));
+}
 
 void TOmronCom::ReadSetPoints(int SPn) {
-    Lock lock(lock_);
-    if (SPn < 0 || SPn > 7) {
-        return;  // no such set point: nothing to ask for
+    if (SPn >= 0 && SPn < kSetPointCount) {  // another SPn has no address: nothing to ask for
+        ReadVariable(*kSetPoints[SPn]);
     }
-    BeginRequest(kFirstSetPointRead + SPn);
-    SendFrame(std::string("010181") + kSetPointAddress[SPn] + "000001");
 }
 
 // --- writes and operation commands
 
+void TOmronCom::WriteVariable(const commandset::Variable& variable, const std::string& value) {
+    Lock lock(lock_);
+    BeginRequest({Kind::ConnectOrWrite});
+    SendFrame(commandset::writeText(variable, value));
+}
+
+void TOmronCom::Operate(const commandset::Operation& operation) {
+    Operate(operation, commandset::hexDigits(operation.information, 2));
+}
+
+void TOmronCom::Operate(const commandset::Operation& operation, const std::string& information) {
+    Lock lock(lock_);
+    if (operation.keepsAwaited) {
+        ++requestSerial_;
+    } else {
+        BeginRequest({Kind::ConnectOrWrite});
+    }
+    // The lock is held through a pause: a reply handled meanwhile would otherwise end the write's
+    // request kind and the command would be refused as a counted request.
+    if (operation.pause.count() > 0) {
+        std::this_thread::sleep_for(operation.pause);
+    }
+    SendFrame(commandset::operationText(operation, information));
+}
+
 void TOmronCom::cmdSetPoint(double Temperature) {
     Lock lock(lock_);
-    BeginRequest(kConnectOrWrite);
     double clamped = 0.0;
     const std::string value = setPointValueText(Temperature, &clamped);
-    SendFrame(std::string(commands::kWriteSetPoint) + value);
-    FSetPoint = clamped;
+    WriteVariable(variable("SetPoint"), value);
+    Slot(variable("SetPoint")) = clamped;
 }
 
 void TOmronCom::cmdSetPoints(int SPn, double Temperature) {
-    Lock lock(lock_);
-    if (SPn < 0 || SPn > 7) {
-        return;  // no such set point: nothing to write
+    if (SPn >= 0 && SPn < kSetPointCount) {  // another SPn has no address: nothing to write
+        WriteVariable(*kSetPoints[SPn], setPointValueText(Temperature));
     }
-    BeginRequest(kConnectOrWrite);
-    SendFrame(std::string("0102C1") + kSetPointAddress[SPn] + "000001" +
-              setPointValueText(Temperature));
 }
 
 void TOmronCom::SetRSV(double Value) {
-    Lock lock(lock_);
-    BeginRequest(kConnectOrWrite);
-    SendFrame("0102810025000001" + tenthsValueText(Value));
+    WriteVariable(variable("RampSetValue"), tenthsValueText(Value));
 }
 
 void TOmronCom::SetRFV(double Value) {
-    Lock lock(lock_);
-    BeginRequest(kConnectOrWrite);
-    SendFrame("010281003C000001" + tenthsValueText(Value));
+    WriteVariable(variable("RampFallValue"), tenthsValueText(Value));
 }
 
 void TOmronCom::SetSoakTime(int Time) {
-    Lock lock(lock_);
-    BeginRequest(kConnectOrWrite);
-    SendFrame("0102810020000001" + hexText(Time, 4));
+    WriteVariable(variable("SoakTime"), commandset::hexDigits(Time, 4));
 }
 
 void TOmronCom::cmdSetProgramPattern(int selection) {
-    Lock lock(lock_);
-    BeginRequest(kConnectOrWrite);
-    SendFrame("0102830053000001000" + std::to_string(selection));
+    WriteVariable(variable("ProgramPattern"), "000" + std::to_string(selection));
+}
+
+void TOmronCom::TurnOnMultiSP() {
+    WriteVariable(variable("MultiSPTotal"), "0008");
+}
+
+void TOmronCom::TurnOffMultiSP() {
+    WriteVariable(variable("MultiSPTotal"), "0001");
 }
 
 void TOmronCom::SelectMultiSP(int MultiSPn) {
-    Lock lock(lock_);
-    BeginRequest(kConnectOrWrite);
-    SendFrame("3005020" + std::to_string(MultiSPn));
+    Operate(operation("SelectMultiSP"), "0" + std::to_string(MultiSPn));
 }
 
-#define LUMAS_WRITE_COMMAND(name, text) \
-    void TOmronCom::name() {            \
-        Lock lock(lock_);               \
-        BeginRequest(kConnectOrWrite);  \
-        SendFrame(text);                \
-    }
-
-LUMAS_WRITE_COMMAND(TurnOnMultiSP, "010283001A0000010008")
-LUMAS_WRITE_COMMAND(TurnOffMultiSP, "010283001A0000010001")
-LUMAS_WRITE_COMMAND(cmdRun, commands::kRun)
-LUMAS_WRITE_COMMAND(cmdStop, commands::kStop)
-LUMAS_WRITE_COMMAND(cmdProgramStart, "30051101")
-LUMAS_WRITE_COMMAND(cmdProgramReset, "30051100")
-LUMAS_WRITE_COMMAND(MoveToSetupArea1, "30050700")
-LUMAS_WRITE_COMMAND(SoftwareReset, "30050600")
-
-#undef LUMAS_WRITE_COMMAND
-
-// These two keep the current request type, so they are counted requests when it is below 100.
+void TOmronCom::cmdRun() {
+    Operate(operation("Run"));
+}
+void TOmronCom::cmdStop() {
+    Operate(operation("Stop"));
+}
+void TOmronCom::cmdProgramStart() {
+    Operate(operation("ProgramStart"));
+}
+void TOmronCom::cmdProgramReset() {
+    Operate(operation("ProgramReset"));
+}
 void TOmronCom::cmdInvertDirect() {
-    Lock lock(lock_);
-    ++requestSerial_;
-    SendFrame("30050E01");
+    Operate(operation("InvertDirect"));
 }
-
 void TOmronCom::cmdNotInvertDirect() {
-    Lock lock(lock_);
-    ++requestSerial_;
-    SendFrame("30050E00");
+    Operate(operation("NotInvertDirect"));
 }
-
+void TOmronCom::MoveToSetupArea1() {
+    Operate(operation("MoveToSetupArea1"));
+}
+void TOmronCom::SoftwareReset() {
+    Operate(operation("SoftwareReset"));
+}
 void TOmronCom::WriteEnable() {
-    // The lock is held through the pause: a reply handled meanwhile would otherwise reset the
-    // request type and the write would be refused as a counted request.
-    Lock lock(lock_);
-    BeginRequest(kConnectOrWrite);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    SendFrame(commands::kWriteEnable);
+    Operate(operation("WriteEnable"));
 }
 
 // --- receive path
@@ -630,19 +641,58 @@ void TOmronCom::ComPortRxChar(TCustomComPort& sender, int /*count*/) {
     }
 }
 
+// How a reply is matched to its request.
+//
+// The controller answers one frame at a time, in order, and a reply names neither the variable
+// nor the address it answers for: it echoes the request's MRC and SRC and brings the data. Every
+// single read has MRC and SRC "0101" and four characters of data, so a reply to a read of SLH
+// and one to a read of the set point look alike; only the request a reply answers says where its
+// value belongs. The driver therefore keeps exactly one request on the line (`onLine_`). A request
+// issued while another is on the line waits in `queued_` (a command text already waiting is not
+// queued twice: its reply serves both) and goes out only when the reply on the line has been
+// taken whole, BCC included, or the caller has given it up (AbandonRequest). A reply is decoded by
+// what its request awaited when it went out (`Request::awaited`), never by `awaited_`, which a
+// request issued in the meantime has already overwritten.
+//
+// A frame that comes while nothing is on the line, or whose MRC and SRC are not those of the
+// request on the line, is a late answer to an earlier request (one given up, or one forgotten when
+// the port was opened again): it is dropped and counted as stale, and the request on the line
+// goes on waiting. A refusal (an end code or response code other than normal) is taken as the
+// answer whatever command it names. Echo replies all have MRC and SRC "0801"; what tells them apart
+// is the test data. Each check of the link sends test data of its own ("ThisIsEchoBackTest" and
+// two digits, see NextLinkCheckText), so an echo reply that brings another check's data is stale
+// too, while data that are no test data of ours at all are this echo's failure (error 202).
+//
+// A failed request - a wrong BCC, an end code or response code other than normal, data that
+// cannot be the value asked for, or no reply in time - leaves the line out of step: a late reply
+// may still be on its way and would, by its shape, pass for the next read's. So before the next
+// request the driver checks the link (`linkCheckDue_`): the echo test goes out first, every late
+// reply that arrives before the echo's own is dropped by the rules above, and once the echo has
+// come back the line is in step and what was queued follows. A check that fails itself does not
+// check again at once, which could keep a broken line busy for ever: what waits stays parked, and
+// the line is not idle, until the caller's time-out (AbandonRequest) or its next temperature read
+// checks again.
+//
+// `awaited_` (CommandType) is a slot of its own: what the last request issued awaits. The rules
+// the callers see rest on it - whether a request is counted and needs a confirmed controller,
+// whether an echo reply is the connect check, whether GetTemperature or GetStatus may send. Once a
+// reply has been handled it is None again, unless a request was issued while the reply was handled
+// (the connect check's set-point read, which DoBackTest issues): `requestSerial_` tells, and that
+// request keeps what it awaits, so that its own reply is decoded. AllowToSend becomes true only
+// when the line is idle again: the reply is whole and handled and nothing waits to go out.
 void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
-    if (!awaiting_) {
-        ++failures_.stale;  // nothing was asked: a reply to a request given up or forgotten
+    if (!onLine_) {
+        ++failures_.stale;
         return;
     }
-    const Request answered = *awaiting_;
+    const Request answered = *onLine_;
     const unsigned serialBefore = requestSerial_;
     const bool wasLinkCheck = isEchoTest(answered.commandText);
 
     if (!received.bccOk) {
         ++failures_.wrongBcc;
         FErrorCode = 301;
-        awaiting_.reset();
+        onLine_.reset();
         FailRequest();
         SendNextOrIdle(serialBefore, !wasLinkCheck);
         return;
@@ -650,11 +700,9 @@ void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
     const compoway::ReplyFields fields = compoway::SplitReply(received.frame);
     const bool failed = fields.errorCode > 0 || fields.responseCode > 0;
     if (!failed && fields.command != answered.commandText.substr(0, 4)) {
-        ++failures_.stale;  // the echo of another command: a late reply to an earlier request
+        ++failures_.stale;
         return;
     }
-    // Echo replies all have the same shape; the test data tell a late reply to an earlier check
-    // from this one's. Data that are no test data of ours at all are this check's failure.
     const std::string echoData = wasLinkCheck ? answered.commandText.substr(4) : std::string();
     if (!failed && wasLinkCheck && fields.commandText != echoData &&
         fields.commandText.rfind(commands::kEchoTestData, 0) == 0) {
@@ -662,7 +710,7 @@ void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
         return;
     }
     expectedEchoData_ = wasLinkCheck ? echoData : std::string(commands::kEchoTestData);
-    awaiting_.reset();
+    onLine_.reset();
     if (answered.counted && CommandCounter_ > 0) {
         --CommandCounter_;
     }
@@ -671,16 +719,16 @@ void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
     FResponseCode = fields.responseCode;
     FCommandText = fields.commandText;
 
-    int type = answered.type;
+    Awaiting decodeAs = answered.awaited;
     if (failed) {
         ++(fields.errorCode > 0 ? failures_.endCode : failures_.responseCode);
-        type = kNoRequest;
+        decodeAs = {};
         FailRequest();
         RetryWithWritingOn(answered, fields.responseCode);
     }
-    if (type == kRawCommand) {
+    if (decodeAs.kind == Kind::RawCommand) {
         DoReceivedResponse();
-    } else if (!DecodeResponse(FCommand, type) && !failed) {
+    } else if (!DecodeResponse(FCommand, decodeAs) && !failed) {
         ++failures_.badData;
         FailRequest();
     }
@@ -688,33 +736,34 @@ void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
 }
 
 void TOmronCom::RetryWithWritingOn(const Request& refused, int responseCode) {
+    const std::string writeEnable = commandset::operationText(operation("WriteEnable"));
     const bool writeOrOperation =
         refused.commandText.rfind("0102", 0) == 0 || refused.commandText.rfind("3005", 0) == 0;
     if (responseCode != kOperationError || !writeOrOperation || refused.retried ||
-        refused.commandText == commands::kWriteEnable || !FPortOk) {
+        refused.commandText == writeEnable || !FPortOk) {
         return;
     }
     Request again = refused;
     again.retried = true;
     queued_.push_front(std::move(again));
-    queued_.push_front(Request{kConnectOrWrite, commands::kWriteEnable, false, true});
+    queued_.push_front(Request{{Kind::ConnectOrWrite}, writeEnable, false, true});
 }
 
 void TOmronCom::FailRequest() {
-    CommandType_ = kNoRequest;
+    awaited_ = {};
     DoError();
     linkCheckDue_ = FPortOk;
 }
 
-bool TOmronCom::DecodeResponse(const std::string& command, int type) {
+bool TOmronCom::DecodeResponse(const std::string& command, const Awaiting& answered) {
     if (command.size() < 4) {
         return true;
     }
     int mrc = 0;
     int src = 0;
     try {
-        mrc = decimalValue(command.substr(0, 2));
-        src = decimalValue(command.substr(2, 2));
+        mrc = commandset::decimalNumber(command.substr(0, 2));
+        src = commandset::decimalNumber(command.substr(2, 2));
     } catch (const EConvertError&) {
         return true;  // not a command echo, as in the short reply to a transmission error
     }
@@ -722,75 +771,28 @@ bool TOmronCom::DecodeResponse(const std::string& command, int type) {
 
     try {
         if (mrc == 8 && src == 1) {
-            DoBackTest(type);
-            return true;
-        }
-        if (mrc == 6 && src == 1) {
+            DoBackTest(answered);
+        } else if (mrc == 6 && src == 1) {
             DoStatusReceived();
-            return true;
-        }
-        if (mrc == 1 && src == 4) {
-            if (type == kTemperatureRead) {
-                CommandType_ = kNoRequest;
-                const std::optional<double> temperature = DecodeTemperature(data);
-                if (!temperature) {
-                    return false;
-                }
-                FTemperature = *temperature;
-                ++temperatureReadings_;
-                DoDataReceived();
-            } else if (type == kCompositeRead.type) {
-                CommandType_ = kNoRequest;
+        } else if (mrc == 1 && src == 4 && answered.kind == Kind::Temperature) {
+            awaited_ = {};
+            const std::optional<double> temperature = DecodeTemperature(data);
+            if (!temperature) {
+                return false;
             }
-            return true;
-        }
-        if (mrc != 1 || src != 1) {
-            return true;
-        }
-        const bool isSetPointRead = type >= kFirstSetPointRead && type < kFirstSetPointRead + 8;
-        const bool known = type == kSetPointRead.type || isSetPointRead || type == kSLHRead.type ||
-                           type == kSLLRead.type || type == kActiveMSPnRead.type ||
-                           type == kMultiSPTotalRead.type || type == kStatusLeftRead.type ||
-                           type == kControlMethodRead.type || type == kSoakTimeRead.type ||
-                           type == kTemperatureUnitRead.type || type == kSoakTimeUnitRead.type ||
-                           type == kRampSetValueRead.type || type == kRampFallValueRead.type ||
-                           type == kProgramPatternRead.type;
-        if (!known) {
-            return true;
-        }
-        CommandType_ = kNoRequest;
-        if (type == kSetPointRead.type) {
-            FSetPoint = signedTenths(data);
-        } else if (isSetPointRead) {
-            FSP[type - kFirstSetPointRead] = signedTenths(data);
-        } else if (type == kSLHRead.type) {
-            FSLH = signedTenths(data);
-        } else if (type == kSLLRead.type) {
-            FSLL = signedTenths(data);
-        } else if (type == kActiveMSPnRead.type) {
-            FActiveMSPn = decimalValue(data);
-        } else if (type == kMultiSPTotalRead.type) {
-            FMultiSPTotal = decimalValue(data);
-        } else if (type == kStatusLeftRead.type) {
-            DoStatusLeft();
-            ++statusReadings_;
-        } else if (type == kControlMethodRead.type) {
-            FControlMethod = flagValue(data);
-        } else if (type == kSoakTimeRead.type) {
-            FSoakTimeRemaining = hexValue(data);
-        } else if (type == kTemperatureUnitRead.type) {
-            FTemperatureUnit = flagValue(data);
-        } else if (type == kSoakTimeUnitRead.type) {
-            FSoakTimeUnit = lowByte(decimalValue(data));
-        } else if (type == kRampSetValueRead.type) {
-            FRampSetValue = signedTenths(data);
-        } else if (type == kRampFallValueRead.type) {
-            FRampFallValue = signedTenths(data);
-        } else if (type == kProgramPatternRead.type) {
-            FPP = lowByte(decimalValue(data));
+            FTemperature = *temperature;
+            ++temperatureReadings_;
+            DoDataReceived();
+        } else if (mrc == 1 && src == 4 && answered.kind == Kind::CompositeRead) {
+            awaited_ = {};
+        } else if (mrc == 1 && src == 1 && answered.kind == Kind::VariableRead) {
+            awaited_ = {};
+            const commandset::Variable& row = *answered.variable;
+            Slot(row) = commandset::decodeValue(row.decoding, data);
+            ++readings_.at(commandset::slotOf(row));
         }
     } catch (const EConvertError&) {
-        return false;  // the field keeps its old value
+        return false;  // the value keeps its old one
     }
     return true;
 }
@@ -799,9 +801,9 @@ std::optional<double> TOmronCom::DecodeTemperature(const std::string& data) {
     if (data.size() != 12) {
         return std::nullopt;
     }
-    const auto processValue =
-        static_cast<std::int16_t>(static_cast<std::uint16_t>(hexValue(data.substr(2, 4))));
-    const int decimals = decimalValue(data.substr(8, 4));
+    const auto processValue = static_cast<std::int16_t>(
+        static_cast<std::uint16_t>(commandset::hexNumber(data.substr(2, 4))));
+    const int decimals = commandset::decimalNumber(data.substr(8, 4));
     // The controller shows at most three decimal places; any other count is not a reading.
     if (decimals < 0 || decimals > 3) {
         return std::nullopt;
@@ -810,33 +812,29 @@ std::optional<double> TOmronCom::DecodeTemperature(const std::string& data) {
     if (!std::isfinite(result)) {
         return std::nullopt;
     }
-    FInRange = std::fabs(FSetPoint - result) < FRange;
+    FInRange = std::fabs(SetPoint() - result) < FRange;
     return result;
 }
 
 void TOmronCom::DoStatusLeft() {
     Lock lock(lock_);
-    const std::int32_t a = hexValue(FCommandText.substr(0, 2));
-    const std::int32_t b =
-        hexValue(FCommandText.size() > 2 ? FCommandText.substr(2, 2) : std::string());
-    FRunStop = (a & 0x01) != 0;
-    FComW = (a & 0x02) != 0;
-    FAT = (b & 0x80) != 0;
+    Slot(variable("StatusLeft")) =
+        commandset::decodeValue(commandset::Decoding::StatusWord, FCommandText);
 }
 
 // --- event routines
 
 void TOmronCom::DoReceivedResponse() {
-    CommandType_ = kNoRequest;
+    awaited_ = {};
     --CommandCounter_;
     if (OnReceivedResponse) {
         OnReceivedResponse(*this, FErrorCode, FCommand, FResponseCode, FCommandText);
     }
 }
 
-void TOmronCom::DoBackTest(int requestType) {
+void TOmronCom::DoBackTest(const Awaiting& answered) {
     FErrorCode = FCommandText == expectedEchoData_ ? 0 : 202;
-    if (requestType == kConnectOrWrite) {
+    if (answered.kind == Kind::ConnectOrWrite) {
         // Connect phase: a confirmed controller has its set point read at once. Other data
         // leave it unconfirmed, and the next temperature read checks the link again.
         FStatusOk = FErrorCode == 0;
@@ -854,7 +852,7 @@ void TOmronCom::DoBackTest(int requestType) {
 
 void TOmronCom::DoError() {
     CommandCounter_ = 0;
-    CommandType_ = kNoRequest;
+    awaited_ = {};
     FStatusOk = false;
     if (OnError) {
         OnError(*this);
@@ -862,7 +860,7 @@ void TOmronCom::DoError() {
 }
 
 void TOmronCom::DoDataReceived() {
-    CommandType_ = kNoRequest;
+    awaited_ = {};
     if (OnDataReceived) {
         OnDataReceived(*this);
     }
@@ -873,8 +871,8 @@ void TOmronCom::DoStatusReceived() {
     int hi = 0;
     int lo = 0;
     if (FCommandText.size() >= 3) {
-        hi = hexValue(FCommandText.substr(2, 1));
-        lo = FCommandText.size() >= 4 ? hexValue(FCommandText.substr(3, 1)) : 0;
+        hi = commandset::hexNumber(FCommandText.substr(2, 1));
+        lo = FCommandText.size() >= 4 ? commandset::hexNumber(FCommandText.substr(3, 1)) : 0;
     }
     const int related = (hi << 4) | lo;
     FHeaterOvercurrentCT1 = (related & 0x01) != 0;

@@ -1,22 +1,19 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
+#include <string_view>
 
+#include "protocol/command_set.h"
 #include "protocol/frame_codec.h"
 #include "serial/com_port.h"
 
 namespace lumas {
-
-// A reply whose data cannot be read as the number its request expects.
-class EConvertError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // Command texts of the command set, shared with the simulated controller and the tests.
 namespace commands {
@@ -24,6 +21,7 @@ inline constexpr const char* kEchoTest = "0801ThisIsEchoBackTest";
 inline constexpr const char* kEchoTestData = "ThisIsEchoBackTest";
 inline constexpr const char* kControllerStatus = "0601";
 inline constexpr const char* kTemperature = "01048000000080000E00";
+inline constexpr const char* kCompositeRead = "0104830005008300060081000E00";
 inline constexpr const char* kReadSetPoint = "0101810003000001";
 inline constexpr const char* kWriteSetPoint = "0102C10003000001";
 inline constexpr const char* kReadStatusLeft = "0101800012000001";
@@ -46,19 +44,12 @@ using TOMronComResponseEvent =
 // received bytes to ComPortRxChar on the UI thread. The monitoring worker sends its poll requests
 // from its own thread, so every public operation and each run of the receive handler holds
 // `lock_` for its whole length (re-entrant, so event handlers may call back into the driver).
+// One request is on the line at a time; how a reply is matched to its request is told at
+// ProcessReply in omron_com.cpp.
 //
-// How a reply is matched to its request. The controller answers one frame at a time, in order,
-// and its reply echoes the request's MRC and SRC but no address, so two reads of different
-// variables have replies of the same shape. The driver therefore keeps exactly one request on
-// the line (`awaiting_`): a request issued while another awaits its reply waits in `queued_` and
-// goes out when that reply is whole (BCC included) or the request is given up (AbandonRequest).
-// A reply whose MRC and SRC are not those of the awaited request is a late answer to an earlier
-// request and is dropped. A failed request (a wrong BCC, an end code or response code other than
-// normal, data that cannot be a value, or no reply at all) makes the driver check the link again
-// before the next request: the echo test goes out first, and every late reply that arrives
-// before the echo's own reply is dropped by the rule above, so the link is back in step once the
-// echo returns. AllowToSend becomes true only when the line is idle again: the awaited reply is
-// whole and handled, and nothing waits to go out.
+// The variables and operation commands are rows of the command set (command_set.h): the named
+// reads, writes and properties below are one-line members that look their row up, and any other
+// row is read with ReadVariable and read back with VariableValue.
 class TOmronCom {
   public:
     TOmronCom();
@@ -66,11 +57,36 @@ class TOmronCom {
     TOmronCom(const TOmronCom&) = delete;
     TOmronCom& operator=(const TOmronCom&) = delete;
 
-    // --- request type awaiting its reply (CommandType values)
+    // --- the request awaiting its reply
+    enum class RequestKind : std::uint8_t {
+        None,            // nothing; also a request whose reply needs no decoding once handled
+        RawCommand,      // SendCommand: the reply goes to OnReceivedResponse
+        Temperature,     // GetTemperature
+        ConnectOrWrite,  // the connect phase's echo test, a write or an operation command
+        VariableRead,    // a read of one variable of the command set
+        CompositeRead,   // CompositeRead: the reply is taken, nothing is stored
+    };
+    struct Awaiting {
+        RequestKind kind = RequestKind::None;
+        const commandset::Variable* variable = nullptr;  // the row a VariableRead reads
+
+        // A request sent while this is awaited is counted (it raises CommandCounter) and needs a
+        // confirmed controller: while nothing, a raw command or a temperature read is awaited.
+        bool counted() const {
+            return kind == RequestKind::None || kind == RequestKind::RawCommand ||
+                   kind == RequestKind::Temperature;
+        }
+        bool operator==(const Awaiting&) const = default;
+    };
+    Awaiting Awaited() const;
+
+    // CommandType: Awaited() as a number, for callers that compare with these.
     static constexpr int kNoRequest = 0;
     static constexpr int kRawCommand = 1;
     static constexpr int kTemperatureRead = 2;
     static constexpr int kConnectOrWrite = 100;
+    static constexpr int kVariableRead = 105;
+    static constexpr int kCompositeRead = 140;
 
     // --- properties
     TCustomComPort* COMPort() const;
@@ -102,7 +118,8 @@ class TOmronCom {
     double RampSetValue() const;
     double RampFallValue() const;
     unsigned char ProgramPattern() const;
-    bool RunStop() const;  // true: the controller is stopped
+    bool RunStop() const;  // true: the controller is stopped (Stopped)
+    bool Stopped() const;
     bool ComW() const;
     bool AT() const;
     bool sHeaterOvercurrentCT1() const;
@@ -114,8 +131,14 @@ class TOmronCom {
     bool sInputError() const;
     bool sDisplayRangeExceeded() const;
 
-    // The request whose reply is awaited and the count of unanswered counted requests; for
-    // diagnosis and tests.
+    // The last value read of a variable of the command set (0 until its first reply); the set
+    // point also takes what cmdSetPoint writes. 0 for a variable that is no row of the table.
+    double VariableValue(const commandset::Variable& variable) const;
+    // How many replies to reads of the variable have been decoded.
+    unsigned long VariableReadings(const commandset::Variable& variable) const;
+
+    // The awaited request as a number (see kNoRequest) and the count of unanswered counted
+    // requests; for diagnosis and tests.
     int CommandType() const;
     int CommandCounter() const;
 
@@ -142,6 +165,15 @@ class TOmronCom {
     // waiting goes out, preceded by a check of the link. Does nothing when nothing is awaited.
     void AbandonRequest();
 
+    // Why the port last failed: the text of the error the port raised on opening or on writing,
+    // and the OS error code it carried (0 when it carried none). Empty until a failure, and again
+    // after OpenPort has opened the port.
+    struct PortFailure {
+        std::string message;
+        int osError = 0;
+    };
+    std::optional<PortFailure> LastPortFailure() const;
+
     // --- link
     int OpenPort();
     void ClosePort();
@@ -152,6 +184,9 @@ class TOmronCom {
     // --- command set: reads
     void GetStatus();
     void GetTemperature();
+    // Reads a variable of the command set; its value lands in VariableValue. A variable that is
+    // no row of the table is not sent.
+    void ReadVariable(const commandset::Variable& variable);
     void GetSetPoint();
     void ReadSetPoints(int SPn);
     void ReadSLH();
@@ -203,38 +238,47 @@ class TOmronCom {
 
   protected:
     virtual void DoReceivedResponse();
-    // `requestType` is the type of the request the echo answers: 100 in the connect phase.
-    virtual void DoBackTest(int requestType);
+    // `answered` is what the echo answers: the connect phase when it is ConnectOrWrite.
+    virtual void DoBackTest(const Awaiting& answered);
     virtual void DoError();
     virtual void DoDataReceived();
     virtual void DoStatusReceived();
 
   private:
-    // A request as it goes out: its type, its command text and whether it is counted.
+    // A request as it goes out: what it awaits, its command text and whether it is counted.
     struct Request {
-        int type = kNoRequest;
+        Awaiting awaited;
         std::string commandText;
         bool counted = false;
         bool retried = false;  // sent again after the controller refused it once
     };
 
+    // A write of a variable of the command set, `value` as the command text ends with it.
+    void WriteVariable(const commandset::Variable& variable, const std::string& value);
+    // An operation command with the related information of its row, or with `information`.
+    void Operate(const commandset::Operation& operation);
+    void Operate(const commandset::Operation& operation, const std::string& information);
+    // The value slot of a row of the command set.
+    double& Slot(const commandset::Variable& variable);
+    bool StatusBit(int bit) const;
+
     void SendFrame(const std::string& commandText);
-    // Writes a request's frame and makes it the awaited one.
+    // Writes a request's frame and puts it on the line.
     void Transmit(const Request& request);
     // Puts a request behind the one on the line; the same command text is not queued twice.
     void Enqueue(Request request);
-    // Once nothing is awaited: sends the next queued request (after the echo test when the link
-    // is to be checked and `checkNow`), or marks the line idle. `serialBefore` is the request
-    // serial when the reply's handling began.
+    // Once nothing is on the line: sends the next queued request (after the echo test when the
+    // link is to be checked and `checkNow`), or marks the line idle. `serialBefore` is the
+    // request serial when the reply's handling began.
     void SendNextOrIdle(unsigned serialBefore, bool checkNow);
-    // Drops the awaited and queued requests and the pending link check.
+    // Drops the requests on the line and queued, and the pending link check.
     void ForgetRequests();
     // Sends the echo test with test data of its own as the check of the link.
     void SendLinkCheck();
     // The echo test with the next test data of its own ("ThisIsEchoBackTest" and two digits).
     std::string NextLinkCheckText();
-    // Stores the request type of a new request; every request issued goes through here.
-    void BeginRequest(int type);
+    // Stores what a new request awaits; every request issued goes through here.
+    void BeginRequest(Awaiting awaited);
     void ProcessReply(const compoway::ReceivedFrame& received);
     // A failed request: the error routine runs and the link is checked before the next request.
     void FailRequest();
@@ -242,12 +286,14 @@ class TOmronCom {
     // off, as after the controller lost power for a moment): writing is switched on and the
     // command sent once more, next after the link check.
     void RetryWithWritingOn(const Request& refused, int responseCode);
-    // Runs the decoder rows for a reply to a request of type `type`; returns false when the data
-    // cannot be the value asked for.
-    bool DecodeResponse(const std::string& command, int type);
+    // Decodes a reply to the request `answered`; returns false when the data cannot be the value
+    // asked for.
+    bool DecodeResponse(const std::string& command, const Awaiting& answered);
     std::optional<double> DecodeTemperature(const std::string& data);
     // The device went away while open (a hang-up reported by the port).
     void DeviceGone();
+    // Keeps the port's error as the last port failure.
+    void KeepPortFailure(const std::exception& error);
 
     using Lock = std::lock_guard<std::recursive_mutex>;
     mutable std::recursive_mutex lock_;  // guards every field below
@@ -257,8 +303,8 @@ class TOmronCom {
     TCustomComPort* FCOMPort = nullptr;
     bool FPortOk = false;
     int FErrorCode = -1;
-    int CommandType_ = kNoRequest;
-    unsigned requestSerial_ = 0;  // bumped by every BeginRequest
+    Awaiting awaited_;            // what the last request issued awaits (CommandType)
+    unsigned requestSerial_ = 0;  // bumped by every request issued
     std::string FCommand;
     std::string FCommandText;
     bool FHADConverterError = false;
@@ -272,44 +318,25 @@ class TOmronCom {
     bool FStatusOk = false;
     int FResponseCode = 0;
     double FTemperature = 0.0;
-    bool FTemperatureUnit = false;
-    double FSetPoint = 0.0;
-    int FMultiSPTotal = 0;
-    int FActiveMSPn = 0;
-    unsigned char FSoakTimeUnit = 0;
-    int FSoakTimeRemaining = 0;
     bool FAllowToSend = false;
-    double FRampSetValue = 0.0;
-    double FRampFallValue = 0.0;
-    double FSP[8] = {};
-    double FSLH = 0.0;
-    double FSLL = 0.0;
-    bool FControlMethod = false;
-    unsigned char FPP = 0;
-    bool FAT = false;
-    bool FRunStop = false;
-    bool FComW = false;
+    // The last value of each row of the command set and how many replies have brought one.
+    std::array<double, commandset::kVariableCount> values_{};
+    std::array<unsigned long, commandset::kVariableCount> readings_{};
     compoway::ReceiveBuffer RawString;
     double FRange = 0.5;
     bool FInRange = false;
+    std::optional<PortFailure> lastPortFailure_;
 
-    std::optional<Request> awaiting_;  // the request on the line, whose reply is awaited
-    std::deque<Request> queued_;       // requests issued while another was on the line
-    bool linkCheckDue_ = false;        // a request failed: the echo test goes out before the next
-    unsigned linkCheckSerial_ = 0;     // tells the link checks' test data apart, 00 to 99
-    bool echoAbandoned_ = false;       // an echo test was given up on this connection
+    std::optional<Request> onLine_;  // the request on the line, whose reply is awaited
+    std::deque<Request> queued_;     // requests issued while another was on the line
+    bool linkCheckDue_ = false;      // a request failed: the echo test goes out before the next
+    unsigned linkCheckSerial_ = 0;   // tells the link checks' test data apart, 00 to 99
+    bool echoAbandoned_ = false;     // an echo test was given up on this connection
     // The test data the echo reply being handled must bring back.
     std::string expectedEchoData_ = commands::kEchoTestData;
     ReplyFailures failures_;
     unsigned long temperatureReadings_ = 0;
-    unsigned long statusReadings_ = 0;
     unsigned long framesReceived_ = 0;
 };
-
-// The set-point value of a write: clamped to -70..400 (a value that is not a number gives -70),
-// in tenths rounded half to even, as eight hexadecimal digits of its 32-bit two's complement.
-std::string setPointValueText(double temperature, double* clampedOut = nullptr);
-// A value in tenths, rounded half to even, as at least four hexadecimal digits.
-std::string tenthsValueText(double value);
 
 }  // namespace lumas
