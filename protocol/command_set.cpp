@@ -24,6 +24,30 @@ std::string addressedText(std::string_view mrcSrc, const Variable& row, Width wi
     return std::string(mrcSrc) + typeText(row, width) + hexDigits(row.address, 4) + "00" + "0001";
 }
 
+// Two rows of one name, or for one variable or command, would leave all but the first unused.
+consteval bool rowsAreDistinct() {
+    for (std::size_t i = 0; i < kVariableCount; ++i) {
+        for (std::size_t j = i + 1; j < kVariableCount; ++j) {
+            const Variable& a = kVariables[i];
+            const Variable& b = kVariables[j];
+            if (a.name == b.name || (a.area == b.area && a.address == b.address)) {
+                return false;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < std::size(kOperations); ++i) {
+        for (std::size_t j = i + 1; j < std::size(kOperations); ++j) {
+            const Operation& a = kOperations[i];
+            const Operation& b = kOperations[j];
+            if (a.name == b.name || (a.code == b.code && a.information == b.information)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(rowsAreDistinct(), "a variable or operation command has two rows");
+
 }  // namespace
 
 std::size_t slotOf(const Variable& row) {

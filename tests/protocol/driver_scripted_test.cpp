@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol/omron_com.h"
@@ -47,7 +52,7 @@ class DriverScripted : public ::testing::Test {
     // the replies that come in (a reply may release the next request); "" when none comes.
     std::string nextCommandServing(int timeoutMs = 2000) {
         for (int waited = 0; waited < timeoutMs; waited += 10) {
-            const std::string command = far.nextCommand(5);
+            std::string command = far.nextCommand(5);
             if (!command.empty()) {
                 return command;
             }
@@ -278,6 +283,40 @@ TEST_F(DriverScripted, DecodesEveryReadReply) {
     EXPECT_FALSE(driver.StatusOk());
 }
 
+TEST_F(DriverScripted, AVariableWithoutANamedMemberIsReadThroughTheTable) {
+    connect();
+    const commandset::Variable& soakTime = commandset::variable("SoakTime");
+    driver.ReadVariable(soakTime);
+    ASSERT_EQ(far.nextCommand(), "0101810020000001");
+    EXPECT_EQ(driver.Awaited(),
+              (TOmronCom::Awaiting{TOmronCom::RequestKind::VariableRead, &soakTime}));
+    EXPECT_EQ(driver.CommandType(), TOmronCom::kVariableRead);
+    answer(okReply("0101", "005A"));
+    EXPECT_EQ(driver.VariableValue(soakTime), 90.0);
+    EXPECT_EQ(driver.VariableReadings(soakTime), 1U);
+    EXPECT_EQ(driver.Awaited(), TOmronCom::Awaiting{});
+    EXPECT_EQ(driver.SoakTimeRemaining(), 0) << "another variable than the soak time remaining";
+
+    // A variable that is no row of the table has nothing to decode its reply by.
+    const commandset::Variable copy = soakTime;
+    driver.ReadVariable(copy);
+    EXPECT_TRUE(far.silentFor(100));
+    EXPECT_EQ(driver.VariableValue(copy), 0.0);
+}
+
+TEST_F(DriverScripted, StoppedIsTheRunStateTheRightWayRound) {
+    connect();
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"0100", true}, {"0000", false}, {"0300", true}, {"0280", false}, {"FEFF", false},
+    };
+    for (const auto& [word, stopped] : cases) {
+        exchange([&] { driver.ReadStatusLeft(); }, commands::kReadStatusLeft,
+                 okReply("0101", word));
+        EXPECT_EQ(driver.Stopped(), stopped) << word;
+        EXPECT_EQ(driver.RunStop(), stopped) << word;
+    }
+}
+
 TEST_F(DriverScripted, InRangeComparesWithTheSetPointStrictly) {
     connect();
     const std::vector<std::tuple<std::string, std::string, bool>> cases = {
@@ -479,6 +518,85 @@ TEST_F(DriverScripted, NoPortAndUnopenablePortAreReported) {
     driverOnMissing.SetCOMPort(&missing);
     EXPECT_EQ(driverOnMissing.OpenPort(), 102);
     EXPECT_FALSE(driverOnMissing.Connected());
+}
+
+TEST_F(DriverScripted, ThePortsOwnReasonForFailingIsKeptUntilAnOpenSucceeds) {
+    // What the port itself says when the device cannot be opened.
+    const std::string missing = "/dev/lumas-no-such-device";
+    std::string portMessage;
+    int portOsError = 0;
+    TComPort probe;
+    probe.SetDeviceName(missing);
+    try {
+        probe.Open();
+    } catch (const EComPortError& error) {
+        portMessage = error.what();
+        portOsError = error.osError();
+    }
+    ASSERT_FALSE(portMessage.empty());
+    ASSERT_NE(portOsError, 0);
+
+    EXPECT_FALSE(driver.LastPortFailure().has_value()) << "nothing has failed yet";
+    port.SetDeviceName(missing);
+    EXPECT_EQ(driver.OpenPort(), 102);
+    const std::optional<TOmronCom::PortFailure> failure = driver.LastPortFailure();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->message, portMessage);
+    EXPECT_EQ(failure->osError, portOsError);
+
+    port.SetDeviceName(far.portPath());
+    ASSERT_EQ(driver.OpenPort(), 0);
+    EXPECT_FALSE(driver.LastPortFailure().has_value()) << "cleared by the open that succeeded";
+    driver.ClosePort();
+}
+
+// A port that reports itself open and fails every write with the error it is given.
+class FailingWritePort : public TCustomComPort {
+  public:
+    explicit FailingWritePort(std::function<void()> raise) : raise_(std::move(raise)) {}
+    bool Active() const override { return true; }
+    bool WriteText(const std::string& /*s*/) override {
+        raise_();
+        return false;
+    }
+
+  private:
+    std::function<void()> raise_;
+};
+
+TEST(DriverPortFailure, AFailedWriteKeepsTheErrorsTextAndOsErrorCode) {
+    struct Case {
+        const char* name;
+        std::function<void()> raise;
+        std::string message;
+        int osError;
+    };
+    const std::vector<Case> cases = {
+        {"port error", [] { throw EComPortError("Write error (5), Input/output error", 5); },
+         "Write error (5), Input/output error", 5},
+        {"other error", [] { throw std::runtime_error("queue gone"); }, "queue gone", 0},
+    };
+    for (const Case& c : cases) {
+        FailingWritePort port(c.raise);
+        TOmronCom driver;
+        driver.SetCOMPort(&port);
+        EXPECT_EQ(driver.OpenPort(), 0)
+            << c.name << ": the port opened; the echo test's write failed";
+        EXPECT_FALSE(driver.Connected()) << c.name;
+        EXPECT_EQ(driver.ErrorCode(), 102) << c.name;
+        const std::optional<TOmronCom::PortFailure> failure = driver.LastPortFailure();
+        ASSERT_TRUE(failure.has_value()) << c.name;
+        EXPECT_EQ(failure->message, c.message) << c.name;
+        EXPECT_EQ(failure->osError, c.osError) << c.name;
+    }
+}
+
+TEST_F(DriverScripted, WriteEnableWaitsFiftyMillisecondsBeforeItIsSent) {
+    connect();
+    const auto start = std::chrono::steady_clock::now();
+    driver.WriteEnable();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    EXPECT_EQ(far.nextCommand(), "30050001");
 }
 
 TEST_F(DriverScripted, DataThatCannotBeAReadingFailsTheRequest) {
