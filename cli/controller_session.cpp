@@ -10,6 +10,9 @@ ControllerSession::ControllerSession(const std::string& portName, int replyTimeo
     : replyTimeoutMs_(replyTimeoutMs) {
     port_.SetDeviceName(portName);
     devicePath_ = port_.DevicePath();
+    // One exchange and the process ends: nothing opens the device again after the close, so the
+    // pause that lets it settle for a new open is not waited.
+    port_.SetCloseSettle(std::chrono::milliseconds(0));
 }
 
 ControllerSession::~ControllerSession() {

@@ -599,7 +599,15 @@ void TCustomComPort::Close() {
         OnClose(*this);
     }
     // A plain pause: the device settles before it may be opened again. No events are served.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(closeSettle_);
+}
+
+std::chrono::milliseconds TCustomComPort::CloseSettle() const {
+    return closeSettle_;
+}
+
+void TCustomComPort::SetCloseSettle(std::chrono::milliseconds pause) {
+    closeSettle_ = std::max(pause, std::chrono::milliseconds(0));
 }
 
 bool TCustomComPort::Active() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -195,7 +196,12 @@ class TCustomComPort {
 
     // --- operations
     void Open();   // raises EComPortError and stays closed on any failure
-    void Close();  // no-op when closed; otherwise stops the threads, closes, pauses 300 ms
+    void Close();  // no-op when closed; otherwise stops the threads, closes, pauses (CloseSettle)
+    // The plain pause after a close, so that the device settles before it is opened again: 300 ms
+    // unless set otherwise. A program that ends right after closing has nothing to protect and
+    // may set it to zero.
+    std::chrono::milliseconds CloseSettle() const;
+    void SetCloseSettle(std::chrono::milliseconds pause);
     // Virtual so that a stand-in port can play the far end of the line where no device is wanted
     // (the receive path's fuzz target).
     virtual bool Active() const;
@@ -215,6 +221,7 @@ class TCustomComPort {
   private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    std::chrono::milliseconds closeSettle_{300};  // UI thread only, as every property
 };
 
 class TComPort : public TCustomComPort {};
