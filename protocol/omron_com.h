@@ -118,8 +118,8 @@ class TOmronCom {
     double RampSetValue() const;
     double RampFallValue() const;
     unsigned char ProgramPattern() const;
-    bool RunStop() const;  // true: the controller is stopped (Stopped)
-    bool Stopped() const;
+    bool RunStop() const;  // true: the controller is stopped; the same as Stopped
+    bool Stopped() const;  // the controller is stopped, not running
     bool ComW() const;
     bool AT() const;
     bool sHeaterOvercurrentCT1() const;
