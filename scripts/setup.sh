@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running Lumas need. Safe to run again:
-# it only calls apt-get when a package is missing.
+# Installs the Debian packages that building, testing and running Lumas need, and any further
+# packages named as arguments (scripts/package.sh adds its tools so). Safe to run again: it only
+# calls apt-get when a package is missing.
 set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-charts-dev qt6-svg-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dseg fonts-liberation2
   clang-format clang-tidy clang libclang-rt-14-dev
   xvfb xauth openbox x11-utils poppler-utils fonts-dejavu-extra
+  "$@"
 )
 
 missing=()
