@@ -4,9 +4,11 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <unistd.h>
@@ -18,6 +20,7 @@
 
 #include "core/clock.h"
 #include "core/settings_store.h"
+#include "lumas_version.h"
 #include "serial/exception_report.h"
 #include "serial/port_discovery.h"
 #include "serial/ui_hand_over.h"
@@ -103,23 +106,58 @@ class DemoController {
     std::string pending_;
 };
 
+// The program's options: --demo, --help and --version.
+class CommandLine {
+  public:
+    CommandLine() : help_(parser_.addHelpOption()), version_(parser_.addVersionOption()) {
+        parser_.setApplicationDescription(
+            QStringLiteral("Lumas Software for Temperature Chambers: operates a temperature "
+                           "chamber through an Omron controller on a serial port."));
+        parser_.addOption(demo_);
+    }
+
+    QCommandLineParser& parser() { return parser_; }
+    bool asksForHelpOrVersion() const { return parser_.isSet(help_) || parser_.isSet(version_); }
+    bool asksForDemo() const { return parser_.isSet(demo_); }
+
+  private:
+    QCommandLineParser parser_;
+    QCommandLineOption help_;
+    QCommandLineOption version_;
+    QCommandLineOption demo_{QStringLiteral("demo"),
+                             QStringLiteral("Run against a simulated controller; its port is "
+                                            "listed under File > Connect.")};
+};
+
+// Answers --help and --version before the window library starts, so that they work without a
+// display (over ssh, in a package's checks), and exits. A command line that this parse does not
+// take as it stands (Qt's own options such as -platform, a mistake) is left to the window
+// program's parse, which reports what is wrong.
+void answerHelpOrVersion(int& argc, char* argv[]) {
+    CommandLine commandLine;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    if (!commandLine.parser().parse(arguments) || !commandLine.asksForHelpOrVersion()) {
+        return;
+    }
+    const QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Lumas"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LUMAS_VERSION));
+    commandLine.parser().process(application);  // shows the text and exits with 0
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    answerHelpOrVersion(argc, argv);
+
     LumasApplication application(argc, argv);
     lumas::ui::setUpApplication(application);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Lumas Software for Temperature Chambers: operates a temperature chamber "
-                       "through an Omron controller on a serial port."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Run against a simulated controller; its port "
-                                                 "is listed under File > Connect."));
-    parser.addOption(demo);
-    parser.process(application);
+    CommandLine commandLine;
+    commandLine.parser().process(application);
 
     lumas::UiHandOver::instance();
     lumas::setStandardExceptionReport([](const std::string& text) {
@@ -128,7 +166,7 @@ int main(int argc, char* argv[]) {
     });
 
     std::unique_ptr<DemoController> demoController;
-    if (parser.isSet(demo)) {
+    if (commandLine.asksForDemo()) {
         demoController = std::make_unique<DemoController>();
     }
 

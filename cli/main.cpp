@@ -13,6 +13,7 @@
 #include "cli/link_commands.h"
 #include "cli/program_command.h"
 #include "cli/watch_command.h"
+#include "lumas_version.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ using lumas::cli::SessionError;
 
 const char* const kUsage =
     "Usage: lumasctl COMMAND PORT [ARGUMENTS]\n"
+    "       lumasctl --help | --version\n"
     "\n"
     "Talks to the Omron temperature controller (CompoWay/F, node 1, 9600 bit/s 7E2) on PORT.\n"
     "PORT is a device name such as ttyUSB0, COM3 (/dev/ttyS2) or a path such as /dev/pts/4.\n"
@@ -37,21 +39,32 @@ const char* const kUsage =
     "                        temperature every SECONDS (default 30) to a file in FOLDER.\n"
     "                        The emergency threshold comes from the settings file.\n"
     "                        Ctrl-C stops the programme and the controller.\n"
+    "  --help                show this text\n"
+    "  --version             show the version\n"
     "\n"
     "watch and program also take --time-scale F: the program's time runs F times faster\n"
     "(0.1 to 1000), for trials with the simulated controller (lumas-sim --time-scale F).\n"
     "\n"
     "Exit status: 0 success (watch: ended by Ctrl-C or SIGTERM; program: ran to its end),\n"
     "1 usage error, 2 port cannot be opened or failed, 3 controller does not answer or\n"
-    "refuses, 4 programme ended by the emergency cut-off, 128 + signal number (130 for\n"
-    "Ctrl-C, 143 for SIGTERM) programme stopped by that signal.\n";
+    "refuses, 4 programme ended by the emergency cut-off, 5 a Stop was sent but the\n"
+    "controller never reported Stopped (the chamber may still be running), 128 + signal\n"
+    "number (130 for Ctrl-C, 143 for SIGTERM) programme stopped by that signal.\n";
 
 using Command = int (*)(const std::vector<std::string>&);
 
 int dispatch(const std::vector<std::string>& args) {
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    if (args.empty()) {
+        std::cerr << kUsage;
+        return lumas::cli::kExitUsage;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << kUsage;
-        return args.empty() ? lumas::cli::kExitUsage : 0;
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "lumasctl " LUMAS_VERSION "\n";
+        return 0;
     }
     static const std::map<std::string, Command> commands = {
         {"probe", lumas::cli::probeCommand}, {"set-point", lumas::cli::setPointCommand},

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "lumas_version.h"
 #include "sim/fault_console.h"
 #include "sim/simulated_controller.h"
 
@@ -41,6 +42,7 @@ void printUsage(std::FILE* to) {
     std::fputs(
         "Usage: lumas-sim [--node N] [--ambient C] [--time-constant S] [--time-scale F]\n"
         "                 [--link PATH]\n"
+        "       lumas-sim --help | --version\n"
         "\n"
         "Runs a simulated Omron temperature controller (CompoWay/F) with its chamber on a\n"
         "pseudo-terminal. The first line of output is the terminal's path; open it as the\n"
@@ -54,6 +56,7 @@ void printUsage(std::FILE* to) {
         "                      adapter's name under /dev/serial/by-id/ (open PATH to follow the\n"
         "                      controller through vanish and reappear)\n"
         "  --help              show this text\n"
+        "  --version           show the version\n"
         "\n"
         "Lines typed on standard input make the controller misbehave while the program runs.\n"
         "Acknowledgements go to standard output, refusals to standard error. The end of the\n"
@@ -80,6 +83,7 @@ std::optional<double> parseNumber(const std::string& text) {
 struct CommandLine {
     lumas::sim::SimulatedControllerOptions options;
     bool help = false;
+    bool version = false;
 };
 
 // Returns nothing (after saying why on stderr) when the arguments cannot be used.
@@ -94,6 +98,10 @@ std::optional<CommandLine> parseCommandLine(int argc, char** argv) {
         }
         if (name == "--help" || name == "-h") {
             commandLine.help = true;
+            continue;
+        }
+        if (name == "--version") {
+            commandLine.version = true;
             continue;
         }
         if (name == "--link") {
@@ -221,6 +229,10 @@ int main(int argc, char** argv) {
     }
     if (commandLine->help) {
         printUsage(stdout);
+        return 0;
+    }
+    if (commandLine->version) {
+        std::printf("lumas-sim %s\n", LUMAS_VERSION);
         return 0;
     }
 
