@@ -45,6 +45,8 @@ class MainFormLogic {
     const CsvTemperatureLog* writer() const { return Writer.get(); }
     bool workerRunning() const { return mt != nullptr && !mt->Finished(); }
     const StopConfirmation& stopConfirmation() const { return stopCheck_; }
+    // Whether readings come in, as the status bar and the observers are told.
+    const LinkHealth& linkHealth() const { return health_; }
 
     // Observers of the link and run events. Not owned; an observer stays registered until
     // removed and must outlive its registration.

@@ -7,6 +7,9 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev
+  # Qt HTTP Server for /metrics; its CMake package also needs Qt WebSockets, which Debian's
+  # qt6-httpserver-dev does not pull in.
+  qt6-httpserver-dev qt6-websockets-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dseg fonts-liberation2
   clang-format clang-tidy clang libclang-rt-14-dev

@@ -1,0 +1,223 @@
+#include "metrics/metrics_server.h"
+
+#include <QCoreApplication>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponse>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+#include <deque>
+#include <future>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+
+namespace lumas::metrics {
+
+namespace {
+
+// Accepts connections for the HTTP server within ServerLimits: each socket's read buffer is
+// bounded, each is closed when its lifetime is over, and at most maxConnections are open (the
+// oldest goes when another comes). Lives on the server's thread.
+class GuardedTcpServer final : public QTcpServer {
+  public:
+    GuardedTcpServer(const ServerLimits& limits, QObject* parent)
+        : QTcpServer(parent), limits_(limits) {
+        expiry_.setSingleShot(true);
+        QObject::connect(&expiry_, &QTimer::timeout, this, &GuardedTcpServer::dropExpired);
+    }
+
+    // Closes every connection, so that the HTTP server lets go of each before it ends.
+    void closeAll() {
+        close();
+        for (const Connection& c : open_) {
+            drop(c.socket);
+        }
+        open_.clear();
+    }
+
+    // The HTTP server takes its sockets here; only a socket it has taken is dropped, as it frees
+    // what it keeps for a socket when that socket disconnects.
+    QTcpSocket* nextPendingConnection() override {
+        QTcpSocket* const socket = QTcpServer::nextPendingConnection();
+        for (Connection& c : open_) {
+            if (c.socket == socket) {
+                c.taken = true;
+            }
+        }
+        return socket;
+    }
+
+  protected:
+    void incomingConnection(qintptr descriptor) override {
+        // Owned by this server, its parent, from the start; the HTTP server or the guards below
+        // delete it once it is closed.
+        auto socket = std::make_unique<QTcpSocket>(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            return;
+        }
+        forgetClosed();
+        while (static_cast<int>(open_.size()) >= limits_.maxConnections) {
+            const auto oldest = std::find_if(open_.begin(), open_.end(),
+                                             [](const Connection& c) { return c.taken; });
+            if (oldest == open_.end()) {
+                return;  // all are waiting to be taken: this one is refused (closed on return)
+            }
+            drop(oldest->socket);
+            open_.erase(oldest);
+        }
+        QTcpSocket* const s = socket.release();
+        s->setReadBufferSize(limits_.readBufferBytes);
+        QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        open_.push_back({s, Clock::now() + limits_.connectionLifetime, false});
+        if (!expiry_.isActive()) {
+            expiry_.start(limits_.connectionLifetime);
+        }
+        addPendingConnection(s);
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    struct Connection {
+        QPointer<QTcpSocket> socket;
+        Clock::time_point closeAt;
+        bool taken = false;  // by the HTTP server
+    };
+
+    static void drop(const QPointer<QTcpSocket>& socket) {
+        if (socket) {
+            socket->abort();
+            socket->deleteLater();
+        }
+    }
+
+    void forgetClosed() {
+        std::erase_if(open_, [](const Connection& c) {
+            return c.socket.isNull() || c.socket->state() == QAbstractSocket::UnconnectedState;
+        });
+    }
+
+    // Closes the connections whose lifetime is over and waits for the next one to end. All have
+    // the same lifetime, so the oldest is the first to end.
+    void dropExpired() {
+        const Clock::time_point now = Clock::now();
+        for (Connection& c : open_) {
+            if (c.taken && c.closeAt <= now) {
+                drop(c.socket);
+            }
+        }
+        forgetClosed();
+        if (!open_.empty()) {
+            expiry_.start(
+                std::chrono::ceil<std::chrono::milliseconds>(open_.front().closeAt - now));
+        }
+    }
+
+    ServerLimits limits_;
+    std::deque<Connection> open_;  // oldest first
+    QTimer expiry_;                // at the oldest open connection's end
+};
+
+}  // namespace
+
+class MetricsServer::Thread final : public QThread {
+  public:
+    Thread(const MetricsStore& store, ListenAddress where, ServerLimits limits)
+        : store_(store), where_(std::move(where)), limits_(limits) {}
+
+    // The address listened on, or the reason listening failed; once run() has begun.
+    std::future<ListenAddress> listening() { return listening_.get_future(); }
+
+  protected:
+    void run() override {
+        QHttpServer http;
+        const MetricsStore& store = store_;
+        http.route(QStringLiteral("/metrics"), QHttpServerRequest::Method::Get, [&store] {
+            return QHttpServerResponse(
+                kPrometheusContentType,
+                QByteArray::fromStdString(renderPrometheus(store.snapshot())));
+        });
+        auto* tcp = new GuardedTcpServer(limits_, &http);
+        if (!tcp->listen(where_.address, where_.port)) {
+            listening_.set_exception(std::make_exception_ptr(std::runtime_error(
+                "Cannot listen for metrics on " + where_.address.toString().toStdString() + ":" +
+                std::to_string(where_.port) + ": " + tcp->errorString().toStdString())));
+            return;
+        }
+        http.bind(tcp);
+        listening_.set_value({tcp->serverAddress(), tcp->serverPort()});
+        exec();
+        tcp->closeAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+  private:
+    const MetricsStore& store_;
+    ListenAddress where_;
+    ServerLimits limits_;
+    std::promise<ListenAddress> listening_;
+};
+
+std::optional<ListenAddress> parseListenAddress(const std::string& text) {
+    const QString t = QString::fromStdString(text);
+    QString host = QStringLiteral("127.0.0.1");
+    QString portText = t;
+    const qsizetype colon = t.lastIndexOf(u':');
+    if (colon >= 0) {
+        host = t.left(colon);
+        portText = t.mid(colon + 1);
+        if (host.startsWith(u'[') && host.endsWith(u']')) {
+            host = host.mid(1, host.size() - 2);
+        } else if (host.contains(u':')) {
+            return std::nullopt;  // an IPv6 address goes in brackets
+        }
+    }
+    bool ok = false;
+    const uint port = portText.toUInt(&ok);
+    if (!ok || port > 65535 || portText.isEmpty() || !portText.front().isDigit()) {
+        return std::nullopt;
+    }
+    const QHostAddress address(host);
+    if (address.isNull()) {
+        return std::nullopt;
+    }
+    return ListenAddress{address, static_cast<quint16>(port)};
+}
+
+MetricsServer::MetricsServer(const MetricsStore& store, ListenAddress where, ServerLimits limits)
+    : thread_(std::make_unique<Thread>(store, std::move(where), limits)) {
+    std::future<ListenAddress> listening = thread_->listening();
+    thread_->start();
+    try {
+        listening_ = listening.get();
+    } catch (...) {
+        thread_->wait();
+        throw;
+    }
+}
+
+MetricsServer::~MetricsServer() {
+    thread_->quit();
+    thread_->wait();
+}
+
+QString MetricsServer::url() const {
+    const QHostAddress& a = listening_.address;
+    const QString host =
+        a.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + a.toString() + u']' : a.toString();
+    return QStringLiteral("http://%1:%2/metrics").arg(host).arg(listening_.port);
+}
+
+}  // namespace lumas::metrics
+
+// Qt HTTP Server brings in Qt's TLS backend, which loads OpenSSL; OpenSSL keeps state of its own
+// that the leak checker of sanitizer builds reports at exit when the server's thread has used it.
+// Not memory of this program; the checker reads this list (a weak hook) and nothing else does.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,readability-identifier-naming)
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libcrypto.so\n";
+}
