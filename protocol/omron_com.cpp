@@ -394,9 +394,11 @@ void TOmronCom::SendNextOrIdle(unsigned serialBefore, bool checkNow) {
 }
 
 std::string TOmronCom::NextLinkCheckText() {
+    // Six digits: a late echo reply could otherwise carry the data of a check a hundred checks
+    // back and be taken for the current one.
     char serial[8];
-    std::snprintf(serial, sizeof serial, "%02u", linkCheckSerial_);
-    linkCheckSerial_ = (linkCheckSerial_ + 1) % 100;
+    std::snprintf(serial, sizeof serial, "%06u", linkCheckSerial_);
+    linkCheckSerial_ = (linkCheckSerial_ + 1) % 1000000;
     return std::string(commands::kEchoTest) + serial;
 }
 
@@ -660,7 +662,7 @@ void TOmronCom::ComPortRxChar(TCustomComPort& sender, int /*count*/) {
 // goes on waiting. A refusal (an end code or response code other than normal) is taken as the
 // answer whatever command it names. Echo replies all have MRC and SRC "0801"; what tells them apart
 // is the test data. Each check of the link sends test data of its own ("ThisIsEchoBackTest" and
-// two digits, see NextLinkCheckText), so an echo reply that brings another check's data is stale
+// six digits, see NextLinkCheckText), so an echo reply that brings another check's data is stale
 // too, while data that are no test data of ours at all are this echo's failure (error 202).
 //
 // A failed request - a wrong BCC, an end code or response code other than normal, data that

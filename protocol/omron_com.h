@@ -275,7 +275,7 @@ class TOmronCom {
     void ForgetRequests();
     // Sends the echo test with test data of its own as the check of the link.
     void SendLinkCheck();
-    // The echo test with the next test data of its own ("ThisIsEchoBackTest" and two digits).
+    // The echo test with the next test data of its own ("ThisIsEchoBackTest" and six digits).
     std::string NextLinkCheckText();
     // Stores what a new request awaits; every request issued goes through here.
     void BeginRequest(Awaiting awaited);
@@ -330,7 +330,7 @@ class TOmronCom {
     std::optional<Request> onLine_;  // the request on the line, whose reply is awaited
     std::deque<Request> queued_;     // requests issued while another was on the line
     bool linkCheckDue_ = false;      // a request failed: the echo test goes out before the next
-    unsigned linkCheckSerial_ = 0;   // tells the link checks' test data apart, 00 to 99
+    unsigned linkCheckSerial_ = 0;   // tells the link checks' test data apart, 000000 to 999999
     bool echoAbandoned_ = false;     // an echo test was given up on this connection
     // The test data the echo reply being handled must bring back.
     std::string expectedEchoData_ = commands::kEchoTestData;
