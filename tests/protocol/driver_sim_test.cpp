@@ -77,11 +77,11 @@ TEST_F(DriverOnSimulator, AWriteRefusedWhileWritingIsOffGoesThroughWithWritingSw
     EXPECT_EQ(errorEvents, 1) << "the refusal is reported";
     EXPECT_EQ(driver.Failures().responseCode, 1U);
     EXPECT_TRUE(sim.running()) << "and the command made after switching writing on";
-    EXPECT_EQ(
-        sim.receivedCommands(),
-        (std::vector<std::string>{commands::kEchoTest, commands::kReadSetPoint, commands::kRun,
-                                  std::string(commands::kEchoTest) + "00", commands::kReadSetPoint,
-                                  commands::kWriteEnable, commands::kRun}));
+    EXPECT_EQ(sim.receivedCommands(),
+              (std::vector<std::string>{commands::kEchoTest, commands::kReadSetPoint,
+                                        commands::kRun, std::string(commands::kEchoTest) + "000000",
+                                        commands::kReadSetPoint, commands::kWriteEnable,
+                                        commands::kRun}));
     ASSERT_TRUE(request([&] { driver.cmdSetPoint(80.0); }));
     EXPECT_EQ(driver.ResponseCode(), 0);
     EXPECT_EQ(sim.setPoint(), 80.0);
@@ -176,16 +176,16 @@ TEST_F(DriverOnSimulator, SilentControllerGetsOneRequestAtATime) {
     sim.clearFaults();
     driver.AbandonRequest();  // the caller's time-out: the link is checked next
     ASSERT_TRUE(sim.waitForRequests(before + 2, 1000));
-    EXPECT_EQ(sim.receivedCommands()[before + 1], std::string(commands::kEchoTest) + "00")
+    EXPECT_EQ(sim.receivedCommands()[before + 1], std::string(commands::kEchoTest) + "000000")
         << "a link check with test data of its own";
     ASSERT_TRUE(waitUntil([&] { return !driver.Busy(); }, 2000))
         << "once it answers, what waited goes out";
     const auto received = sim.receivedCommands();
     EXPECT_EQ(
         std::vector<std::string>(received.begin() + static_cast<long>(before), received.end()),
-        (std::vector<std::string>{commands::kTemperature, std::string(commands::kEchoTest) + "00",
-                                  commands::kReadSetPoint, commands::kReadSetPoint,
-                                  commands::kTemperature}))
+        (std::vector<std::string>{
+            commands::kTemperature, std::string(commands::kEchoTest) + "000000",
+            commands::kReadSetPoint, commands::kReadSetPoint, commands::kTemperature}))
         << "each waiting request once, after the link check and its set-point read";
     EXPECT_EQ(driver.Failures().noReply, 1U);
     EXPECT_TRUE(driver.StatusOk());
