@@ -1,5 +1,6 @@
 #include "ui/about_dialog.h"
 
+#include "lumas_version.h"
 #include "ui/dialog_placement.h"
 
 namespace lumas::ui {
@@ -27,7 +28,7 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner), owner_(owner) {
     Label2 = aboutLabel(this, "Label2", QStringLiteral("Lumas Software for Temperature Chambers"),
                         QPoint(111, 8), 13);
     Label3 = aboutLabel(this, "Label3", QStringLiteral("Build No:"), QPoint(7, 30), 13);
-    Label4 = aboutLabel(this, "Label4", QStringLiteral("3.0.3"), QPoint(111, 30), 13);
+    Label4 = aboutLabel(this, "Label4", QStringLiteral(LUMAS_VERSION), QPoint(111, 30), 13);
     // Below the client area: never seen.
     Label5 = aboutLabel(this, "Label5", QStringLiteral("Brandel GmbH"), QPoint(20, 240), 16);
 

@@ -3,14 +3,15 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "lumas_version.h"
 #include "ui/visual_style.h"
 
 namespace lumas::ui {
 
 void setUpApplication(QApplication& application) {
     QApplication::setApplicationName(QStringLiteral("Lumas"));
-    QApplication::setApplicationVersion(QStringLiteral("3.0.3"));
-    QApplication::setDesktopFileName(QStringLiteral("lumas"));
+    QApplication::setApplicationVersion(QStringLiteral(LUMAS_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("org.example.Lumas"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumas.svg")));
     applyVisualStyle(application);
 }
