@@ -72,6 +72,17 @@ ProgrammeStep parseStep(const std::string& text) {
     return {*temperature, *hold};
 }
 
+metrics::ListenAddress parseMetricsAddress(const std::string& text) {
+    const std::optional<metrics::ListenAddress> address = metrics::parseListenAddress(text);
+    if (!address) {
+        refuse(
+            "--metrics takes ADDRESS:PORT (such as 127.0.0.1:9100, [::1]:9100, or a port alone "
+            "for 127.0.0.1; port 0 picks a free one), not \"" +
+            text + "\".");
+    }
+    return *address;
+}
+
 using OptionHandler = std::function<void(const std::string& value)>;
 
 // Reads options (each with a value) and positional arguments; returns the positional ones.
@@ -132,7 +143,8 @@ WatchArguments parseWatchArguments(const std::vector<std::string>& arguments) {
     WatchArguments parsed;
     const std::vector<std::string> positional = scan(
         arguments,
-        {{"--time-scale", [&](const std::string& v) { parsed.timeScale = parseTimeScale(v); }}});
+        {{"--time-scale", [&](const std::string& v) { parsed.timeScale = parseTimeScale(v); }},
+         {"--metrics", [&](const std::string& v) { parsed.metrics = parseMetricsAddress(v); }}});
     parsed.port = onePort(positional);
     return parsed;
 }
@@ -160,7 +172,8 @@ ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments
               parsed.csvIntervalSeconds = *seconds;
               intervalGiven = true;
           }},
-         {"--time-scale", [&](const std::string& v) { parsed.timeScale = parseTimeScale(v); }}});
+         {"--time-scale", [&](const std::string& v) { parsed.timeScale = parseTimeScale(v); }},
+         {"--metrics", [&](const std::string& v) { parsed.metrics = parseMetricsAddress(v); }}});
     parsed.port = onePort(positional);
     if (parsed.steps.empty()) {
         refuse("A programme needs at least one --step T,t.");

@@ -5,13 +5,15 @@
 #include <vector>
 
 #include "core/settings_store.h"
+#include "metrics/metrics_server.h"
 
 namespace lumas::cli {
 
-// The arguments of `lumasctl watch PORT [--time-scale F]`.
+// The arguments of `lumasctl watch PORT [--time-scale F] [--metrics ADDRESS:PORT]`.
 struct WatchArguments {
     std::string port;
     double timeScale = 1.0;
+    std::optional<metrics::ListenAddress> metrics;  // serve /metrics there
 };
 
 // One programme step: hold `temperature` (°C) for `holdMinutes` whole minutes.
@@ -21,13 +23,14 @@ struct ProgrammeStep {
 };
 
 // The arguments of `lumasctl program PORT --step T,t [--step T,t ...] [--csv FOLDER]
-// [--csv-interval SECONDS] [--time-scale F]`.
+// [--csv-interval SECONDS] [--time-scale F] [--metrics ADDRESS:PORT]`.
 struct ProgramArguments {
     std::string port;
     std::vector<ProgrammeStep> steps;  // 1 to 12, in order
     std::optional<std::string> csvFolder;
     int csvIntervalSeconds = kDefaultCsvInterval;
     double timeScale = 1.0;
+    std::optional<metrics::ListenAddress> metrics;  // serve /metrics there
 };
 
 inline constexpr int kMaxCsvIntervalSeconds = 86400;

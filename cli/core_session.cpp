@@ -155,6 +155,15 @@ CoreSession::WaitEnd CoreSession::waitUntil(const std::function<bool()>& done, i
     }
 }
 
+void CoreSession::serveMetrics(const metrics::ListenAddress& where) {
+    try {
+        metrics_ = std::make_unique<metrics::MetricsEndpoint>(*logic_, where);
+    } catch (const std::runtime_error& error) {
+        throw SessionError(error.what(), kExitUsage);
+    }
+    std::cout << "Metrics: " << metrics_->url().toStdString() << std::endl;
+}
+
 void CoreSession::observeHandOvers(std::function<void()> observer) {
     if (!observers_) {
         observers_ = std::make_unique<QObject>();
@@ -168,6 +177,7 @@ void CoreSession::close() {
         return;
     }
     observers_.reset();
+    metrics_.reset();
     logic_->removeObserver(&events_);
     logic_->DisconnectWithoutAsking();
     logic_.reset();

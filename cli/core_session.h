@@ -13,6 +13,7 @@
 #include "cli/terminal_window.h"
 #include "core/controller_link.h"
 #include "core/main_form_logic.h"
+#include "metrics/metrics_endpoint.h"
 #include "protocol/omron_com.h"
 #include "serial/com_port.h"
 
@@ -79,6 +80,10 @@ class CoreSession {
     // `endOnSignal`; or until `timeoutMs` of real time have passed (negative: no limit).
     WaitEnd waitUntil(const std::function<bool()>& done, int timeoutMs, bool endOnSignal);
 
+    // Serves /metrics at `where` until close() and prints where on standard output ("Metrics:
+    // http://127.0.0.1:PORT/metrics"). Throws SessionError with kExitUsage when it cannot listen.
+    void serveMetrics(const metrics::ListenAddress& where);
+
     // Runs `observer` on the UI thread after every hand-over from a background thread, until
     // close(). A worker update is one such hand-over.
     void observeHandOvers(std::function<void()> observer);
@@ -102,6 +107,8 @@ class CoreSession {
     // Destroyed before the window, driver and port it uses: its destructor joins the worker.
     std::unique_ptr<MainFormLogic> logic_;
     std::unique_ptr<QObject> observers_;  // context of the hand-over observers
+    // Let go before the core: its collector is one of the core's observers.
+    std::unique_ptr<metrics::MetricsEndpoint> metrics_;
     std::string devicePath_;
     // Set by the worker updates: the poll cycle has reached its last step, and an update has shown
     // the values of a whole cycle.

@@ -91,6 +91,9 @@ int programCommand(const std::vector<std::string>& arguments) {
         window.TimerCSV.setIntervalMs(parsed.csvIntervalSeconds * 1000);
     }
 
+    if (parsed.metrics) {
+        session.serveMetrics(*parsed.metrics);
+    }
     session.connect(parsed.port);
     if (stopSignals.first() != 0) {
         std::cout << "Stopped by " << signalName(stopSignals.first())

@@ -29,6 +29,9 @@ int watchCommand(const std::vector<std::string>& arguments) {
     const WatchArguments parsed = parseWatchArguments(arguments);
     StopSignals stopSignals;
     CoreSession session(parsed.timeScale, stopSignals);
+    if (parsed.metrics) {
+        session.serveMetrics(*parsed.metrics);
+    }
     session.connect(parsed.port);
     if (stopSignals.first() != 0) {
         return 0;

@@ -69,6 +69,9 @@ class LumasctlProcess {
         return true;
     }
 
+    // Standard output as far as waitForOutput has read it.
+    const QString& outputSoFar() const { return out_; }
+
     void signal(int signalNumber) {
         ::kill(static_cast<pid_t>(process_.processId()), signalNumber);
     }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include "core/main_form_logic.h"
+#include "metrics/metrics_collector.h"
+#include "metrics/metrics_server.h"
+#include "metrics/metrics_snapshot.h"
+
+namespace lumas::metrics {
+
+// /metrics for one MainFormLogic: the store, the server that reads it on its own thread and the
+// collector that fills it on the UI thread. Created and destroyed on the UI thread, before the
+// logic goes away. Throws std::runtime_error when it cannot listen at `where`.
+class MetricsEndpoint {
+  public:
+    MetricsEndpoint(MainFormLogic& logic, const ListenAddress& where)
+        : server_(store_, where), collector_(logic, store_) {}
+
+    QString url() const { return server_.url(); }
+
+  private:
+    // Declared in this order so that the collector stops writing before the server stops reading,
+    // and the store goes last.
+    MetricsStore store_;
+    MetricsServer server_;
+    MetricsCollector collector_;
+};
+
+}  // namespace lumas::metrics
