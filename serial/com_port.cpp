@@ -125,7 +125,8 @@ int openDevice(const std::string& path) {
         return fd;
     }
     const int error = errno;
-    if (error == ENOENT || error == ENXIO || error == ENODEV) {
+    const OsFailure failure = classifyOsError(error);
+    if (failure == OsFailure::NotFound || failure == OsFailure::DeviceGone) {
         throw EComPortError("Specified device not found (" + path + ").", error);
     }
     raiseCantOpen(path, error);
@@ -135,7 +136,9 @@ int openDevice(const std::string& path) {
 // advisory lock is taken first; a second port on the same device finds it held.
 void takeExclusiveUse(int fd, const std::string& path) {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        raiseCantOpen(path, errno == EWOULDBLOCK ? EBUSY : errno);
+        // The lock is held elsewhere: the device is busy, whatever the call's own code says.
+        const int error = errno;
+        raiseCantOpen(path, classifyOsError(error) == OsFailure::Retry ? EBUSY : error);
     }
     if (::ioctl(fd, TIOCEXCL) != 0) {
         raiseCantOpen(path, errno);
@@ -638,7 +641,7 @@ std::string TCustomComPort::ReadText() {
     std::string bytes(static_cast<std::size_t>(count), '\0');
     const ssize_t got = ::read(impl_->fd.load(), bytes.data(), bytes.size());
     if (got < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        if (classifyOsError(errno) == OsFailure::Retry) {
             return {};
         }
         raiseComError("Read error (%d), %s", errno);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "serial/os_error.h"
+
 namespace lumas {
 
 // Line rate. brUser takes its rate from UserBaudrate.
@@ -122,12 +124,14 @@ struct TBuffers {
 };
 
 // Every failure of the serial port component. what() is one of the component's fixed texts;
-// osError() is the errno of the failed call, 0 for texts without one.
+// osError() is the errno of the failed call, 0 for texts without one, and kind() what it means,
+// so that callers tell a missing device from a busy or forbidden one without reading the text.
 class EComPortError : public std::runtime_error {
   public:
     EComPortError(const std::string& message, int osError)
         : std::runtime_error(message), osError_(osError) {}
     int osError() const { return osError_; }
+    OsFailure kind() const { return classifyOsError(osError_); }
 
   private:
     int osError_;

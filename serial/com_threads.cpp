@@ -22,8 +22,7 @@ namespace {
 // Errors after which the device will never take bytes again (a USB adapter pulled, a hung-up
 // line): the write is not retried.
 bool meansDeviceGone(int osError) {
-    return osError == EIO || osError == ENXIO || osError == ENODEV || osError == EBADF ||
-           osError == EPIPE;
+    return classifyOsError(osError) == OsFailure::DeviceGone;
 }
 
 constexpr auto kRetryPause = std::chrono::milliseconds(100);

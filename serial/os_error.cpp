@@ -36,10 +36,44 @@ void raiseComError(const std::string& text, int osError) {
     throw EComPortError(message, osError);
 }
 
-bool isUnsupportedIoctl(int osError) {
+OsFailure classifyOsError(int osError) {
     // 515 is the kernel's ENOIOCTLCMD, which normally reaches user space as ENOTTY.
     constexpr int kNoIoctlCommand = 515;
-    return osError == ENOTTY || osError == EINVAL || osError == kNoIoctlCommand;
+    switch (osError) {
+        case 0:
+            return OsFailure::None;
+        case EINTR:
+        case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+        case EWOULDBLOCK:
+#endif
+            return OsFailure::Retry;
+        case ENOENT:
+            return OsFailure::NotFound;
+        case EIO:
+        case ENXIO:
+        case ENODEV:
+        case EBADF:
+        case EPIPE:
+            return OsFailure::DeviceGone;
+        case EBUSY:
+            return OsFailure::Busy;
+        case EACCES:
+        case EPERM:
+            return OsFailure::AccessDenied;
+        case ENOTTY:
+        case kNoIoctlCommand:
+            return OsFailure::Unsupported;
+        case EINVAL:
+            return OsFailure::InvalidArgument;
+        default:
+            return OsFailure::Other;
+    }
+}
+
+bool isUnsupportedIoctl(int osError) {
+    const OsFailure failure = classifyOsError(osError);
+    return failure == OsFailure::Unsupported || failure == OsFailure::InvalidArgument;
 }
 
 }  // namespace lumas

@@ -112,11 +112,48 @@ class ComPortOnPty : public ::testing::Test {
     TComPort port;
 };
 
+// The kind of a failure, as callers see it on the port's exception.
+template <typename Call>
+OsFailure failureKind(Call&& call) {
+    try {
+        call();
+    } catch (const EComPortError& error) {
+        return error.kind();
+    }
+    return OsFailure::None;
+}
+
+TEST(OsFailures, EveryErrnoThePortLooksAtIsSortedOnce) {
+    const std::pair<int, OsFailure> cases[] = {
+        {0, OsFailure::None},
+        {EINTR, OsFailure::Retry},
+        {EAGAIN, OsFailure::Retry},
+        {ENOENT, OsFailure::NotFound},
+        {EIO, OsFailure::DeviceGone},
+        {ENXIO, OsFailure::DeviceGone},
+        {ENODEV, OsFailure::DeviceGone},
+        {EPIPE, OsFailure::DeviceGone},
+        {EBUSY, OsFailure::Busy},
+        {EACCES, OsFailure::AccessDenied},
+        {EPERM, OsFailure::AccessDenied},
+        {ENOTTY, OsFailure::Unsupported},
+        {EINVAL, OsFailure::InvalidArgument},
+        {ENOSPC, OsFailure::Other},
+    };
+    for (const auto& [osError, kind] : cases) {
+        EXPECT_EQ(classifyOsError(osError), kind) << osError;
+    }
+    EXPECT_TRUE(isUnsupportedIoctl(ENOTTY));
+    EXPECT_TRUE(isUnsupportedIoctl(EINVAL));
+    EXPECT_FALSE(isUnsupportedIoctl(EIO));
+}
+
 TEST_F(ComPortOnPty, OpenFailsCleanly) {
     TComPort missing;
     missing.SetDeviceName("ttyLumasMissing7");
     EXPECT_EQ(portError([&] { missing.Open(); }),
               "Specified device not found (/dev/ttyLumasMissing7).");
+    EXPECT_EQ(failureKind([&] { missing.Open(); }), OsFailure::NotFound);
     EXPECT_FALSE(missing.Active());
 
     // A setting the line cannot take: the device is given back, so the next Open succeeds.
@@ -132,6 +169,7 @@ TEST_F(ComPortOnPty, OpenFailsCleanly) {
     EXPECT_EQ(portError([&] { second.Open(); }), "Can't open specified device " + pty.slavePath() +
                                                      " (Error " + std::to_string(EBUSY) + ", " +
                                                      describe(EBUSY) + ")");
+    EXPECT_EQ(failureKind([&] { second.Open(); }), OsFailure::Busy);
     EXPECT_FALSE(second.Active());
     EXPECT_TRUE(port.Active());
 
@@ -167,6 +205,13 @@ TEST_F(ComPortOnPty, CloseReturnsAtOnceWhenClosedAndPausesWhenOpen) {
     port.Close();
     EXPECT_GE(millisecondsSince(start), 300);
     EXPECT_FALSE(port.Active());
+
+    // A program that ends after the close may skip the pause.
+    port.SetCloseSettle(std::chrono::milliseconds(0));
+    port.Open();
+    start = Clock::now();
+    port.Close();
+    EXPECT_LT(millisecondsSince(start), 200);
 }
 
 TEST_F(ComPortOnPty, WrittenBytesReachTheLineIntact) {
