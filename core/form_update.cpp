@@ -63,7 +63,7 @@ void MainFormLogic::UpdateMainForm() {
         s.LastSetPoint = Controller.SetPoint();
         ui_.lSetPoint.setText(readoutText(s.LastSetPoint));
         ui_.lTemp.setText(readoutText(s.LastTemperature));
-        const QString runState = Controller.RunStop() ? texts::kStopped : texts::kRunning;
+        const QString runState = Controller.Stopped() ? texts::kStopped : texts::kRunning;
         ui_.lCS.setText(runState);
         ui_.lCS2.setText(runState);
     } else {
@@ -175,7 +175,7 @@ void MainFormLogic::sendStop() {
 
 void MainFormLogic::serveStopConfirmation() {
     const StopConfirmation::Outcome outcome =
-        stopCheck_.update(clock_.now(), Controller.StatusReadings(), Controller.RunStop());
+        stopCheck_.update(clock_.now(), Controller.StatusReadings(), Controller.Stopped());
     switch (outcome) {
         case StopConfirmation::Outcome::Waiting:
             return;
