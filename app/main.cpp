@@ -15,12 +15,15 @@
 
 #include <cstdio>
 #include <exception>
+#include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "core/clock.h"
 #include "core/settings_store.h"
 #include "lumas_version.h"
+#include "metrics/metrics_endpoint.h"
 #include "serial/exception_report.h"
 #include "serial/port_discovery.h"
 #include "serial/ui_hand_over.h"
@@ -106,7 +109,7 @@ class DemoController {
     std::string pending_;
 };
 
-// The program's options: --demo, --help and --version.
+// The program's options: --demo, --metrics ADDRESS:PORT, --help and --version.
 class CommandLine {
   public:
     CommandLine() : help_(parser_.addHelpOption()), version_(parser_.addVersionOption()) {
@@ -114,11 +117,14 @@ class CommandLine {
             QStringLiteral("Lumas Software for Temperature Chambers: operates a temperature "
                            "chamber through an Omron controller on a serial port."));
         parser_.addOption(demo_);
+        parser_.addOption(metrics_);
     }
 
     QCommandLineParser& parser() { return parser_; }
     bool asksForHelpOrVersion() const { return parser_.isSet(help_) || parser_.isSet(version_); }
     bool asksForDemo() const { return parser_.isSet(demo_); }
+    // Where to serve /metrics; empty when not asked for.
+    QString metricsAddress() const { return parser_.value(metrics_); }
 
   private:
     QCommandLineParser parser_;
@@ -127,6 +133,12 @@ class CommandLine {
     QCommandLineOption demo_{QStringLiteral("demo"),
                              QStringLiteral("Run against a simulated controller; its port is "
                                             "listed under File > Connect.")};
+    QCommandLineOption metrics_{
+        QStringLiteral("metrics"),
+        QStringLiteral("Serve the readings and the link's state for Prometheus on "
+                       "http://ADDRESS:PORT/metrics (a port alone listens on 127.0.0.1; port 0 "
+                       "picks a free one). Off unless given."),
+        QStringLiteral("ADDRESS:PORT")};
 };
 
 // Answers --help and --version before the window library starts, so that they work without a
@@ -172,6 +184,23 @@ int main(int argc, char* argv[]) {
 
     lumas::MonotonicClock clock;
     lumas::ui::TForm1 window(clock, lumas::settingsFile());
-    window.show();
+    window.show();  // loads the settings into the core
+    // After the window, so that it goes before the window's core, which it observes.
+    std::unique_ptr<lumas::metrics::MetricsEndpoint> metrics;
+    if (const QString address = commandLine.metricsAddress(); !address.isEmpty()) {
+        const auto where = lumas::metrics::parseListenAddress(address.toStdString());
+        if (!where) {
+            std::cerr << "lumas: --metrics takes ADDRESS:PORT, not \"" << address.toStdString()
+                      << "\".\n";
+            return 1;
+        }
+        try {
+            metrics = std::make_unique<lumas::metrics::MetricsEndpoint>(window.logic(), *where);
+        } catch (const std::runtime_error& error) {
+            std::cerr << "lumas: " << error.what() << '\n';
+            return 1;
+        }
+        std::cout << "Metrics: " << metrics->url().toStdString() << std::endl;
+    }
     return QApplication::exec();
 }

@@ -5,10 +5,12 @@
 namespace lumas::metrics {
 
 MetricsCollector::MetricsCollector(MainFormLogic& logic, MetricsStore& store)
-    : logic_(logic), store_(store), context_(std::make_unique<QObject>()) {
+    : logic_(logic), store_(store) {
     logic_.addObserver(this);
-    QObject::connect(&UiHandOver::instance(), &UiHandOver::handedOver, context_.get(),
+    QObject::connect(&UiHandOver::instance(), &UiHandOver::handedOver, &refreshTimer_,
                      [this] { refresh(); });
+    QObject::connect(&refreshTimer_, &QTimer::timeout, [this] { refresh(); });
+    refreshTimer_.start(kRefreshEveryMs);
     refresh();
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QObject>
+#include <QTimer>
 
 #include <cstdint>
-#include <memory>
 
 #include "core/link_events.h"
 #include "core/main_form_logic.h"
@@ -13,8 +12,9 @@ namespace lumas::metrics {
 
 // Fills a MetricsStore from the core: MainFormLogic's state and link health, the driver's
 // counters, and the link and run events it reports. It refreshes the snapshot after every
-// hand-over from a background thread to the UI thread (each worker update is one) and after
-// every event, so /metrics is never more than one update behind the window.
+// hand-over from a background thread to the UI thread (each worker update is one), after every
+// event, and once a second for what changes without either (settings loaded, a run started
+// while no link is up), so /metrics is never more than one update behind the window.
 //
 // Lives on the UI thread, like MainFormLogic, which must outlive it; every member runs there.
 class MetricsCollector final : public LinkObserver {
@@ -35,7 +35,9 @@ class MetricsCollector final : public LinkObserver {
   private:
     MainFormLogic& logic_;
     MetricsStore& store_;
-    std::unique_ptr<QObject> context_;  // the hand-over connection's receiver
+    static constexpr int kRefreshEveryMs = 1000;
+
+    QTimer refreshTimer_;  // also the hand-over connection's receiver
     std::uint64_t noReplyLosses_ = 0;
     std::uint64_t portFailedLosses_ = 0;
     std::uint64_t emergencyCutOffs_ = 0;
