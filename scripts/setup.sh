@@ -10,6 +10,7 @@ packages=(
   # Qt HTTP Server for /metrics; its CMake package also needs Qt WebSockets, which Debian's
   # qt6-httpserver-dev does not pull in.
   qt6-httpserver-dev qt6-websockets-dev
+  python3-yaml  # the check of the Prometheus alert rules (tests/metrics)
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dseg fonts-liberation2
   clang-format clang-tidy clang libclang-rt-14-dev
