@@ -1,6 +1,7 @@
 #include "metrics/metrics_server.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
@@ -14,6 +15,7 @@
 #include <future>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 namespace lumas::metrics {
@@ -124,42 +126,59 @@ class GuardedTcpServer final : public QTcpServer {
 
 }  // namespace
 
-class MetricsServer::Thread final : public QThread {
+// The server's thread: a plain std::thread (its start and join are what ThreadSanitizer follows)
+// running an event loop of its own. Everything Qt in it is created, used and destroyed there.
+class MetricsServer::Thread {
   public:
-    Thread(const MetricsStore& store, ListenAddress where, ServerLimits limits)
-        : store_(store), where_(std::move(where)), limits_(limits) {}
+    Thread(const MetricsStore& store, const ListenAddress& where, const ServerLimits& limits) {
+        std::future<ListenAddress> listening = listening_.get_future();
+        thread_ = std::thread([this, &store, where, limits] { run(store, where, limits); });
+        try {
+            listeningAt_ = listening.get();  // also hands loop_ over
+        } catch (...) {
+            thread_.join();
+            throw;
+        }
+    }
+    // Ends the loop (a queued call, safe from any thread) and joins.
+    ~Thread() {
+        QMetaObject::invokeMethod(loop_, "quit", Qt::QueuedConnection);
+        thread_.join();
+    }
+    Thread(const Thread&) = delete;
+    Thread& operator=(const Thread&) = delete;
 
-    // The address listened on, or the reason listening failed; once run() has begun.
-    std::future<ListenAddress> listening() { return listening_.get_future(); }
+    const ListenAddress& listening() const { return listeningAt_; }
 
-  protected:
-    void run() override {
+  private:
+    void run(const MetricsStore& store, const ListenAddress& where, const ServerLimits& limits) {
+        QEventLoop loop;
         QHttpServer http;
-        const MetricsStore& store = store_;
         http.route(QStringLiteral("/metrics"), QHttpServerRequest::Method::Get, [&store] {
             return QHttpServerResponse(
                 kPrometheusContentType,
                 QByteArray::fromStdString(renderPrometheus(store.snapshot())));
         });
-        auto* tcp = new GuardedTcpServer(limits_, &http);
-        if (!tcp->listen(where_.address, where_.port)) {
+        auto* tcp = new GuardedTcpServer(limits, &http);
+        if (!tcp->listen(where.address, where.port)) {
             listening_.set_exception(std::make_exception_ptr(std::runtime_error(
-                "Cannot listen for metrics on " + where_.address.toString().toStdString() + ":" +
-                std::to_string(where_.port) + ": " + tcp->errorString().toStdString())));
+                "Cannot listen for metrics on " + where.address.toString().toStdString() + ":" +
+                std::to_string(where.port) + ": " + tcp->errorString().toStdString())));
             return;
         }
         http.bind(tcp);
+        loop_ = &loop;
         listening_.set_value({tcp->serverAddress(), tcp->serverPort()});
-        exec();
+        loop.exec();
         tcp->closeAll();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-  private:
-    const MetricsStore& store_;
-    ListenAddress where_;
-    ServerLimits limits_;
     std::promise<ListenAddress> listening_;
+    // Written by the server's thread before it fulfils listening_; read by the owner after.
+    QEventLoop* loop_ = nullptr;
+    ListenAddress listeningAt_;  // the owner's
+    std::thread thread_;
 };
 
 std::optional<ListenAddress> parseListenAddress(const std::string& text) {
@@ -188,22 +207,11 @@ std::optional<ListenAddress> parseListenAddress(const std::string& text) {
     return ListenAddress{address, static_cast<quint16>(port)};
 }
 
-MetricsServer::MetricsServer(const MetricsStore& store, ListenAddress where, ServerLimits limits)
-    : thread_(std::make_unique<Thread>(store, std::move(where), limits)) {
-    std::future<ListenAddress> listening = thread_->listening();
-    thread_->start();
-    try {
-        listening_ = listening.get();
-    } catch (...) {
-        thread_->wait();
-        throw;
-    }
-}
+MetricsServer::MetricsServer(const MetricsStore& store, const ListenAddress& where,
+                             ServerLimits limits)
+    : thread_(std::make_unique<Thread>(store, where, limits)), listening_(thread_->listening()) {}
 
-MetricsServer::~MetricsServer() {
-    thread_->quit();
-    thread_->wait();
-}
+MetricsServer::~MetricsServer() = default;
 
 QString MetricsServer::url() const {
     const QHostAddress& a = listening_.address;

@@ -2,7 +2,6 @@
 
 #include <QHostAddress>
 #include <QString>
-#include <QThread>
 
 #include <chrono>
 #include <memory>
@@ -41,7 +40,7 @@ struct ServerLimits {
 class MetricsServer {
   public:
     // Starts the thread and listens; throws std::runtime_error when it cannot listen.
-    MetricsServer(const MetricsStore& store, ListenAddress where, ServerLimits limits = {});
+    MetricsServer(const MetricsStore& store, const ListenAddress& where, ServerLimits limits = {});
     // Ends the thread's event loop, closing every connection, and joins the thread.
     ~MetricsServer();
     MetricsServer(const MetricsServer&) = delete;
