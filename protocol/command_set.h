@@ -85,14 +85,21 @@ inline constexpr int kStatusStopped = 0x0100;
 inline constexpr int kStatusCommunicationsWriting = 0x0200;
 inline constexpr int kStatusAutoTuning = 0x0080;
 
-// The row of the variable named `name`; a name that is no row does not compile.
-consteval const Variable& variable(std::string_view name) {
-    for (const Variable& row : kVariables) {
+// The row of `table` named `name`; in a constant expression, a name that is no row does not
+// compile.
+template <typename Row, std::size_t N>
+consteval const Row& rowNamed(const Row (&table)[N], std::string_view name) {
+    for (const Row& row : table) {
         if (row.name == name) {
             return row;
         }
     }
-    throw std::invalid_argument("no such controller variable");
+    throw std::invalid_argument("no such row in the command set");
+}
+
+// The row of the variable named `name`; a name that is no row does not compile.
+consteval const Variable& variable(std::string_view name) {
+    return rowNamed(kVariables, name);
 }
 
 // The row's position in kVariables, or kVariableCount for a variable that is no row of it.
@@ -140,12 +147,7 @@ inline constexpr Operation kOperations[] = {
 
 // The row of the operation command named `name`; a name that is no row does not compile.
 consteval const Operation& operation(std::string_view name) {
-    for (const Operation& row : kOperations) {
-        if (row.name == name) {
-            return row;
-        }
-    }
-    throw std::invalid_argument("no such operation command");
+    return rowNamed(kOperations, name);
 }
 
 // "3005", the code and the row's related information, two hexadecimal digits each.
