@@ -20,14 +20,12 @@ ControllerSession::~ControllerSession() {
 }
 
 bool ControllerSession::connect() {
-    // Open the port here rather than inside the driver, which keeps the port's reason to itself.
-    try {
-        port_.Open();
-    } catch (const EComPortError& error) {
-        throw SessionError(error.what(), kExitPort);
-    }
+    // The driver opens the port and keeps the port's own reason when it cannot.
     if (driver_.OpenPort() != 0) {
-        throw SessionError("The port " + devicePath_ + " could not be used.", kExitPort);
+        const auto failure = driver_.LastPortFailure();
+        throw SessionError(
+            failure ? failure->message : "The port " + devicePath_ + " could not be used.",
+            kExitPort);
     }
     // The echo reply confirms the controller (or not); the driver then reads the set point.
     const bool answered = serveEventsUntil(
