@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "serial/event_wait.h"
+#include "threading/event_wait.h"
 
 namespace lumas::cli {
 

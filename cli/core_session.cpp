@@ -8,7 +8,7 @@
 
 #include "cli/exit_status.h"
 #include "core/settings_store.h"
-#include "serial/ui_hand_over.h"
+#include "threading/ui_hand_over.h"
 
 namespace lumas::cli {
 

@@ -13,7 +13,7 @@
 #include "cli/exit_status.h"
 #include "cli/stop_signals.h"
 #include "core/settings_store.h"
-#include "serial/event_wait.h"
+#include "threading/event_wait.h"
 
 namespace lumas::cli {
 

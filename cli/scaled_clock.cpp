@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "serial/event_wait.h"
+#include "threading/event_wait.h"
 
 namespace lumas::cli {
 

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "serial/event_wait.h"
-#include "serial/ui_hand_over.h"
+#include "threading/event_wait.h"
+#include "threading/ui_hand_over.h"
 
 namespace lumas {
 

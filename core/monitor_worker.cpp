@@ -3,8 +3,8 @@
 #include <exception>
 #include <utility>
 
-#include "serial/exception_report.h"
-#include "serial/ui_hand_over.h"
+#include "threading/exception_report.h"
+#include "threading/ui_hand_over.h"
 
 namespace lumas {
 

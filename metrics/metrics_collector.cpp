@@ -1,6 +1,6 @@
 #include "metrics/metrics_collector.h"
 
-#include "serial/ui_hand_over.h"
+#include "threading/ui_hand_over.h"
 
 namespace lumas::metrics {
 

@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
 log="$build/clang-tidy.log"
-run-clang-tidy -p "$build" -quiet -j "$(nproc)" "$root/(app|cli|core|metrics|protocol|serial|sim|ui)/.*\.cpp" \
+run-clang-tidy -p "$build" -quiet -j "$(nproc)" "$root/(app|cli|core|metrics|protocol|serial|sim|threading|ui)/.*\.cpp" \
   >"$log" 2>&1 || {
   grep -E "error:|warning:" "$log" | head -n 40
   echo "clang-tidy found problems (full report: $log)"

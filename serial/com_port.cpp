@@ -17,12 +17,12 @@
 #include <thread>
 
 #include "serial/com_threads.h"
-#include "serial/exception_report.h"
 #include "serial/line_config.h"
 #include "serial/os_error.h"
 #include "serial/port_discovery.h"
 #include "serial/transmit_queue.h"
-#include "serial/ui_hand_over.h"
+#include "threading/exception_report.h"
+#include "threading/ui_hand_over.h"
 
 namespace lumas {
 

@@ -13,7 +13,7 @@
 
 #include "serial/os_error.h"
 #include "serial/transmit_queue.h"
-#include "serial/ui_hand_over.h"
+#include "threading/ui_hand_over.h"
 
 namespace lumas {
 

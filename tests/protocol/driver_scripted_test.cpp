@@ -13,8 +13,8 @@
 #include "protocol/omron_com.h"
 #include "reply_frames.h"
 #include "scripted_controller.h"
-#include "serial/exception_report.h"
 #include "support/event_wait.h"
+#include "threading/exception_report.h"
 
 namespace lumas {
 namespace {

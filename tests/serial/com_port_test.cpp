@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "serial/com_port.h"
-#include "serial/exception_report.h"
-#include "serial/ui_hand_over.h"
 #include "support/event_wait.h"
 #include "support/pty_pair.h"
+#include "threading/exception_report.h"
+#include "threading/ui_hand_over.h"
 
 namespace lumas {
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "core/clock.h"
-#include "serial/event_wait.h"
+#include "threading/event_wait.h"
 
 namespace lumas::test {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "serial/ui_hand_over.h"
+#include "threading/ui_hand_over.h"
 
 // Every test program runs on a QCoreApplication: its thread is the UI thread to which the port's
 // and the worker's notifications are handed over.

@@ -13,8 +13,8 @@
 #include "dialog_support/dialog_checks.h"
 #include "dialog_support/modal_watch.h"
 #include "protocol/omron_com.h"
-#include "serial/event_wait.h"
 #include "sim/simulated_controller.h"
+#include "threading/event_wait.h"
 #include "ui/numeric_fields.h"
 #include "ui/sp_ramp_dialog.h"
 

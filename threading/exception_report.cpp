@@ -1,4 +1,4 @@
-#include "exception_report.h"
+#include "threading/exception_report.h"
 
 #include <iostream>
 #include <utility>

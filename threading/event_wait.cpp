@@ -1,9 +1,9 @@
-#include "serial/event_wait.h"
+#include "threading/event_wait.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
-#include "serial/ui_hand_over.h"
+#include "threading/ui_hand_over.h"
 
 namespace lumas {
 

@@ -1,4 +1,4 @@
-#include "ui_hand_over.h"
+#include "threading/ui_hand_over.h"
 
 #include <QCoreApplication>
 #include <QThread>
