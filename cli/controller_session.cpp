@@ -6,8 +6,9 @@
 
 namespace lumas::cli {
 
-ControllerSession::ControllerSession(const std::string& portName, int replyTimeoutMs)
-    : replyTimeoutMs_(replyTimeoutMs) {
+ControllerSession::ControllerSession(const std::string& portName,
+                                     std::chrono::milliseconds replyTimeout)
+    : replyTimeout_(replyTimeout) {
     port_.SetDeviceName(portName);
     devicePath_ = port_.DevicePath();
     // One exchange and the process ends: nothing opens the device again after the close, so the
@@ -29,7 +30,7 @@ bool ControllerSession::connect() {
     }
     // The echo reply confirms the controller (or not); the driver then reads the set point.
     const bool answered = serveEventsUntil(
-        [this] { return driver_.StatusOk() || driver_.ErrorCode() != 0; }, replyTimeoutMs_);
+        [this] { return driver_.StatusOk() || driver_.ErrorCode() != 0; }, replyTimeout_);
     if (!answered) {
         throw SessionError("The controller on " + devicePath_ +
                                " did not answer the echo test. Check the cable, the line settings "
@@ -39,7 +40,7 @@ bool ControllerSession::connect() {
     if (driver_.StatusOk()) {
         // Let the connect phase's set-point read come back before anything else is sent.
         serveEventsUntil([this] { return driver_.CommandType() == TOmronCom::kNoRequest; },
-                         replyTimeoutMs_);
+                         replyTimeout_);
     }
     return driver_.StatusOk();
 }
@@ -53,7 +54,7 @@ void ControllerSession::awaitReply(const std::string& what) {
     if (!driver_.Connected()) {
         throw SessionError("The port " + devicePath_ + " failed while " + what + ".", kExitPort);
     }
-    if (!serveEventsUntil([this] { return driver_.AllowToSend(); }, replyTimeoutMs_)) {
+    if (!serveEventsUntil([this] { return driver_.AllowToSend(); }, replyTimeout_)) {
         throw SessionError(
             "The controller on " + devicePath_ + " did not answer when " + what + ".",
             kExitController);

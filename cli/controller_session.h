@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "cli/exit_status.h"
@@ -15,8 +16,8 @@ namespace lumas::cli {
 // application's thread.
 class ControllerSession {
   public:
-    // `replyTimeoutMs` bounds each wait for a reply.
-    ControllerSession(const std::string& portName, int replyTimeoutMs);
+    // `replyTimeout` bounds each wait for a reply.
+    ControllerSession(const std::string& portName, std::chrono::milliseconds replyTimeout);
     ~ControllerSession();
 
     // Opens the port and waits for the echo test. Throws SessionError when the port cannot be
@@ -48,7 +49,7 @@ class ControllerSession {
     TComPort& port_ = link_.port;
     TOmronCom& driver_ = link_.driver;
     std::string devicePath_;
-    int replyTimeoutMs_;
+    std::chrono::milliseconds replyTimeout_;
 };
 
 // "23.4 °C"; one decimal, as the read-outs show it.

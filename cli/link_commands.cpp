@@ -10,7 +10,7 @@ namespace lumas::cli {
 
 namespace {
 
-constexpr int kReplyTimeoutMs = 3000;
+constexpr std::chrono::milliseconds kReplyTimeout{3000};
 
 void requireArgumentCount(const std::vector<std::string>& arguments, std::size_t count,
                           const char* command) {
@@ -42,7 +42,7 @@ void requireConfirmed(ControllerSession& session) {
 
 int runOrStop(const std::vector<std::string>& arguments, bool run) {
     requireArgumentCount(arguments, 1, run ? "run" : "stop");
-    ControllerSession session(arguments[0], kReplyTimeoutMs);
+    ControllerSession session(arguments[0], kReplyTimeout);
     requireConfirmed(session);
     session.enableWriting();
     session.request(run ? "starting the controller" : "stopping the controller",
@@ -75,7 +75,7 @@ int runOrStop(const std::vector<std::string>& arguments, bool run) {
 
 int probeCommand(const std::vector<std::string>& arguments) {
     requireArgumentCount(arguments, 1, "probe");
-    ControllerSession session(arguments[0], kReplyTimeoutMs);
+    ControllerSession session(arguments[0], kReplyTimeout);
     const bool confirmed = session.connect();
     std::cout << "Port:        " << session.devicePath() << " (9600 bit/s, 7E2, node 1)\n";
     std::cout << "Echo test:   " << (confirmed ? "confirmed" : "FAILED (other data came back)")
@@ -96,7 +96,7 @@ int probeCommand(const std::vector<std::string>& arguments) {
 int setPointCommand(const std::vector<std::string>& arguments) {
     requireArgumentCount(arguments, 2, "set-point");
     const double value = parseSetPoint(arguments[1]);
-    ControllerSession session(arguments[0], kReplyTimeoutMs);
+    ControllerSession session(arguments[0], kReplyTimeout);
     requireConfirmed(session);
     session.enableWriting();
     session.request("writing the set point", [value](TOmronCom& d) { d.cmdSetPoint(value); });

@@ -157,7 +157,7 @@ int programCommand(const std::vector<std::string>& arguments) {
     session.waitUntil([&] { return !confirmation.pending() || confirmation.reported(); },
                       confirmWaitMs, false);
     const bool stopConfirmed = !confirmation.pending();
-    serveEventsFor(kStopSettleMs);
+    serveEventsFor(std::chrono::milliseconds(kStopSettleMs));
 
     // The core and its state go with the session: what the last lines tell is taken first. Whether
     // the cut-off fired is the core's event; the status bar's text is what the operator reads.

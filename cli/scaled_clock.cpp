@@ -1,5 +1,6 @@
 #include "cli/scaled_clock.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -41,15 +42,20 @@ Tick ScaledClock::now() const {
     return static_cast<Tick>(static_cast<std::uint64_t>(clockMsAt(real)));
 }
 
-void ScaledClock::sleepMs(int ms) {
-    const int real = realMs(ms);
-    if (real > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(real));
+void ScaledClock::sleep(std::chrono::milliseconds duration) {
+    const std::chrono::milliseconds real = realDuration(duration);
+    if (real.count() > 0) {
+        std::this_thread::sleep_for(real);
     }
 }
 
-void ScaledClock::serveEventsFor(int ms) {
-    lumas::serveEventsFor(realMs(ms));
+void ScaledClock::serveEventsFor(std::chrono::milliseconds duration) {
+    lumas::serveEventsFor(realDuration(duration));
+}
+
+std::chrono::milliseconds ScaledClock::realDuration(std::chrono::milliseconds duration) const {
+    const auto longest = std::chrono::milliseconds(std::numeric_limits<int>::max());
+    return std::chrono::milliseconds(realMs(static_cast<int>(std::min(duration, longest).count())));
 }
 
 int ScaledClock::realMs(int ms) const {

@@ -33,13 +33,15 @@ class ScaledClock final : public Clock {
 
     // Clock milliseconds since construction, truncated to 32 bits.
     Tick now() const override;
-    void sleepMs(int ms) override;
-    void serveEventsFor(int ms) override;
+    void sleep(std::chrono::milliseconds duration) override;
+    void serveEventsFor(std::chrono::milliseconds duration) override;
 
     // The real milliseconds that `ms` milliseconds of this clock last at the present factor,
     // rounded up: a wait of at least one clock millisecond is never shorter than one real
     // millisecond. 0 for `ms` <= 0.
     int realMs(int ms) const;
+    // The same for a duration of this clock.
+    std::chrono::milliseconds realDuration(std::chrono::milliseconds duration) const;
 
     // Same range as the constructor's; throws std::invalid_argument otherwise.
     void setFactor(double factor);

@@ -1,7 +1,6 @@
 #include "core/clock.h"
 
 #include <algorithm>
-#include <chrono>
 #include <thread>
 
 #include "threading/event_wait.h"
@@ -14,28 +13,29 @@ Tick MonotonicClock::now() const {
     return static_cast<Tick>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
-void MonotonicClock::sleepMs(int ms) {
-    if (ms > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+void MonotonicClock::sleep(std::chrono::milliseconds duration) {
+    if (duration.count() > 0) {
+        std::this_thread::sleep_for(duration);
     }
 }
 
-void MonotonicClock::serveEventsFor(int ms) {
-    lumas::serveEventsFor(ms > 0 ? ms : 0);
+void MonotonicClock::serveEventsFor(std::chrono::milliseconds duration) {
+    lumas::serveEventsFor(std::max(duration, std::chrono::milliseconds(0)));
 }
 
-void DelayMs(Clock& clock, int ms) {
+void DelayMs(Clock& clock, std::chrono::milliseconds duration) {
     const bool onUiThread = UiHandOver::instance().onUiThread();
     const Tick start = clock.now();
+    const auto passed = [&] { return std::chrono::milliseconds(ticksSince(start, clock.now())); };
     do {
-        const auto elapsed = static_cast<std::int64_t>(ticksSince(start, clock.now()));
-        const int remaining = static_cast<int>(std::max<std::int64_t>(ms - elapsed, 0));
+        const std::chrono::milliseconds remaining =
+            std::max(duration - passed(), std::chrono::milliseconds(0));
         if (onUiThread) {
             clock.serveEventsFor(remaining);
         } else {
-            clock.sleepMs(remaining);
+            clock.sleep(remaining);
         }
-    } while (static_cast<std::int64_t>(ticksSince(start, clock.now())) < ms);
+    } while (passed() < duration);
 }
 
 }  // namespace lumas

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace lumas {
@@ -19,22 +20,22 @@ class Clock {
     virtual ~Clock() = default;
     virtual Tick now() const = 0;
     // A plain sleep of the calling thread; it serves no events. Any thread.
-    virtual void sleepMs(int ms) = 0;
+    virtual void sleep(std::chrono::milliseconds duration) = 0;
     // On the UI thread: lets the event loop run (timers, handlers, receive events, hand-overs from
-    // the worker) for `ms` milliseconds, blocking on it rather than spinning.
-    virtual void serveEventsFor(int ms) = 0;
+    // the worker) for `duration`, blocking on it rather than spinning.
+    virtual void serveEventsFor(std::chrono::milliseconds duration) = 0;
 };
 
 // The monotonic clock in milliseconds, truncated to 32 bits.
 class MonotonicClock final : public Clock {
   public:
     Tick now() const override;
-    void sleepMs(int ms) override;
-    void serveEventsFor(int ms) override;
+    void sleep(std::chrono::milliseconds duration) override;
+    void serveEventsFor(std::chrono::milliseconds duration) override;
 };
 
-// Waits until at least `ms` milliseconds have passed on `clock`, serving events meanwhile when
-// called on the UI thread. A negative or zero `ms` serves the events that are waiting once.
-void DelayMs(Clock& clock, int ms);
+// Waits until at least `duration` has passed on `clock`, serving events meanwhile when called on
+// the UI thread. A negative or zero `duration` serves the events that are waiting once.
+void DelayMs(Clock& clock, std::chrono::milliseconds duration);
 
 }  // namespace lumas

@@ -19,18 +19,6 @@ constexpr double kReplyWatchdogSeconds = 8.0;
 // How often a device that went away is looked for again.
 constexpr Tick kReopenEveryMs = 2000;
 
-// Counts the updates on the stack for as long as it lives.
-class DepthGuard {
-  public:
-    explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
-    ~DepthGuard() { --depth_; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-
-  private:
-    int& depth_;
-};
-
 }  // namespace
 
 double MainFormLogic::storedTenths(double celsius) {
@@ -53,10 +41,33 @@ QString MainFormLogic::emergencyWarningText(const QDateTime& at) const {
            stampText(at) + u']';
 }
 
-void MainFormLogic::UpdateMainForm() {
-    const DepthGuard depth(updateDepth_);
-    SharedState& s = state_;
+std::vector<SequenceStep> MainFormLogic::buildUpdateSequence(MainFormLogic& logic) {
+    using Step = StepResult (MainFormLogic::*)();
+    static constexpr Step kSteps[] = {
+        &MainFormLogic::showLinkAndReadings,
+        &MainFormLogic::sendPendingSingleSetPoint,
+        &MainFormLogic::sendPendingRun,
+        &MainFormLogic::sendPendingStop,
+        &MainFormLogic::sendPendingProgrammeStart,
+        &MainFormLogic::sendPendingProgrammeStop,
+        &MainFormLogic::switchStepWhenDue,
+        &MainFormLogic::holdStepSetPoint,
+        &MainFormLogic::cutOffWhenTooHot,
+        &MainFormLogic::serveStopConfirmation,
+    };
+    std::vector<SequenceStep> sequence;
+    for (const Step step : kSteps) {
+        sequence.emplace_back([&logic, step] { return (logic.*step)(); });
+    }
+    return sequence;
+}
 
+void MainFormLogic::UpdateMainForm() {
+    playOnUiThread(updateSequence_, clock_);
+}
+
+StepResult MainFormLogic::showLinkAndReadings() {
+    SharedState& s = state_;
     superviseLink();
     if (health_.live()) {
         s.LastTemperature = Controller.Temperature();
@@ -85,82 +96,122 @@ void MainFormLogic::UpdateMainForm() {
         Controller.AbandonRequest();
         Controller.SetAllowToSend(true);
     }
+    return nothingSent();
+}
 
-    // The operator's pending commands, in this fixed order. Each flag is read when it is tested:
-    // a handler served during one of the pauses may have set it.
-    if (s.PendingSingleSetPoint) {
-        Controller.cmdSetPoint(ui_.fiSingleSP.value());
-        s.PendingSingleSetPoint = false;
-        DelayMs(kCommandPauseMs);
+// The operator's pending commands, in this fixed order.
+
+StepResult MainFormLogic::sendPendingSingleSetPoint() {
+    if (!state_.PendingSingleSetPoint) {
+        return nothingSent();
     }
-    if (s.PendingRun) {
-        forgetStop();
+    Controller.cmdSetPoint(ui_.fiSingleSP.value());
+    state_.PendingSingleSetPoint = false;
+    return pauseFor(kCommandPause);
+}
+
+StepResult MainFormLogic::sendPendingRun() {
+    if (!state_.PendingRun) {
+        return nothingSent();
+    }
+    forgetStop();
+    Controller.cmdRun();
+    state_.PendingRun = false;
+    return pauseFor(kCommandPause);
+}
+
+StepResult MainFormLogic::sendPendingStop() {
+    if (!state_.PendingStop) {
+        return nothingSent();
+    }
+    sendStop();
+    state_.PendingStop = false;
+    return pauseFor(kCommandPause);
+}
+
+StepResult MainFormLogic::sendPendingProgrammeStart() {
+    if (!state_.PendingProgramStart) {
+        return nothingSent();
+    }
+    forgetStop();
+    Controller.cmdSetPoint(ui_.fiSP[0]->value());
+    return pauseThen(kCommandPause, [this] {
         Controller.cmdRun();
-        s.PendingRun = false;
-        DelayMs(kCommandPauseMs);
-    }
-    if (s.PendingStop) {
-        sendStop();
-        s.PendingStop = false;
-        DelayMs(kCommandPauseMs);
-    }
-    if (s.PendingProgramStart) {
-        forgetStop();
-        Controller.cmdSetPoint(ui_.fiSP[0]->value());
-        DelayMs(kCommandPauseMs);
-        Controller.cmdRun();
-        DelayMs(kCommandPauseMs);
-        s.PendingProgramStart = false;
-    }
-    if (s.PendingProgramStop) {
-        sendStop();
-        s.PendingProgramStop = false;
-        DelayMs(kCommandPauseMs);
-    }
+        return pauseThen(kCommandPause, [this] {
+            state_.PendingProgramStart = false;
+            return nothingSent();
+        });
+    });
+}
 
-    if (s.ProgramRunning && s.ElapsedMinutes >= s.NextSwitchMinutes) {
-        SwitchSetPoints();
+StepResult MainFormLogic::sendPendingProgrammeStop() {
+    if (!state_.PendingProgramStop) {
+        return nothingSent();
     }
+    sendStop();
+    state_.PendingProgramStop = false;
+    return pauseFor(kCommandPause);
+}
 
-    // Keeps the controller on the current step's temperature. The comparison is with what the
-    // controller can hold of the value the driver sends: a step above the driver's set-point
-    // limit is held at that limit, and a step with more than one decimal at its tenth, instead of
-    // being written again on every pass. While the controller does not answer, the driver keeps
-    // one such write waiting and sends it once the link is back.
-    if (s.ProgramRunning && s.CurrentStep >= 1 && s.CurrentStep <= kProgrammeSteps) {
-        const double target = s.StepTemperatures[s.CurrentStep];
-        double sendable = target;
-        setPointValueText(target, &sendable);
-        if (storedTenths(sendable) != storedTenths(Controller.SetPoint())) {
-            Controller.cmdSetPoint(target);
-            DelayMs(kCommandPauseMs);
-            Controller.GetSetPoint();
-            DelayMs(kCommandPauseMs);
+StepResult MainFormLogic::switchStepWhenDue() {
+    if (state_.ProgramRunning && state_.ElapsedMinutes >= state_.NextSwitchMinutes) {
+        return SwitchSetPoints();
+    }
+    return nothingSent();
+}
+
+// Keeps the controller on the current step's temperature. The comparison is with what the
+// controller can hold of the value the driver sends: a step above the driver's set-point limit is
+// held at that limit, and a step with more than one decimal at its tenth, instead of being written
+// again on every pass. While the controller does not answer, the driver keeps one such write
+// waiting and sends it once the link is back.
+StepResult MainFormLogic::holdStepSetPoint() {
+    const SharedState& s = state_;
+    if (!s.ProgramRunning || s.CurrentStep < 1 || s.CurrentStep > kProgrammeSteps) {
+        return nothingSent();
+    }
+    const double target = s.StepTemperatures[s.CurrentStep];
+    double sendable = target;
+    setPointValueText(target, &sendable);
+    if (storedTenths(sendable) == storedTenths(Controller.SetPoint())) {
+        return nothingSent();
+    }
+    Controller.cmdSetPoint(target);
+    return pauseThen(kCommandPause, [this] {
+        Controller.GetSetPoint();
+        return pauseFor(kCommandPause);
+    });
+}
+
+// Emergency cut-off, on a reading taken just now. The Stops only set the pending flags; the stop
+// commands go out in the next update. The reading that fired it goes into the log before the log
+// is closed.
+StepResult MainFormLogic::cutOffWhenTooHot() {
+    const SharedState& s = state_;
+    if (!s.ControlActive || !health_.live() || s.LastTemperature <= s.EmergencyThreshold) {
+        return nothingSent();
+    }
+    const QDateTime firedAt = currentDateTime();
+    if (Writer) {
+        // As the log's timer writes it, but a failure is told without holding up the update.
+        if (const auto failure = Writer->writeRow(currentDateTime(), s.LastTemperature)) {
+            ui_.messages.notice(*failure);
         }
     }
-
-    // Emergency cut-off, on a reading taken just now. The Stop handlers only set the pending
-    // flags; the stop commands go out in the next update. The reading that fired it goes into
-    // the log before the Stop handlers close the log.
-    if (s.ControlActive && health_.live() && s.LastTemperature > s.EmergencyThreshold) {
-        const QDateTime firedAt = currentDateTime();
-        if (Writer) {
-            TimerCSVTimer();
-        }
-        emergencyAt_ = firedAt;
-        bStopMultiClick();
-        DelayMs(kCommandPauseMs);
-        bStopSingleClick();
-        DelayMs(kCommandPauseMs);
-        ui_.statusWarning.setText(
-            QStringLiteral("Warning: The emergency temperature  was reached; waiting for the "
-                           "controller to confirm the Stop.  [") +
-            stampText(firedAt) + u']');
-        const double reading = s.LastTemperature;
-        notify([reading](LinkObserver& o) { o.emergencyCutOff(reading); });
-    }
-
-    serveStopConfirmation();
+    emergencyAt_ = firedAt;
+    stopProgramme();
+    return pauseThen(kCommandPause, [this, firedAt] {
+        stopSingle();
+        return pauseThen(kCommandPause, [this, firedAt] {
+            ui_.statusWarning.setText(
+                QStringLiteral("Warning: The emergency temperature  was reached; waiting for the "
+                               "controller to confirm the Stop.  [") +
+                stampText(firedAt) + u']');
+            const double reading = state_.LastTemperature;
+            notify([reading](LinkObserver& o) { o.emergencyCutOff(reading); });
+            return nothingSent();
+        });
+    });
 }
 
 void MainFormLogic::forgetStop() {
@@ -173,19 +224,19 @@ void MainFormLogic::sendStop() {
     stopCheck_.sent(clock_.now(), Controller.StatusReadings());
 }
 
-void MainFormLogic::serveStopConfirmation() {
+StepResult MainFormLogic::serveStopConfirmation() {
     const StopConfirmation::Outcome outcome =
         stopCheck_.update(clock_.now(), Controller.StatusReadings(), Controller.Stopped());
     switch (outcome) {
         case StopConfirmation::Outcome::Waiting:
-            return;
+            return nothingSent();
         case StopConfirmation::Outcome::Confirmed:
             if (emergencyAt_) {
                 ui_.statusWarning.setText(emergencyWarningText(*emergencyAt_));
                 emergencyAt_.reset();
             }
             notify([](LinkObserver& o) { o.stopConfirmed(); });
-            return;
+            return nothingSent();
         case StopConfirmation::Outcome::NotConfirmed:
             if (emergencyAt_) {
                 ui_.statusWarning.setText(
@@ -198,9 +249,9 @@ void MainFormLogic::serveStopConfirmation() {
             [[fallthrough]];
         case StopConfirmation::Outcome::Resend:
             sendStop();
-            DelayMs(kCommandPauseMs);
-            return;
+            return pauseFor(kCommandPause);
     }
+    return nothingSent();
 }
 
 void MainFormLogic::superviseLink() {

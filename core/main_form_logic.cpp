@@ -11,13 +11,14 @@ namespace lumas {
 
 namespace {
 
-constexpr int kConnectSettleMs = 1000;
-constexpr int kConnectStepMs = 240;
-constexpr int kDisconnectWaitMs = 500;
-constexpr int kCloseWaitMs = 420;
-constexpr int kPortConfigurationPauseMs = 50;
-constexpr int kPortConfigurationSleepMs = 400;
-constexpr int kPortSelectionSleepMs = 30;
+using std::chrono::milliseconds;
+constexpr milliseconds kConnectSettle{1000};
+constexpr milliseconds kConnectStep{240};
+constexpr milliseconds kDisconnectWait{500};
+constexpr milliseconds kCloseWait{420};
+constexpr milliseconds kPortConfigurationPause{50};
+constexpr milliseconds kPortConfigurationSleep{400};
+constexpr milliseconds kPortSelectionSleep{30};
 
 }  // namespace
 
@@ -32,7 +33,6 @@ MainFormLogic::MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, Mai
 
 MainFormLogic::~MainFormLogic() {
     stopWorker();
-    retired_.clear();
 }
 
 QPoint MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
@@ -85,7 +85,7 @@ void MainFormLogic::ApplicationClose(QPoint windowPosition) {
 
     if (mt) {
         mt->Terminate();
-        DelayMs(kCloseWaitMs);
+        DelayMs(kCloseWait);
         sendPendingStops();
         Controller.ClosePort();
         stopWorker();
@@ -107,7 +107,7 @@ void MainFormLogic::sendPendingStops() {
         Controller.cmdStop();
         state_.PendingStop = false;
         state_.PendingProgramStop = false;
-        DelayMs(kCommandPauseMs);
+        DelayMs(kCommandPause);
     }
     forgetStop();
 }
@@ -117,7 +117,7 @@ std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName)
         // One worker at a time: the running one stops before its port is closed.
         stopWorker();
         Controller.ClosePort();
-        clock_.sleepMs(kPortSelectionSleepMs);
+        clock_.sleep(kPortSelectionSleep);
         if (portName.empty()) {
             return texts::kErrorOccured + texts::kNoPortSelected;
         }
@@ -142,11 +142,11 @@ void MainFormLogic::ReadParameters() {
     if (!Controller.Connected()) {
         return;
     }
-    DelayMs(kConnectSettleMs);
+    DelayMs(kConnectSettle);
     Controller.GetSetPoint();
-    DelayMs(kConnectStepMs);
+    DelayMs(kConnectStep);
     Controller.WriteEnable();
-    DelayMs(kConnectStepMs);
+    DelayMs(kConnectStep);
     if (Controller.AllowToSend()) {
         ui_.statusConnection.setText(texts::kConnected);
     }
@@ -162,7 +162,7 @@ void MainFormLogic::watchLink() {
 void MainFormLogic::StartThread() {
     stopWorker();
     state_.PollStep.store(1);
-    mt = std::make_unique<TMyThread>(Controller, state_, clock_, [this] { UpdateMainForm(); });
+    mt = std::make_unique<TMyThread>(Controller, state_, clock_, updateSequence_);
 }
 
 void MainFormLogic::TerminateWorker() {
@@ -172,19 +172,9 @@ void MainFormLogic::TerminateWorker() {
 }
 
 void MainFormLogic::stopWorker() {
-    if (!mt) {
-        return;
-    }
-    mt->Terminate();
-    if (updateDepth_ > 0) {
-        // Called from an event served inside an update: the worker is waiting for that very
-        // update to return, so it cannot be joined here. Terminated, it leaves its loop as soon as
-        // the update returns, without another request; it is joined later.
-        retired_.push_back(std::move(mt));
-        return;
-    }
-    mt.reset();  // joins the worker
-    retired_.clear();
+    // Terminates and joins the worker; its last update plays to its end meanwhile. No step of the
+    // update calls this (a step never waits for the worker that is waiting for the step).
+    mt.reset();
 }
 
 void MainFormLogic::Disconnect1Click() {
@@ -209,7 +199,7 @@ void MainFormLogic::DisconnectWithoutAsking() {
         endRunWithoutStop();
     }
     TerminateWorker();
-    DelayMs(kDisconnectWaitMs);
+    DelayMs(kDisconnectWait);
     // The worker's last update has normally run during the wait; joining makes sure it cannot
     // redraw the read-outs after they have been reset below.
     stopWorker();
@@ -256,7 +246,7 @@ void MainFormLogic::endRunWithoutStop() {
 }
 
 void MainFormLogic::maPortConfigurationClick() {
-    DelayMs(kPortConfigurationPauseMs);
+    DelayMs(kPortConfigurationPause);
     TComConfigDialog dialog;
     dialog.Comm = &ComPort1;
     dialog.runForm = ui_.runComConfigForm;
@@ -278,7 +268,7 @@ void MainFormLogic::maPortConfigurationClick() {
             ui_.statusWarning.setText(texts::kRunEndedByPortConfiguration);
         }
         TerminateWorker();
-        clock_.sleepMs(kPortConfigurationSleepMs);
+        clock_.sleep(kPortConfigurationSleep);
         // Closed through the driver, so that it knows it is no longer connected; what the worker's
         // last update finds then is no reading.
         health_.stop();

@@ -18,6 +18,7 @@
 #include "core/link_events.h"
 #include "core/link_health.h"
 #include "core/monitor_worker.h"
+#include "core/sequence_player.h"
 #include "core/shared_state.h"
 #include "core/stop_confirmation.h"
 #include "core/window_ports.h"
@@ -93,6 +94,11 @@ class MainFormLogic {
     void TerminateWorker();
 
     // --- the worker's per-pass update
+    // The update as a sequence of steps, each run on the UI thread and followed by its pause. The
+    // worker plays it after every pass (see TMyThread).
+    std::span<const SequenceStep> updateSequence() const { return updateSequence_; }
+    // Plays the whole update here, on the UI thread, serving events in its pauses: for a caller
+    // on the UI thread with no worker.
     void UpdateMainForm();
 
     // --- single set point
@@ -107,7 +113,9 @@ class MainFormLogic {
     std::uint8_t CalculateTotalSetPoints() const;
     void bStartMultiClick();
     void bStopMultiClick();
-    void SwitchSetPoints();
+    // Sends the next step's set point, or asks for the programme's Stop after the last step. Its
+    // pauses and the step's advance follow as the result's remainder.
+    StepResult SwitchSetPoints();
     void timerMultiTimer();
 
     // --- target curve and set-point check
@@ -120,10 +128,10 @@ class MainFormLogic {
     void CreateCSVFile();
     void TimerCSVTimer();
 
-    void DelayMs(int ms) { lumas::DelayMs(clock_, ms); }
+    void DelayMs(std::chrono::milliseconds duration) { lumas::DelayMs(clock_, duration); }
 
     // The pause after every command sent to the controller while monitoring runs.
-    static constexpr int kCommandPauseMs = 320;
+    static constexpr std::chrono::milliseconds kCommandPause{320};
 
     // The status-bar warning of the emergency cut-off, stamped with `at`.
     QString emergencyWarningText(const QDateTime& at) const;
@@ -133,6 +141,24 @@ class MainFormLogic {
     QString readoutText(double celsius) const;
 
   private:
+    // The steps of the update, in the order they run. Each reads the flags and values it acts on
+    // when it runs: a handler served in an earlier step's pause may have set them.
+    StepResult showLinkAndReadings();
+    StepResult sendPendingSingleSetPoint();
+    StepResult sendPendingRun();
+    StepResult sendPendingStop();
+    StepResult sendPendingProgrammeStart();
+    StepResult sendPendingProgrammeStop();
+    StepResult switchStepWhenDue();
+    StepResult holdStepSetPoint();
+    StepResult cutOffWhenTooHot();
+    StepResult serveStopConfirmation();
+    static std::vector<SequenceStep> buildUpdateSequence(MainFormLogic& logic);
+
+    // The Stop handlers' work without their check of the connection: the update's own stops
+    // (the programme's end, the emergency cut-off) never open a message box.
+    void stopProgramme();
+    void stopSingle();
     // A programme or single control runs (or is about to start).
     bool runActive() const;
     // Ends the run in the program as Stop does, but sends no Stop to the controller.
@@ -155,7 +181,6 @@ class MainFormLogic {
     void sendStop();
     // A new run, or letting go of the link: no Stop is waited for any more.
     void forgetStop();
-    void serveStopConfirmation();
     // Sends the Stops the operator asked for that no update has sent yet (before the port
     // closes).
     void sendPendingStops();
@@ -180,10 +205,7 @@ class MainFormLogic {
     TCSVExport CSVExportSettings;
     std::unique_ptr<CsvTemperatureLog> Writer;
     std::unique_ptr<TMyThread> mt;
-    // Terminated workers that could not be joined yet because they were waiting for the update
-    // that stopped them (see stopWorker).
-    std::vector<std::unique_ptr<TMyThread>> retired_;
-    int updateDepth_ = 0;  // UpdateMainForm calls on the stack
+    const std::vector<SequenceStep> updateSequence_ = buildUpdateSequence(*this);
 
     // Whether LastTemperature and LastSetPoint were read just now; otherwise they are the last
     // values read, not to be shown, logged, charted or checked against the threshold as current.

@@ -1,20 +1,14 @@
 #include "core/monitor_worker.h"
 
-#include <exception>
-#include <utility>
-
-#include "threading/exception_report.h"
 #include "threading/ui_hand_over.h"
 
 namespace lumas {
 
 TMyThread::TMyThread(TOmronCom& controller, SharedState& state, Clock& clock,
-                     std::function<void()> updateMainForm)
-    : controller_(controller),
-      state_(state),
-      clock_(clock),
-      updateMainForm_(std::move(updateMainForm)),
-      thread_([this] { Execute(); }) {}
+                     std::span<const SequenceStep> update)
+    : controller_(controller), state_(state), clock_(clock), update_(update), thread_([this] {
+          Execute();
+      }) {}
 
 TMyThread::~TMyThread() {
     Terminate();
@@ -40,14 +34,8 @@ void TMyThread::Execute() {
     auto& handOver = UiHandOver::instance();
     while (!terminated_.load()) {
         Poll();
-        clock_.sleepMs(kPassDelayMs);
-        handOver.run([this] {
-            try {
-                updateMainForm_();
-            } catch (const std::exception& error) {
-                showStandardExceptionReport(error.what());
-            }
-        });
+        clock_.sleep(kPassDelay);
+        playFromBackgroundThread(update_, clock_);
     }
     finished_.store(true);
     handOver.wake();

@@ -11,7 +11,7 @@ namespace lumas {
 
 namespace {
 
-constexpr int kAfterSwitchMs = 20;
+constexpr std::chrono::milliseconds kAfterSwitch{20};
 
 }  // namespace
 
@@ -95,27 +95,32 @@ void MainFormLogic::noticeStepsAboveSetPointLimit() {
     }
 }
 
-void MainFormLogic::SwitchSetPoints() {
+StepResult MainFormLogic::SwitchSetPoints() {
     SharedState& s = state_;
     if (s.CurrentStep == s.StepCount) {
         s.PendingProgramStop = true;
-        bStopMultiClick();
-        return;
+        stopProgramme();
+        return nothingSent();
     }
-    if (s.CurrentStep >= 1 && s.CurrentStep < kProgrammeSteps) {
-        const int next = s.CurrentStep;  // field suffix of step CurrentStep + 1
-        Controller.cmdSetPoint(ui_.fiSP[next]->value());
-        DelayMs(kCommandPauseMs);
-        s.NextSwitchMinutes += holdMinutes(next);
-        s.CurrentStep = static_cast<std::uint8_t>(next + 1);
-        DelayMs(kAfterSwitchMs);
+    if (s.CurrentStep < 1 || s.CurrentStep >= kProgrammeSteps) {
+        return nothingSent();
     }
+    const int next = s.CurrentStep;  // field suffix of step CurrentStep + 1
+    Controller.cmdSetPoint(ui_.fiSP[next]->value());
+    return pauseThen(kCommandPause, [this, next] {
+        state_.NextSwitchMinutes += holdMinutes(next);
+        state_.CurrentStep = static_cast<std::uint8_t>(next + 1);
+        return pauseFor(kAfterSwitch);
+    });
 }
 
 void MainFormLogic::bStopMultiClick() {
-    if (!acceptStop()) {
-        return;
+    if (acceptStop()) {
+        stopProgramme();
     }
+}
+
+void MainFormLogic::stopProgramme() {
     SharedState& s = state_;
     s.PendingProgramStop = true;
     s.ProgramRunning = false;

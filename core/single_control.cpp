@@ -31,9 +31,12 @@ void MainFormLogic::bStartSingleClick() {
 }
 
 void MainFormLogic::bStopSingleClick() {
-    if (!acceptStop()) {
-        return;
+    if (acceptStop()) {
+        stopSingle();
     }
+}
+
+void MainFormLogic::stopSingle() {
     state_.ControlActive = false;
     state_.SingleRunning = false;
     state_.PendingStop = true;

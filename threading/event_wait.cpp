@@ -7,7 +7,7 @@
 
 namespace lumas {
 
-bool serveEventsUntil(const std::function<bool()>& done, int timeoutMs) {
+bool serveEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     if (done()) {
         return true;
     }
@@ -21,18 +21,18 @@ bool serveEventsUntil(const std::function<bool()>& done, int timeoutMs) {
                 loop.quit();
             }
         });
-    deadline.start(timeoutMs);
+    deadline.start(timeout);
     loop.exec();
     QObject::disconnect(connection);
     return done();
 }
 
-void serveEventsFor(int ms) {
+void serveEventsFor(std::chrono::milliseconds duration) {
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(ms);
+    deadline.start(duration);
     loop.exec();
 }
 

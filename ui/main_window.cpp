@@ -542,10 +542,10 @@ void TForm1::SPRamp1Click() {
         }
     }
     logic_->TerminateWorker();
-    logic_->DelayMs(kSpRampWaitMs);
+    logic_->DelayMs(std::chrono::milliseconds(kSpRampWaitMs));
     // The worker stays stopped while the dialog is open; however it closes, a new one starts.
     SpRampDialog dialog(
-        this, Controller, [this](int ms) { logic_->DelayMs(ms); },
+        this, Controller, [this](int ms) { logic_->DelayMs(std::chrono::milliseconds(ms)); },
         [this] { logic_->StartThread(); });
     dialog.exec();
 }

@@ -24,7 +24,8 @@ class FakeClock final : public Clock {
     void advance(Tick ms) { now_.fetch_add(ms); }
     void setSpeed(int speed) { speed_.store(speed); }
 
-    void sleepMs(int ms) override {
+    void sleep(std::chrono::milliseconds duration) override {
+        const int ms = static_cast<int>(duration.count());
         const int real = realMs(ms);
         if (real > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(real));
@@ -34,8 +35,9 @@ class FakeClock final : public Clock {
         advance(static_cast<Tick>(std::max(ms, 0)));
     }
 
-    void serveEventsFor(int ms) override {
-        lumas::serveEventsFor(realMs(ms));
+    void serveEventsFor(std::chrono::milliseconds duration) override {
+        const int ms = static_cast<int>(duration.count());
+        lumas::serveEventsFor(std::chrono::milliseconds(realMs(ms)));
         advance(static_cast<Tick>(std::max(ms, 0)));
     }
 

@@ -81,8 +81,9 @@ void SpRampDialogTest::init() {
     controller->SetCOMPort(port.get());
     controller->SetNodeNumber(1);
     QCOMPARE(controller->OpenPort(), 0);
-    QVERIFY(serveEventsUntil(
-        [&] { return controller->StatusOk() && controller->CommandType() == 0; }, 2000));
+    QVERIFY(
+        serveEventsUntil([&] { return controller->StatusOk() && controller->CommandType() == 0; },
+                         std::chrono::milliseconds(2000)));
     log.clear();
 }
 
@@ -94,16 +95,20 @@ void SpRampDialogTest::cleanup() {
 
 void SpRampDialogTest::setControllerRamp(double setValue, double fallValue) {
     controller->SetRSV(setValue);
-    QVERIFY(serveEventsUntil([&] { return controller->CommandType() == 0; }, 2000));
+    QVERIFY(serveEventsUntil([&] { return controller->CommandType() == 0; },
+                             std::chrono::milliseconds(2000)));
     controller->SetRFV(fallValue);
-    QVERIFY(serveEventsUntil([&] { return controller->CommandType() == 0; }, 2000));
+    QVERIFY(serveEventsUntil([&] { return controller->CommandType() == 0; },
+                             std::chrono::milliseconds(2000)));
 }
 
 std::pair<double, double> SpRampDialogTest::readControllerRamp() {
     controller->ReadRampSetValue();
-    serveEventsUntil([&] { return controller->CommandType() == 0; }, 2000);
+    serveEventsUntil([&] { return controller->CommandType() == 0; },
+                     std::chrono::milliseconds(2000));
     controller->ReadRampFallValue();
-    serveEventsUntil([&] { return controller->CommandType() == 0; }, 2000);
+    serveEventsUntil([&] { return controller->CommandType() == 0; },
+                     std::chrono::milliseconds(2000));
     return {controller->RampSetValue(), controller->RampFallValue()};
 }
 
@@ -112,8 +117,9 @@ std::unique_ptr<SpRampDialog> SpRampDialogTest::makeDialog() {
         nullptr, *controller,
         [this](int ms) {
             log.push_back("wait");
-            DelayMs(clock, ms);
-            serveEventsUntil([&] { return controller->CommandType() == 0; }, 2000);
+            DelayMs(clock, std::chrono::milliseconds(ms));
+            serveEventsUntil([&] { return controller->CommandType() == 0; },
+                             std::chrono::milliseconds(2000));
         },
         [this] { log.push_back("restart"); });
 }
@@ -303,8 +309,9 @@ void SpRampDialogTest::closingWhileApplyingWaitsForTheWrites() {
         nullptr, *controller,
         [&](int ms) {
             log.push_back("wait");
-            DelayMs(clock, ms);
-            serveEventsUntil([&] { return controller->CommandType() == 0; }, 2000);
+            DelayMs(clock, std::chrono::milliseconds(ms));
+            serveEventsUntil([&] { return controller->CommandType() == 0; },
+                             std::chrono::milliseconds(2000));
             if (log.size() == 3) {
                 shown->close();  // the close box during Apply's first wait
             }
