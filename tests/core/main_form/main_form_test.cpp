@@ -779,6 +779,31 @@ TEST_F(CoreOnSimulator, AStopPressedJustBeforeDisconnectStillGoesOut) {
     EXPECT_FALSE(logic.state().PendingStop);
 }
 
+// The worker's update has sent Run and keeps its pause; the operator presses Stop and then
+// Disconnect in that pause. Both handlers run at once from the event loop (not inside the update),
+// the update's next step sends the Stop, and nothing goes out after the port has closed.
+TEST_F(CoreOnSimulator, StopAndDisconnectDuringTheWorkersPauseSendTheStopOnce) {
+    openLink();
+    clock.setSpeed(1);  // the pause after Run lasts 320 ms of real time
+    logic.StartThread();
+    logic.bStartSingleClick();
+    ASSERT_TRUE(waitUntil([&] { return sim.running(); }, 5000));
+    const std::size_t runAt = sim.receivedCommands().size();
+    logic.bStopSingleClick();
+    logic.Disconnect1Click();
+    EXPECT_FALSE(logic.workerRunning());
+    EXPECT_FALSE(controller.Connected());
+    EXPECT_FALSE(sim.running());
+    const auto all = sim.receivedCommands();
+    const std::vector<std::string> afterRun(all.begin() + static_cast<long>(runAt), all.end());
+    EXPECT_EQ(std::count(afterRun.begin(), afterRun.end(), std::string(commands::kStop)), 1)
+        << "sent by the update's step, not again when the link is let go";
+    EXPECT_FALSE(logic.state().PendingStop);
+    const std::size_t afterDisconnect = sim.requestCount();
+    test::serveEventsFor(400);
+    EXPECT_EQ(sim.requestCount(), afterDisconnect);
+}
+
 TEST_F(CoreOnSimulator, AStoredThresholdThatWouldDisarmTheCutOffIsReplacedAndReported) {
     QFile settings(settingsDir.filePath("Settings.ini"));
     ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
