@@ -70,11 +70,11 @@ StepResult MainFormLogic::showLinkAndReadings() {
     SharedState& s = state_;
     superviseLink();
     if (health_.live()) {
-        s.LastTemperature = Controller.Temperature();
-        s.LastSetPoint = Controller.SetPoint();
+        s.LastTemperature = controller_.Temperature();
+        s.LastSetPoint = controller_.SetPoint();
         ui_.lSetPoint.setText(readoutText(s.LastSetPoint));
         ui_.lTemp.setText(readoutText(s.LastTemperature));
-        const QString runState = Controller.Stopped() ? texts::kStopped : texts::kRunning;
+        const QString runState = controller_.Stopped() ? texts::kStopped : texts::kRunning;
         ui_.lCS.setText(runState);
         ui_.lCS2.setText(runState);
     } else {
@@ -91,10 +91,10 @@ StepResult MainFormLogic::showLinkAndReadings() {
     }
 
     // Reply watchdog: a request unanswered for more than 8 s is given up.
-    if (!Controller.AllowToSend() &&
+    if (!controller_.AllowToSend() &&
         ticksSince(s.LastSendTick.load(), clock_.now()) / 1000.0 > kReplyWatchdogSeconds) {
-        Controller.AbandonRequest();
-        Controller.SetAllowToSend(true);
+        controller_.AbandonRequest();
+        controller_.SetAllowToSend(true);
     }
     return nothingSent();
 }
@@ -105,7 +105,7 @@ StepResult MainFormLogic::sendPendingSingleSetPoint() {
     if (!state_.PendingSingleSetPoint) {
         return nothingSent();
     }
-    Controller.cmdSetPoint(ui_.fiSingleSP.value());
+    controller_.cmdSetPoint(ui_.fiSingleSP.value());
     state_.PendingSingleSetPoint = false;
     return pauseFor(kCommandPause);
 }
@@ -115,7 +115,7 @@ StepResult MainFormLogic::sendPendingRun() {
         return nothingSent();
     }
     forgetStop();
-    Controller.cmdRun();
+    controller_.cmdRun();
     state_.PendingRun = false;
     return pauseFor(kCommandPause);
 }
@@ -134,9 +134,9 @@ StepResult MainFormLogic::sendPendingProgrammeStart() {
         return nothingSent();
     }
     forgetStop();
-    Controller.cmdSetPoint(ui_.fiSP[0]->value());
+    controller_.cmdSetPoint(ui_.fiSP[0]->value());
     return pauseThen(kCommandPause, [this] {
-        Controller.cmdRun();
+        controller_.cmdRun();
         return pauseThen(kCommandPause, [this] {
             state_.PendingProgramStart = false;
             return nothingSent();
@@ -173,12 +173,12 @@ StepResult MainFormLogic::holdStepSetPoint() {
     const double target = s.StepTemperatures[s.CurrentStep];
     double sendable = target;
     setPointValueText(target, &sendable);
-    if (storedTenths(sendable) == storedTenths(Controller.SetPoint())) {
+    if (storedTenths(sendable) == storedTenths(controller_.SetPoint())) {
         return nothingSent();
     }
-    Controller.cmdSetPoint(target);
+    controller_.cmdSetPoint(target);
     return pauseThen(kCommandPause, [this] {
-        Controller.GetSetPoint();
+        controller_.GetSetPoint();
         return pauseFor(kCommandPause);
     });
 }
@@ -192,9 +192,9 @@ StepResult MainFormLogic::cutOffWhenTooHot() {
         return nothingSent();
     }
     const QDateTime firedAt = currentDateTime();
-    if (Writer) {
+    if (csvLog_) {
         // As the log's timer writes it, but a failure is told without holding up the update.
-        if (const auto failure = Writer->writeRow(currentDateTime(), s.LastTemperature)) {
+        if (const auto failure = csvLog_->writeRow(currentDateTime(), s.LastTemperature)) {
             ui_.messages.notice(*failure);
         }
     }
@@ -220,13 +220,13 @@ void MainFormLogic::forgetStop() {
 }
 
 void MainFormLogic::sendStop() {
-    Controller.cmdStop();
-    stopCheck_.sent(clock_.now(), Controller.StatusReadings());
+    controller_.cmdStop();
+    stopCheck_.sent(clock_.now(), controller_.StatusReadings());
 }
 
 StepResult MainFormLogic::serveStopConfirmation() {
     const StopConfirmation::Outcome outcome =
-        stopCheck_.update(clock_.now(), Controller.StatusReadings(), Controller.Stopped());
+        stopCheck_.update(clock_.now(), controller_.StatusReadings(), controller_.Stopped());
     switch (outcome) {
         case StopConfirmation::Outcome::Waiting:
             return nothingSent();
@@ -262,7 +262,7 @@ void MainFormLogic::superviseLink() {
     }
     const bool wasLive = health_.live();
     const std::optional<LinkHealth::State> changed =
-        health_.update(clock_.now(), Controller.Connected(), Controller.TemperatureReadings());
+        health_.update(clock_.now(), controller_.Connected(), controller_.TemperatureReadings());
     if (wasLive && !health_.live() && (s.ProgramRunning || s.SingleRunning)) {
         ui_.Series1.appendGap();  // the chart does not draw across the time without readings
     }
@@ -309,7 +309,7 @@ void MainFormLogic::reopenPort() {
     lastReopenTick_ = clock_.now();
     // Let go of the device that went away, then look for it under its stable name first: a USB
     // adapter may come back as another ttyUSBn.
-    Controller.ClosePort();
+    controller_.ClosePort();
     std::vector<std::string> candidates;
     if (linkAlias_) {
         candidates.push_back(*linkAlias_);
@@ -319,11 +319,11 @@ void MainFormLogic::reopenPort() {
         if (!QFileInfo::exists(QString::fromStdString(path))) {
             continue;
         }
-        ComPort1.SetDeviceName(path);
-        if (Controller.OpenPort() == 0 && Controller.Connected()) {
+        port_.SetDeviceName(path);
+        if (controller_.OpenPort() == 0 && controller_.Connected()) {
             // The controller may have lost power with the adapter: writing is switched on again,
             // as after connecting. Its reply follows the connect check's.
-            Controller.WriteEnable();
+            controller_.WriteEnable();
             const QString opened = QString::fromStdString(path);
             notify([&opened](LinkObserver& o) { o.portReopened(opened); });
             return;

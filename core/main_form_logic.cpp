@@ -24,8 +24,8 @@ constexpr milliseconds kPortSelectionSleep{30};
 
 MainFormLogic::MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, MainWindowPorts& ui,
                              Clock& clock, QString settingsPath, const QLocale& locale)
-    : Controller(controller),
-      ComPort1(comPort),
+    : controller_(controller),
+      port_(comPort),
       ui_(ui),
       clock_(clock),
       settingsPath_(std::move(settingsPath)),
@@ -36,8 +36,8 @@ MainFormLogic::~MainFormLogic() {
 }
 
 QPoint MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
-    Controller.SetCOMPort(&ComPort1);
-    Controller.SetNodeNumber(1);
+    controller_.SetCOMPort(&port_);
+    controller_.SetNodeNumber(1);
 
     const StartupSettings loaded =
         loadStartupSettings(settingsPath_, screenSize, windowSize, locale_);
@@ -83,11 +83,11 @@ void MainFormLogic::ApplicationClose(QPoint windowPosition) {
             QStringLiteral("The settings could not be saved: %1.").arg(saved.error));
     }
 
-    if (mt) {
-        mt->Terminate();
+    if (worker_) {
+        worker_->Terminate();
         DelayMs(kCloseWait);
         sendPendingStops();
-        Controller.ClosePort();
+        controller_.ClosePort();
         stopWorker();
     }
     health_.stop();
@@ -103,8 +103,8 @@ void MainFormLogic::removeObserver(LinkObserver* observer) {
 
 void MainFormLogic::sendPendingStops() {
     // A Stop the operator pressed just before letting go of the link still goes out.
-    if ((state_.PendingStop || state_.PendingProgramStop) && Controller.Connected()) {
-        Controller.cmdStop();
+    if ((state_.PendingStop || state_.PendingProgramStop) && controller_.Connected()) {
+        controller_.cmdStop();
         state_.PendingStop = false;
         state_.PendingProgramStop = false;
         DelayMs(kCommandPause);
@@ -116,18 +116,18 @@ std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName)
     try {
         // One worker at a time: the running one stops before its port is closed.
         stopWorker();
-        Controller.ClosePort();
+        controller_.ClosePort();
         clock_.sleep(kPortSelectionSleep);
         if (portName.empty()) {
             return texts::kErrorOccured + texts::kNoPortSelected;
         }
         health_.stop();
-        ComPort1.SetDeviceName(portName);
-        Controller.OpenPort();
-        linkDevicePath_ = ComPort1.DevicePath();
+        port_.SetDeviceName(portName);
+        controller_.OpenPort();
+        linkDevicePath_ = port_.DevicePath();
         linkAlias_ = stableDeviceAlias(linkDevicePath_);
-        if (!Controller.Connected()) {
-            if (const auto advice = portPermissionAdvice(ComPort1.DevicePath())) {
+        if (!controller_.Connected()) {
+            if (const auto advice = portPermissionAdvice(port_.DevicePath())) {
                 ui_.messages.warning(QString::fromStdString(*advice));
             }
         }
@@ -139,15 +139,15 @@ std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName)
 }
 
 void MainFormLogic::ReadParameters() {
-    if (!Controller.Connected()) {
+    if (!controller_.Connected()) {
         return;
     }
     DelayMs(kConnectSettle);
-    Controller.GetSetPoint();
+    controller_.GetSetPoint();
     DelayMs(kConnectStep);
-    Controller.WriteEnable();
+    controller_.WriteEnable();
     DelayMs(kConnectStep);
-    if (Controller.AllowToSend()) {
+    if (controller_.AllowToSend()) {
         ui_.statusConnection.setText(texts::kConnected);
     }
     watchLink();
@@ -156,30 +156,30 @@ void MainFormLogic::ReadParameters() {
 
 void MainFormLogic::watchLink() {
     lossNoticeShown_ = false;
-    health_.start(clock_.now(), Controller.TemperatureReadings());
+    health_.start(clock_.now(), controller_.TemperatureReadings());
 }
 
 void MainFormLogic::StartThread() {
     stopWorker();
     state_.PollStep.store(1);
-    mt = std::make_unique<TMyThread>(Controller, state_, clock_, updateSequence_);
+    worker_ = std::make_unique<TMyThread>(controller_, state_, clock_, updateSequence_);
 }
 
 void MainFormLogic::TerminateWorker() {
-    if (mt) {
-        mt->Terminate();
+    if (worker_) {
+        worker_->Terminate();
     }
 }
 
 void MainFormLogic::stopWorker() {
     // Terminates and joins the worker; its last update plays to its end meanwhile. No step of the
     // update calls this (a step never waits for the worker that is waiting for the step).
-    mt.reset();
+    worker_.reset();
 }
 
 void MainFormLogic::Disconnect1Click() {
     // A link whose device went away is still the operator's to let go of.
-    if (!Controller.Connected() && !health_.wanted()) {
+    if (!controller_.Connected() && !health_.wanted()) {
         return;
     }
     if (runActive() && !ui_.messages.confirm(texts::kRunActiveDisconnect)) {
@@ -189,7 +189,7 @@ void MainFormLogic::Disconnect1Click() {
 }
 
 void MainFormLogic::DisconnectWithoutAsking() {
-    if (!Controller.Connected() && !health_.wanted()) {
+    if (!controller_.Connected() && !health_.wanted()) {
         return;
     }
     const bool endsRun = runActive();
@@ -204,7 +204,7 @@ void MainFormLogic::DisconnectWithoutAsking() {
     // redraw the read-outs after they have been reset below.
     stopWorker();
     sendPendingStops();
-    Controller.ClosePort();
+    controller_.ClosePort();
     health_.stop();
     ui_.statusConnection.setText(texts::kOffline);
     ui_.statusConnection.setAlert(false);
@@ -214,7 +214,7 @@ void MainFormLogic::DisconnectWithoutAsking() {
     ui_.lSetPoint.setText(texts::kNoValue);
     ui_.Series1.clear();
     ui_.Series2.clear();
-    Controller.SetAllowToSend(false);
+    controller_.SetAllowToSend(false);
     ui_.ClearFormFields();
     ui_.EnableItems();
     if (endsRun) {
@@ -248,10 +248,10 @@ void MainFormLogic::endRunWithoutStop() {
 void MainFormLogic::maPortConfigurationClick() {
     DelayMs(kPortConfigurationPause);
     TComConfigDialog dialog;
-    dialog.Comm = &ComPort1;
+    dialog.Comm = &port_;
     dialog.runForm = ui_.runComConfigForm;
     try {
-        if (!ComPort1.Active()) {
+        if (!port_.Active()) {
             dialog.Execute();
             return;
         }
@@ -272,7 +272,7 @@ void MainFormLogic::maPortConfigurationClick() {
         // Closed through the driver, so that it knows it is no longer connected; what the worker's
         // last update finds then is no reading.
         health_.stop();
-        Controller.ClosePort();
+        controller_.ClosePort();
         ui_.statusConnection.setText(texts::kOffline);
         ui_.statusConnection.setAlert(false);
         ui_.lTemp.setText(texts::kNoValue);
@@ -285,7 +285,7 @@ void MainFormLogic::maPortConfigurationClick() {
 }
 
 bool MainFormLogic::requireConnection() {
-    if (Controller.Connected()) {
+    if (controller_.Connected()) {
         return true;
     }
     ui_.messages.warning(texts::kNoConnection);

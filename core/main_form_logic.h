@@ -41,10 +41,10 @@ class MainFormLogic {
 
     SharedState& state() { return state_; }
     const SharedState& state() const { return state_; }
-    TOmronCom& controller() { return Controller; }
-    TCSVExport& csvExportSettings() { return CSVExportSettings; }
-    const CsvTemperatureLog* writer() const { return Writer.get(); }
-    bool workerRunning() const { return mt != nullptr && !mt->Finished(); }
+    TOmronCom& controller() { return controller_; }
+    TCSVExport& csvExportSettings() { return csvExport_; }
+    const CsvTemperatureLog* writer() const { return csvLog_.get(); }
+    bool workerRunning() const { return worker_ != nullptr && !worker_->Finished(); }
     const StopConfirmation& stopConfirmation() const { return stopCheck_; }
     // Whether readings come in, as the status bar and the observers are told.
     const LinkHealth& linkHealth() const { return health_; }
@@ -194,17 +194,17 @@ class MainFormLogic {
     void closeWriter();
     int holdMinutes(int index) const;
 
-    TOmronCom& Controller;
-    TCustomComPort& ComPort1;
+    TOmronCom& controller_;
+    TCustomComPort& port_;
     MainWindowPorts& ui_;
     Clock& clock_;
     QString settingsPath_;
     QLocale locale_;
 
     SharedState state_;
-    TCSVExport CSVExportSettings;
-    std::unique_ptr<CsvTemperatureLog> Writer;
-    std::unique_ptr<TMyThread> mt;
+    TCSVExport csvExport_;
+    std::unique_ptr<CsvTemperatureLog> csvLog_;
+    std::unique_ptr<TMyThread> worker_;
     const std::vector<SequenceStep> updateSequence_ = buildUpdateSequence(*this);
 
     // Whether LastTemperature and LastSetPoint were read just now; otherwise they are the last

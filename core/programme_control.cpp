@@ -68,7 +68,7 @@ void MainFormLogic::bStartMultiClick() {
     for (int n = 1; n <= kProgrammeSteps; ++n) {
         s.StepTemperatures[n] = ui_.fiSP[n - 1]->value();
     }
-    if (CSVExportSettings.Enabled) {
+    if (csvExport_.Enabled) {
         CreateCSVFile();
         ui_.TimerCSV.setEnabled(true);
     }
@@ -106,7 +106,7 @@ StepResult MainFormLogic::SwitchSetPoints() {
         return nothingSent();
     }
     const int next = s.CurrentStep;  // field suffix of step CurrentStep + 1
-    Controller.cmdSetPoint(ui_.fiSP[next]->value());
+    controller_.cmdSetPoint(ui_.fiSP[next]->value());
     return pauseThen(kCommandPause, [this, next] {
         state_.NextSwitchMinutes += holdMinutes(next);
         state_.CurrentStep = static_cast<std::uint8_t>(next + 1);

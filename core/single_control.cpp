@@ -22,7 +22,7 @@ void MainFormLogic::bStartSingleClick() {
     state_.SingleStartTick = clock_.now();
     ui_.Series2.append(1.0, 0.0);
     ui_.timerSingle.setEnabled(true);
-    if (CSVExportSettings.Enabled) {
+    if (csvExport_.Enabled) {
         CreateCSVFile();
         ui_.TimerCSV.setEnabled(true);
     }
@@ -58,29 +58,29 @@ void MainFormLogic::CreateCSVFile() {
     // A new log replaces the writer of an earlier run; that file is closed, not lost.
     closeWriter();
     CsvTemperatureLog::Creation created = CsvTemperatureLog::create(
-        CSVExportSettings.FolderPath, currentDateTime(),
+        csvExport_.FolderPath, currentDateTime(),
         health_.live() ? std::optional<double>(state_.LastTemperature) : std::nullopt, locale_);
     if (!created.log) {
         // The run goes on without a log; the operator is told why there is none.
         ui_.messages.warning(created.failure);
         return;
     }
-    Writer = std::move(created.log);
+    csvLog_ = std::move(created.log);
 }
 
 void MainFormLogic::TimerCSVTimer() {
-    if (!Writer || !health_.live()) {
+    if (!csvLog_ || !health_.live()) {
         return;  // no reading: a gap in the log, not a repeated value
     }
-    if (const auto failure = Writer->writeRow(currentDateTime(), state_.LastTemperature)) {
+    if (const auto failure = csvLog_->writeRow(currentDateTime(), state_.LastTemperature)) {
         ui_.messages.warning(*failure);
     }
 }
 
 void MainFormLogic::closeWriter() {
-    if (Writer) {
-        Writer->close();
-        Writer.reset();
+    if (csvLog_) {
+        csvLog_->close();
+        csvLog_.reset();
     }
 }
 
