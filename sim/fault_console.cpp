@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -69,10 +70,19 @@ ConsoleReply switchFault(SimulatedController& controller, std::string_view argum
     return done(std::string(what) + (*on ? ": on" : ": off"));
 }
 
-// A number of milliseconds from 0 up.
-std::optional<int> parseMilliseconds(std::string_view text) {
+// A whole number of milliseconds from 0 up.
+std::optional<std::chrono::milliseconds> parseMilliseconds(std::string_view text) {
     const std::optional<int> ms = parse<int>(text);
-    return ms && *ms >= 0 ? ms : std::nullopt;
+    if (!ms || *ms < 0) {
+        return std::nullopt;
+    }
+    return std::chrono::milliseconds(*ms);
+}
+
+// "off" for 0, else "N ms".
+std::string pauseText(std::chrono::milliseconds pause) {
+    return pause == std::chrono::milliseconds::zero() ? "off"
+                                                      : std::to_string(pause.count()) + " ms";
 }
 
 ConsoleReply vanish(SimulatedController& controller, std::string_view) {
@@ -97,17 +107,17 @@ ConsoleReply silence(SimulatedController& controller, std::string_view argument)
     if (!seconds || !(*seconds >= 0) || *seconds > kLongestSeconds) {
         return refused("SECONDS must be a number from 0 up, not '" + std::string(argument) + "'");
     }
-    controller.silenceFor(static_cast<int>(std::lround(*seconds * 1000)));
+    controller.silenceFor(std::chrono::milliseconds(std::lround(*seconds * 1000)));
     return done(*seconds == 0 ? "silence ended" : format("silent for %g s", *seconds));
 }
 
 ConsoleReply lateBcc(SimulatedController& controller, std::string_view argument) {
-    const std::optional<int> ms = parseMilliseconds(argument);
-    if (!ms) {
+    const std::optional<std::chrono::milliseconds> pause = parseMilliseconds(argument);
+    if (!pause) {
         return refused("MS must be a whole number from 0 up, not '" + std::string(argument) + "'");
     }
-    controller.setLateBcc(*ms);
-    return done(*ms == 0 ? "late BCC: off" : "late BCC: " + std::to_string(*ms) + " ms");
+    controller.setLateBcc(*pause);
+    return done("late BCC: " + pauseText(*pause));
 }
 
 ConsoleReply failNext(SimulatedController& controller, std::string_view argument) {
@@ -128,12 +138,12 @@ ConsoleReply failNext(SimulatedController& controller, std::string_view argument
 }
 
 ConsoleReply delay(SimulatedController& controller, std::string_view argument) {
-    const std::optional<int> ms = parseMilliseconds(argument);
-    if (!ms) {
+    const std::optional<std::chrono::milliseconds> pause = parseMilliseconds(argument);
+    if (!pause) {
         return refused("MS must be a whole number from 0 up, not '" + std::string(argument) + "'");
     }
-    controller.setReplyDelay(*ms);
-    return done(*ms == 0 ? "reply delay: off" : "reply delay: " + std::to_string(*ms) + " ms");
+    controller.setReplyDelay(*pause);
+    return done("reply delay: " + pauseText(*pause));
 }
 
 ConsoleReply temperature(SimulatedController& controller, std::string_view argument) {

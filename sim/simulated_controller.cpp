@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <stdexcept>
 #include <system_error>
 
@@ -26,7 +27,13 @@ constexpr std::string_view kStopCommand = "30050101";
 constexpr std::string_view kRunCommand = "30050100";
 // How long a write may wait for room in the terminal before the rest of a reply is dropped (no
 // one is reading: a reply on a line nobody listens to is lost).
-constexpr int kWriteStallLimitMs = 1000;
+constexpr std::chrono::milliseconds kWriteStallLimit{1000};
+// The longest pause or silence a fault keeps: the longest a single poll() waits.
+constexpr std::chrono::milliseconds kLongestPause{std::numeric_limits<int>::max()};
+
+std::chrono::milliseconds keptPause(std::chrono::milliseconds pause) {
+    return std::clamp(pause, std::chrono::milliseconds::zero(), kLongestPause);
+}
 
 [[noreturn]] void throwSystemError(const char* what) {
     throw std::system_error(errno, std::generic_category(), what);
@@ -328,35 +335,37 @@ void SimulatedController::deliver(const Outgoing& outgoing) {
     }
     bytes.insert(0, heldReply_);
     heldReply_.clear();
-    if (outgoing.faults.replyDelayMs > 0 && !pause(outgoing.faults.replyDelayMs)) {
+    if (outgoing.faults.replyDelay > std::chrono::milliseconds::zero() &&
+        !pause(outgoing.faults.replyDelay)) {
         return;
     }
     writeInPieces(bytes, outgoing.faults);
 }
 
 void SimulatedController::writeInPieces(const std::string& bytes, const Faults& faults) {
-    std::map<std::size_t, int> pauseBefore;  // cut position -> the pause before the piece there
+    // cut position -> the pause before the piece there
+    std::map<std::size_t, std::chrono::milliseconds> pauseBefore;
     for (const std::size_t position : faults.splitPositions) {
         if (position > 0 && position < bytes.size()) {
-            pauseBefore.emplace(position, faults.splitPauseMs);
+            pauseBefore.emplace(position, faults.splitPause);
         }
     }
-    if (faults.lateBccMs > 0 && bytes.size() > 1) {
-        pauseBefore[bytes.size() - 1] = faults.lateBccMs;
+    if (faults.lateBcc > std::chrono::milliseconds::zero() && bytes.size() > 1) {
+        pauseBefore[bytes.size() - 1] = faults.lateBcc;
     }
-    pauseBefore.emplace(bytes.size(), 0);  // the end, not a cut
+    pauseBefore.emplace(bytes.size(), std::chrono::milliseconds::zero());  // the end, not a cut
 
     std::size_t start = 0;
-    int pauseMs = 0;
-    for (const auto& [end, nextPauseMs] : pauseBefore) {
-        if (start > 0 && !pause(pauseMs)) {
+    std::chrono::milliseconds piecePause{0};
+    for (const auto& [end, nextPause] : pauseBefore) {
+        if (start > 0 && !pause(piecePause)) {
             return;
         }
         if (!writeAll(std::string_view(bytes).substr(start, end - start))) {
             return;
         }
         start = end;
-        pauseMs = nextPauseMs;
+        piecePause = nextPause;
     }
 }
 
@@ -372,7 +381,7 @@ bool SimulatedController::writeAll(std::string_view bytes) {
         }
         if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             pollfd descriptors[2] = {{master_.get(), POLLOUT, 0}, {wake_.get(), POLLIN, 0}};
-            const int ready = ::poll(descriptors, 2, kWriteStallLimitMs);
+            const int ready = ::poll(descriptors, 2, static_cast<int>(kWriteStallLimit.count()));
             if (ready > 0 && (descriptors[1].revents & POLLIN) == 0) {
                 continue;
             }
@@ -385,17 +394,18 @@ bool SimulatedController::writeAll(std::string_view bytes) {
     return true;
 }
 
-bool SimulatedController::pause(int ms) {
+bool SimulatedController::pause(std::chrono::milliseconds duration) {
     pollfd descriptor{wake_.get(), POLLIN, 0};
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    // Every pause has been through keptPause(): neither the deadline nor poll()'s timeout
+    // overflows.
+    const auto deadline = Clock::now() + duration;
     for (;;) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left <= std::chrono::milliseconds::zero()) {
             return true;
         }
-        const int ready = ::poll(&descriptor, 1, static_cast<int>(left));
+        const int ready = ::poll(&descriptor, 1, static_cast<int>(left.count()));
         if (ready > 0) {
             return false;  // the wake-up descriptor is only written to stop or to vanish
         }
@@ -492,10 +502,10 @@ std::size_t SimulatedController::requestCount() const {
     return requestCount_;
 }
 
-bool SimulatedController::waitForRequests(std::size_t count, int timeoutMs) const {
+bool SimulatedController::waitForRequests(std::size_t count,
+                                          std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [&] { return requestCount_ >= count; });
+    return changed_.wait_for(lock, timeout, [&] { return requestCount_ >= count; });
 }
 
 // --- Faults
@@ -526,10 +536,11 @@ void SimulatedController::setReplyResponseCode(std::optional<std::string> respon
     faults_.responseCode = std::move(responseCode);
 }
 
-void SimulatedController::setReplySplitPositions(std::vector<std::size_t> positions, int pauseMs) {
+void SimulatedController::setReplySplitPositions(std::vector<std::size_t> positions,
+                                                 std::chrono::milliseconds pause) {
     std::lock_guard lock(mutex_);
     faults_.splitPositions = std::move(positions);
-    faults_.splitPauseMs = std::max(pauseMs, 0);
+    faults_.splitPause = keptPause(pause);
 }
 
 void SimulatedController::setTwoRepliesInOneWrite(bool on) {
@@ -537,9 +548,9 @@ void SimulatedController::setTwoRepliesInOneWrite(bool on) {
     faults_.twoRepliesInOneWrite = on;
 }
 
-void SimulatedController::setReplyDelay(int ms) {
+void SimulatedController::setReplyDelay(std::chrono::milliseconds delay) {
     std::lock_guard lock(mutex_);
-    faults_.replyDelayMs = std::max(ms, 0);
+    faults_.replyDelay = keptPause(delay);
 }
 
 void SimulatedController::setGarbageBeforeReply(std::string bytes) {
@@ -547,9 +558,9 @@ void SimulatedController::setGarbageBeforeReply(std::string bytes) {
     faults_.garbage = std::move(bytes);
 }
 
-void SimulatedController::setLateBcc(int ms) {
+void SimulatedController::setLateBcc(std::chrono::milliseconds pause) {
     std::lock_guard lock(mutex_);
-    faults_.lateBccMs = std::max(ms, 0);
+    faults_.lateBcc = keptPause(pause);
 }
 
 void SimulatedController::failRequest(std::size_t nth, std::string endCodeOrResponseCode) {
@@ -563,8 +574,8 @@ void SimulatedController::failRequest(std::size_t nth, std::string endCodeOrResp
     faults_.failingRequests[requestCount_ + nth] = std::move(endCodeOrResponseCode);
 }
 
-void SimulatedController::silenceFor(int ms) {
-    const auto until = ControllerModel::Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
+void SimulatedController::silenceFor(std::chrono::milliseconds duration) {
+    const auto until = ControllerModel::Clock::now() + keptPause(duration);
     std::lock_guard lock(mutex_);
     faults_.silentUntil = until;
 }

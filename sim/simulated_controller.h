@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "sim/controller_model.h"
@@ -82,12 +83,17 @@ class SimulatedController {
     std::vector<std::string> receivedCommands() const;
     // How many such frames have been received in all.
     std::size_t requestCount() const;
-    // Blocks until requestCount() is at least `count` or `timeoutMs` has passed; returns whether
+    // Blocks until requestCount() is at least `count` or `timeout` has passed; returns whether
     // the count was reached.
-    bool waitForRequests(std::size_t count, int timeoutMs) const;
+    bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+    // The same with the timeout in plain milliseconds.
+    bool waitForRequests(std::size_t count, int timeoutMs) const {
+        return waitForRequests(count, std::chrono::milliseconds(timeoutMs));
+    }
 
     // --- Faults. Each one is switched on or off alone, at any time, and stays until switched off
-    // or cleared. They act on every reply from the next frame on.
+    // or cleared. They act on every reply from the next frame on. Their pauses and silences count
+    // from 0 (a negative one is 0) up to 2^31 - 1 ms (about 24.8 days; a longer one is that).
     // The command is carried out but its reply is not sent.
     void setNoReply(bool on);
     // The reply's BCC is wrong (never STX or ETX).
@@ -100,19 +106,26 @@ class SimulatedController {
     void setReplyResponseCode(std::optional<std::string> responseCode);
     // Every write is cut before each of these byte positions (counted from 0 over the bytes of the
     // write; positions outside the write are ignored) and the pieces are written one by one with
-    // `pauseMs` between them. An empty list switches the fault off.
-    void setReplySplitPositions(std::vector<std::size_t> positions, int pauseMs = 20);
+    // `pause` between them. An empty list switches the fault off.
+    void setReplySplitPositions(std::vector<std::size_t> positions,
+                                std::chrono::milliseconds pause = std::chrono::milliseconds{20});
+    // The same with the pause in plain milliseconds.
+    void setReplySplitPositions(std::vector<std::size_t> positions, int pauseMs) {
+        setReplySplitPositions(std::move(positions), std::chrono::milliseconds(pauseMs));
+    }
     // A reply is held back and written together with the next reply, in one write. A held reply
     // goes out with the next reply even when the fault has been switched off meanwhile.
     void setTwoRepliesInOneWrite(bool on);
     // Each write waits this long first; 0 switches it off.
-    void setReplyDelay(int ms);
+    void setReplyDelay(std::chrono::milliseconds delay);
     // These bytes are written just before each reply, in the same write; empty switches it off.
     void setGarbageBeforeReply(std::string bytes);
     // Every write is made in two: all bytes but the last (so up to and including the ETX of its
-    // last reply), then after `ms` the last byte, the BCC, alone; 0 switches it off. Combines with
-    // the split positions (the late BCC's pause wins where a cut falls on the same byte).
-    void setLateBcc(int ms);
+    // last reply), then after `pause` the last byte, the BCC, alone; 0 switches it off. Combines
+    // with the split positions (the late BCC's pause wins where a cut falls on the same byte).
+    void setLateBcc(std::chrono::milliseconds pause);
+    // The same with the pause in plain milliseconds.
+    void setLateBcc(int pauseMs) { setLateBcc(std::chrono::milliseconds(pauseMs)); }
     // The reply to the `nth` request from now on (1: the next one) is a failure, and that command
     // is not carried out: a two-character code gives the short error reply with that end code, a
     // four-character code a reply with that response code and no data. Requests are counted as
@@ -121,11 +134,11 @@ class SimulatedController {
     // code. A marked request that falls into a silence gets no reply at all. Throws
     // std::invalid_argument when `nth` is 0 or the code has neither two nor four characters.
     void failRequest(std::size_t nth, std::string endCodeOrResponseCode);
-    // For the next `ms` milliseconds the controller does not hear: frames received meanwhile get
+    // For the next `duration` the controller does not hear: frames received meanwhile get
     // no reply and their commands are not carried out (they are still recorded by
     // receivedCommands() and requestCount(), which watch the line). Afterwards it answers again by
     // itself. 0 ends a silence at once; a new call replaces the one before.
-    void silenceFor(int ms);
+    void silenceFor(std::chrono::milliseconds duration);
     // Stop ("30050101") is answered with response code 2203 (operation error) and not carried out;
     // every other command is served normally.
     void setRefuseStop(bool on);
@@ -156,11 +169,11 @@ class SimulatedController {
         std::optional<std::string> endCode;
         std::optional<std::string> responseCode;
         std::vector<std::size_t> splitPositions;
-        int splitPauseMs = 20;
+        std::chrono::milliseconds splitPause{20};
         bool twoRepliesInOneWrite = false;
-        int replyDelayMs = 0;
+        std::chrono::milliseconds replyDelay{0};
         std::string garbage;
-        int lateBccMs = 0;
+        std::chrono::milliseconds lateBcc{0};
         // Request number (as counted by requestCount_) -> the code its reply fails with.
         std::map<std::size_t, std::string> failingRequests;
         std::optional<std::chrono::steady_clock::time_point> silentUntil;
@@ -189,8 +202,9 @@ class SimulatedController {
     void deliver(const Outgoing& outgoing);
     void writeInPieces(const std::string& bytes, const Faults& faults);
     bool writeAll(std::string_view bytes);
-    // Waits `ms` unless a stop or vanish request comes first; returns whether the full time passed.
-    bool pause(int ms);
+    // Waits `duration` unless a stop or vanish request comes first; returns whether the full time
+    // passed.
+    bool pause(std::chrono::milliseconds duration);
     void wake();
     // Closes the terminal and records that the device is gone.
     void goAway();

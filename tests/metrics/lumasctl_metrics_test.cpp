@@ -98,7 +98,7 @@ TEST(LumasctlMetrics, ScrapesShowTheReadingsAndTheLinkGoingDownAndUp) {
 
     // The link is judged lost after 4 s without a reading; each update is at most a poll pass
     // (about 0.3 s) late, and the scrapes come every 0.1 s.
-    sim.silenceFor(30000);
+    sim.silenceFor(std::chrono::seconds(30));
     const std::optional<double> down = awaitSample(port, "lumas_link_up", 0.0, 10000);
     ASSERT_TRUE(down.has_value());
     EXPECT_LT(*down, 4.0 + 1.5);
@@ -107,7 +107,7 @@ TEST(LumasctlMetrics, ScrapesShowTheReadingsAndTheLinkGoingDownAndUp) {
     EXPECT_EQ(sampleIn(silent, "lumas_set_point_celsius"), std::nullopt) << silent;
     EXPECT_EQ(sampleIn(silent, "lumas_link_losses_total{reason=\"no_reply\"}"), 1.0) << silent;
 
-    sim.silenceFor(0);
+    sim.silenceFor(std::chrono::milliseconds::zero());
     EXPECT_TRUE(awaitSample(port, "lumas_link_up", 1.0, 10000));
     EXPECT_EQ(scrapeSample(port, "lumas_temperature_celsius"), 23.4);
 

@@ -59,7 +59,7 @@ void answersNormally(SimulatedController&, Line& line, const ConsoleReply&) {
 void staysSilent(SimulatedController& sim, Line& line, int ms) {
     const std::size_t before = sim.requestCount();
     line.sendCommand("0601");
-    ASSERT_TRUE(sim.waitForRequests(before + 1, 2000));
+    ASSERT_TRUE(sim.waitForRequests(before + 1, std::chrono::seconds(2)));
     EXPECT_EQ(line.readChunk(ms), "");
 }
 
@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
             [](SimulatedController& s, Line& l, const ConsoleReply&) { staysSilent(s, l, 300); },
             {}},
         ConsoleCase{"silence_ended", "silence 0", true, "silence ended", answersNormally,
-                    [](SimulatedController& s) { s.silenceFor(60000); }},
+                    [](SimulatedController& s) { s.silenceFor(std::chrono::minutes(1)); }},
         ConsoleCase{"silence_negative",
                     "silence -1",
                     false,
@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
                         s.setNoReply(true);
                         s.setWrongReplyBcc(true);
                         s.failRequest(1, "2203");
-                        s.silenceFor(60000);
+                        s.silenceFor(std::chrono::minutes(1));
                     }},
         ConsoleCase{
             "vanish",

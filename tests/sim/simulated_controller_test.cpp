@@ -326,7 +326,7 @@ struct FaultCase {
     std::function<void(SimulatedController&)> apply;
     std::string expected;  // the bytes on the line; empty: nothing
     bool carriedOut;       // the command took effect
-    int minimumDelayMs;
+    std::chrono::milliseconds minimumDelay;
 };
 void PrintTo(const FaultCase& c, std::ostream* os) {
     *os << c.name;
@@ -340,10 +340,10 @@ TEST_P(SimulatedControllerFaultTest, ShapesTheReply) {
     c.apply(sim);
     const auto sent = Clock::now();
     line.sendCommand("30050001");
-    ASSERT_TRUE(sim.waitForRequests(1, 2000));
+    ASSERT_TRUE(sim.waitForRequests(1, 2s));
     const std::string got = line.readReply(c.expected.empty() ? 300 : 2000);
     EXPECT_EQ(got, c.expected);
-    EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(c.minimumDelayMs));
+    EXPECT_GE(Clock::now() - sent, c.minimumDelay);
     EXPECT_EQ(sim.communicationsWriting(), c.carriedOut);
 
     sim.clearFaults();
@@ -353,16 +353,16 @@ TEST_P(SimulatedControllerFaultTest, ShapesTheReply) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, SimulatedControllerFaultTest,
     ::testing::Values(
-        FaultCase{"none", [](SimulatedController&) {}, reply("00", "30050000"), true, 0},
-        FaultCase{"no_reply", [](SimulatedController& s) { s.setNoReply(true); }, "", true, 0},
+        FaultCase{"none", [](SimulatedController&) {}, reply("00", "30050000"), true, 0ms},
+        FaultCase{"no_reply", [](SimulatedController& s) { s.setNoReply(true); }, "", true, 0ms},
         FaultCase{"end_code", [](SimulatedController& s) { s.setReplyEndCode("12"); },
-                  reply("12", ""), false, 0},
+                  reply("12", ""), false, 0ms},
         FaultCase{"response_code", [](SimulatedController& s) { s.setReplyResponseCode("2203"); },
-                  reply("00", "30052203"), false, 0},
+                  reply("00", "30052203"), false, 0ms},
         FaultCase{"garbage", [](SimulatedController& s) { s.setGarbageBeforeReply("\xFF?x"); },
-                  "\xFF?x" + reply("00", "30050000"), true, 0},
-        FaultCase{"delay", [](SimulatedController& s) { s.setReplyDelay(300); },
-                  reply("00", "30050000"), true, 300}),
+                  "\xFF?x" + reply("00", "30050000"), true, 0ms},
+        FaultCase{"delay", [](SimulatedController& s) { s.setReplyDelay(300ms); },
+                  reply("00", "30050000"), true, 300ms}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SimulatedControllerTest, WrongReplyBccDiffersOnlyInTheBcc) {
@@ -380,7 +380,7 @@ TEST_F(SimulatedControllerTest, WrongReplyBccDiffersOnlyInTheBcc) {
 }
 
 TEST_F(SimulatedControllerTest, SplitReplyArrivesInSeparateChunks) {
-    sim.setReplySplitPositions({1, 8, 15, 500}, 100);
+    sim.setReplySplitPositions({1, 8, 15, 500}, 100ms);
     line.sendCommand("0801Hello");
     const std::string whole = reply("00", "08010000Hello");
     std::vector<std::string> chunks;
@@ -394,7 +394,7 @@ TEST_F(SimulatedControllerTest, SplitReplyArrivesInSeparateChunks) {
 TEST_F(SimulatedControllerTest, TwoRepliesComeInOneWrite) {
     sim.setTwoRepliesInOneWrite(true);
     line.sendCommand("0801First");
-    ASSERT_TRUE(sim.waitForRequests(1, 2000));
+    ASSERT_TRUE(sim.waitForRequests(1, 2s));
     EXPECT_EQ(line.readChunk(300), "");  // held back
     line.sendCommand("0801Second");
     EXPECT_EQ(line.readChunk(2000), reply("00", "08010000First") + reply("00", "08010000Second"));
@@ -402,9 +402,9 @@ TEST_F(SimulatedControllerTest, TwoRepliesComeInOneWrite) {
 
 TEST_F(SimulatedControllerTest, LateBccArrivesAloneAfterThePause) {
     // A read returns all bytes that have arrived, so a first read without the BCC shows that it
-    // came later (as long as this thread reads within kLateMs of the head's arrival).
-    constexpr int kLateMs = 300;
-    sim.setLateBcc(kLateMs);
+    // came later (as long as this thread reads within kLate of the head's arrival).
+    constexpr auto kLate = 300ms;
+    sim.setLateBcc(kLate);
     const auto sent = Clock::now();
     line.sendCommand("0801Hello");
     const std::string whole = reply("00", "08010000Hello");
@@ -414,11 +414,11 @@ TEST_F(SimulatedControllerTest, LateBccArrivesAloneAfterThePause) {
     const auto bccRead = Clock::now();
     EXPECT_EQ(head, whole.substr(0, whole.size() - 1));
     EXPECT_EQ(bcc, whole.substr(whole.size() - 1));
-    EXPECT_GE(bccRead - sent, std::chrono::milliseconds(kLateMs));
-    EXPECT_GE(bccRead - headRead, std::chrono::milliseconds(kLateMs / 2));
+    EXPECT_GE(bccRead - sent, kLate);
+    EXPECT_GE(bccRead - headRead, kLate / 2);
 
     // With split positions the late BCC is one more cut; switched off, a reply is one write again.
-    sim.setReplySplitPositions({5}, 50);
+    sim.setReplySplitPositions({5}, 50ms);
     line.sendCommand("0801Hello");
     EXPECT_EQ(line.readChunk(2000), whole.substr(0, 5));
     EXPECT_EQ(line.readChunk(2000), whole.substr(5, whole.size() - 6));
@@ -459,11 +459,11 @@ TEST_F(SimulatedControllerTest, FailedRequestIsTheMarkedOneOnly) {
 
 TEST_F(SimulatedControllerTest, SilenceSwallowsFramesUntilItEnds) {
     constexpr auto kSilence = 800ms;
-    sim.silenceFor(static_cast<int>(kSilence.count()));
+    sim.silenceFor(kSilence);
     const auto ends = Clock::now() + kSilence;
     line.sendCommand("30050001");
     line.send(withWrongBcc(compoway::BuildFrame("01", "0601")));
-    ASSERT_TRUE(sim.waitForRequests(1, 2000));
+    ASSERT_TRUE(sim.waitForRequests(1, 2s));
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(ends - Clock::now());
     EXPECT_EQ(line.readChunk(static_cast<int>(std::max<long>(left.count(), 0))), "");
     EXPECT_FALSE(sim.communicationsWriting());  // not heard, so not carried out
@@ -472,6 +472,35 @@ TEST_F(SimulatedControllerTest, SilenceSwallowsFramesUntilItEnds) {
     // Nothing held back from the silence comes now: the first bytes are this reply.
     EXPECT_EQ(line.request("0601"), "060100000000");
     EXPECT_EQ(sim.requestCount(), 2u);
+}
+
+// A pause or silence longer than any the simulator keeps is the longest one: the reply is held
+// back, rather than the deadline wrapping round into the past.
+TEST(SimulatedControllerLongestPauseTest, HoldsTheReplyBack) {
+    static constexpr auto kForever = std::chrono::milliseconds::max();
+    const std::string whole = reply("00", "060100000000");
+    struct Case {
+        const char* name;
+        std::function<void(SimulatedController&)> apply;
+        std::string first;  // what comes before the pause
+    };
+    const Case cases[] = {
+        {"delay", [](SimulatedController& s) { s.setReplyDelay(kForever); }, ""},
+        {"silence", [](SimulatedController& s) { s.silenceFor(kForever); }, ""},
+        {"late_bcc", [](SimulatedController& s) { s.setLateBcc(kForever); },
+         whole.substr(0, whole.size() - 1)},
+        {"split", [](SimulatedController& s) { s.setReplySplitPositions({5}, kForever); },
+         whole.substr(0, 5)},
+    };
+    for (const Case& c : cases) {
+        SimulatedController sim;
+        Line line(sim.portPath());
+        c.apply(sim);
+        line.sendCommand("0601");
+        ASSERT_TRUE(sim.waitForRequests(1, 2s)) << c.name;
+        EXPECT_EQ(line.readChunk(c.first.empty() ? 300 : 2000), c.first) << c.name;
+        EXPECT_EQ(line.readChunk(300), "") << c.name;
+    }
 }
 
 struct RefuseCase {
