@@ -16,10 +16,10 @@ namespace {
 
 // How long the echo test may take after the connect phase, which already waited more than a
 // second of the core's time for it.
-constexpr int kEchoWaitMs = 2000;
+constexpr std::chrono::seconds kEchoWait{2};
 // How long the first poll cycle (temperature, set point, run state) may take to reach the
 // read-outs: six worker passes when the controller answers at once.
-constexpr int kFirstCycleWaitMs = 4000;
+constexpr std::chrono::seconds kFirstCycleWait{4};
 // The worker's last poll step, the wait for the run state, after which the cycle begins again.
 constexpr int kLastPollStep = 6;
 
@@ -90,7 +90,7 @@ void CoreSession::connect(const std::string& portName) {
     if (!driver_.Connected()) {
         throw SessionError(portFailure(), kExitPort);
     }
-    const WaitEnd echo = waitUntil([this] { return driver_.StatusOk(); }, kEchoWaitMs, true);
+    const WaitEnd echo = waitUntil([this] { return driver_.StatusOk(); }, kEchoWait, true);
     if (echo == WaitEnd::Signalled) {
         return;
     }
@@ -105,7 +105,7 @@ void CoreSession::connect(const std::string& portName) {
     // echo reply counts only while that phase lasts. From here on the core's time may run faster.
     clock_.setFactor(timeScale_);
     // A controller that stops answering here is the core's to handle (its reply watchdog).
-    waitUntil([this] { return firstCycleShown_; }, kFirstCycleWaitMs, true);
+    waitUntil([this] { return firstCycleShown_; }, kFirstCycleWait, true);
 }
 
 std::string CoreSession::portFailure() {
@@ -123,7 +123,8 @@ std::string CoreSession::portFailure() {
     return "The port " + devicePath_ + " could not be used.";
 }
 
-CoreSession::WaitEnd CoreSession::waitUntil(const std::function<bool()>& done, int timeoutMs,
+CoreSession::WaitEnd CoreSession::waitUntil(const std::function<bool()>& done,
+                                            std::optional<std::chrono::milliseconds> timeout,
                                             bool endOnSignal) {
     const auto signalled = [&] { return endOnSignal && signals_.first() != 0; };
     QEventLoop loop;
@@ -138,8 +139,8 @@ CoreSession::WaitEnd CoreSession::waitUntil(const std::function<bool()>& done, i
     if (endOnSignal) {
         signals_.whenReceived(&loop, [&loop] { loop.quit(); });
     }
-    if (timeoutMs >= 0) {
-        deadline.start(timeoutMs);
+    if (timeout) {
+        deadline.start(*timeout);
     }
     for (;;) {
         if (done()) {
@@ -148,7 +149,7 @@ CoreSession::WaitEnd CoreSession::waitUntil(const std::function<bool()>& done, i
         if (signalled()) {
             return WaitEnd::Signalled;
         }
-        if (timeoutMs >= 0 && !deadline.isActive()) {
+        if (timeout && !deadline.isActive()) {
             return WaitEnd::TimedOut;
         }
         loop.exec();

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -77,8 +78,9 @@ class CoreSession {
 
     // Runs the event loop until `done()` holds, tested now and after every hand-over from a
     // background thread (worker updates and received bytes); until a stop signal arrives, when
-    // `endOnSignal`; or until `timeoutMs` of real time have passed (negative: no limit).
-    WaitEnd waitUntil(const std::function<bool()>& done, int timeoutMs, bool endOnSignal);
+    // `endOnSignal`; or until `timeout` of real time has passed (nothing: no limit).
+    WaitEnd waitUntil(const std::function<bool()>& done,
+                      std::optional<std::chrono::milliseconds> timeout, bool endOnSignal);
 
     // Serves /metrics at `where` until close() and prints where on standard output ("Metrics:
     // http://127.0.0.1:PORT/metrics"). Throws SessionError with kExitUsage when it cannot listen.

@@ -4,6 +4,7 @@
 
 #include <signal.h>
 
+#include <chrono>
 #include <cmath>
 #include <iostream>
 #include <optional>
@@ -21,10 +22,10 @@ namespace {
 
 // How long the worker's next update may take to send the stop command after a stop signal: one
 // pass, plus the pauses of the commands that update may have to send first.
-constexpr int kStopSendWaitMs = 5000;
+constexpr std::chrono::seconds kStopSendWait{5};
 // Real time for the stop command and its reply to cross the line before the port closes, which
 // drops what it has not sent yet. The core's own pause after a command, kept in real time.
-constexpr int kStopSettleMs = 320;
+constexpr std::chrono::milliseconds kStopSettle{320};
 
 void loadProgramme(TerminalWindow& window, const std::vector<ProgrammeStep>& steps) {
     for (std::size_t k = 0; k < steps.size(); ++k) {
@@ -135,14 +136,14 @@ int programCommand(const std::vector<std::string>& arguments) {
     const auto over = [&state] {
         return !state.ProgramRunning && !state.PendingProgramStop && !state.PendingStop;
     };
-    const CoreSession::WaitEnd end = session.waitUntil(over, -1, true);
+    const CoreSession::WaitEnd end = session.waitUntil(over, std::nullopt, true);
     bool stoppedBySignal = false;
     if (end == CoreSession::WaitEnd::Signalled && !over()) {
         if (state.ProgramRunning) {
             logic.bStopMultiClick();
             stoppedBySignal = !state.ProgramRunning;
         }
-        if (session.waitUntil(over, kStopSendWaitMs, false) != CoreSession::WaitEnd::Done) {
+        if (session.waitUntil(over, kStopSendWait, false) != CoreSession::WaitEnd::Done) {
             throw SessionError(
                 "The stop command was not sent in time; the controller may still "
                 "be running.",
@@ -151,13 +152,14 @@ int programCommand(const std::vector<std::string>& arguments) {
     }
     // Every Stop is confirmed by the controller's run state, or reported as not confirmed.
     const StopConfirmation& confirmation = logic.stopConfirmation();
-    const int confirmWaitMs = session.clock().realMs(StopConfirmation::kConfirmWithinMs *
-                                                     (StopConfirmation::kSends + 1)) +
-                              kStopSettleMs;
+    const std::chrono::milliseconds confirmWait =
+        session.clock().realDuration(std::chrono::milliseconds{StopConfirmation::kConfirmWithinMs} *
+                                     (StopConfirmation::kSends + 1)) +
+        kStopSettle;
     session.waitUntil([&] { return !confirmation.pending() || confirmation.reported(); },
-                      confirmWaitMs, false);
+                      confirmWait, false);
     const bool stopConfirmed = !confirmation.pending();
-    serveEventsFor(std::chrono::milliseconds(kStopSettleMs));
+    serveEventsFor(kStopSettle);
 
     // The core and its state go with the session: what the last lines tell is taken first. Whether
     // the cut-off fired is the core's event; the status bar's text is what the operator reads.

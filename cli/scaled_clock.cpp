@@ -1,6 +1,5 @@
 #include "cli/scaled_clock.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -54,17 +53,15 @@ void ScaledClock::serveEventsFor(std::chrono::milliseconds duration) {
 }
 
 std::chrono::milliseconds ScaledClock::realDuration(std::chrono::milliseconds duration) const {
-    const auto longest = std::chrono::milliseconds(std::numeric_limits<int>::max());
-    return std::chrono::milliseconds(realMs(static_cast<int>(std::min(duration, longest).count())));
-}
-
-int ScaledClock::realMs(int ms) const {
-    if (ms <= 0) {
-        return 0;
+    if (duration <= std::chrono::milliseconds::zero()) {
+        return std::chrono::milliseconds::zero();
     }
-    const double real = std::ceil(ms / factor());
-    return real >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
-                                                   : static_cast<int>(real);
+    constexpr std::chrono::milliseconds kLongest{std::numeric_limits<int>::max()};
+    // In floating point: a long duration divided by a factor below 1 leaves the integer range.
+    const double real = std::ceil(static_cast<double>(duration.count()) / factor());
+    return real >= static_cast<double>(kLongest.count())
+               ? kLongest
+               : std::chrono::milliseconds(static_cast<std::chrono::milliseconds::rep>(real));
 }
 
 void ScaledClock::setFactor(double factor) {

@@ -36,11 +36,10 @@ class ScaledClock final : public Clock {
     void sleep(std::chrono::milliseconds duration) override;
     void serveEventsFor(std::chrono::milliseconds duration) override;
 
-    // The real milliseconds that `ms` milliseconds of this clock last at the present factor,
-    // rounded up: a wait of at least one clock millisecond is never shorter than one real
-    // millisecond. 0 for `ms` <= 0.
-    int realMs(int ms) const;
-    // The same for a duration of this clock.
+    // The real time that `duration` of this clock lasts at the present factor, rounded up to
+    // whole milliseconds: a wait of at least one clock millisecond is never shorter than one real
+    // millisecond. Zero for a duration of zero or less; at most the longest interval a QTimer
+    // takes (2^31 - 1 ms, about 24.8 days).
     std::chrono::milliseconds realDuration(std::chrono::milliseconds duration) const;
 
     // Same range as the constructor's; throws std::invalid_argument otherwise.

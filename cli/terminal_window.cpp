@@ -6,8 +6,8 @@ namespace lumas::cli {
 
 namespace {
 
-constexpr int kChartTimerMs = 1000;
-constexpr int kCsvTimerMs = 30000;
+constexpr std::chrono::milliseconds kChartTimer{1000};
+constexpr std::chrono::seconds kCsvTimer{30};
 
 std::array<NumericField*, kProgrammeSteps> fieldPointers(
     std::array<TerminalNumber, kProgrammeSteps>& fields) {
@@ -37,9 +37,9 @@ void TerminalCheckBox::setChecked(bool checked) {
     }
 }
 
-TerminalTimer::TerminalTimer(const ScaledClock& clock, int intervalMs)
-    : clock_(clock), intervalMs_(intervalMs) {
-    timer_.setInterval(clock_.realMs(intervalMs_));
+TerminalTimer::TerminalTimer(const ScaledClock& clock, std::chrono::milliseconds interval)
+    : clock_(clock), interval_(interval) {
+    timer_.setInterval(clock_.realDuration(interval_));
     QObject::connect(&timer_, &QTimer::timeout, [this] {
         if (onTimeout) {
             onTimeout();
@@ -48,8 +48,8 @@ TerminalTimer::TerminalTimer(const ScaledClock& clock, int intervalMs)
 }
 
 void TerminalTimer::setIntervalMs(int ms) {
-    intervalMs_ = ms;
-    timer_.setInterval(clock_.realMs(ms));
+    interval_ = std::chrono::milliseconds(ms);
+    timer_.setInterval(clock_.realDuration(interval_));
 }
 
 void TerminalTimer::setEnabled(bool enabled) {
@@ -57,7 +57,7 @@ void TerminalTimer::setEnabled(bool enabled) {
         timer_.stop();
     } else if (!timer_.isActive()) {
         // The clock's pace may have changed since the interval was set.
-        timer_.start(clock_.realMs(intervalMs_));
+        timer_.start(clock_.realDuration(interval_));
     }
 }
 
@@ -85,9 +85,9 @@ void TerminalMessages::message(const QString& text) {
 }
 
 TerminalWindow::TerminalWindow(const ScaledClock& clock, std::ostream& messageOut)
-    : timerMulti(clock, kChartTimerMs),
-      timerSingle(clock, kChartTimerMs),
-      TimerCSV(clock, kCsvTimerMs),
+    : timerMulti(clock, kChartTimer),
+      timerSingle(clock, kChartTimer),
+      TimerCSV(clock, kCsvTimer),
       messages(messageOut),
       ports_{lTemp,
              lSetPoint,

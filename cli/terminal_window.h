@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <ostream>
@@ -73,18 +74,19 @@ class UndrawnSeries final : public ChartSeries {
 // leaves it running without restarting it. `onTimeout` runs at each expiry.
 class TerminalTimer final : public RepeatingTimer {
   public:
-    TerminalTimer(const ScaledClock& clock, int intervalMs);
+    TerminalTimer(const ScaledClock& clock, std::chrono::milliseconds interval);
 
     void setIntervalMs(int ms) override;
     void setEnabled(bool enabled) override;
     bool enabled() const override { return timer_.isActive(); }
-    int intervalMs() const { return intervalMs_; }
+    // On the session's clock.
+    std::chrono::milliseconds interval() const { return interval_; }
 
     std::function<void()> onTimeout;
 
   private:
     const ScaledClock& clock_;
-    int intervalMs_;
+    std::chrono::milliseconds interval_;
     QTimer timer_;
 };
 
@@ -106,7 +108,7 @@ class TerminalMessages final : public MessageBoxes {
 };
 
 // The main window of a terminal program: every part the core drives, with the window's timer
-// intervals (1000 ms for the chart timers, 30000 ms for the CSV timer until it is set). The input
+// intervals (1 s for the chart timers, 30 s for the CSV timer until it is set). The input
 // rules (enable, disable, clear) and the repaint have nothing to act on, and the port
 // configuration form cannot be shown (it counts as cancelled). Messages go to `messageOut`.
 class TerminalWindow {

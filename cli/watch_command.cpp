@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <iostream>
+#include <optional>
 
 #include "cli/command_line.h"
 #include "cli/core_session.h"
@@ -52,7 +53,7 @@ int watchCommand(const std::vector<std::string>& arguments) {
     // A controller that stops answering or a device that goes away is the core's to handle: it
     // reports the loss (printed by the session's events), keeps trying, and readings resume by
     // themselves. Only a stop signal ends watching.
-    session.waitUntil([] { return false; }, -1, true);
+    session.waitUntil([] { return false; }, std::nullopt, true);
     session.close();
     return 0;
 }

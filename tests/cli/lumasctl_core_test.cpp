@@ -13,6 +13,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -153,7 +154,7 @@ TEST(LumasctlProgram, StopSignalStopsTheProgrammeAndTheController) {
                                  "30,60", "--time-scale", "10"},
                                 config.path());
         ASSERT_TRUE(process.waitForOutput(QStringLiteral("Step 1 of 1"), 8000));
-        ASSERT_TRUE(sim.waitForRequests(sim.requestCount() + 1, 2000));
+        ASSERT_TRUE(sim.waitForRequests(sim.requestCount() + 1, std::chrono::seconds(2)));
         process.signal(signalNumber);
         const CommandRun run = process.finish();
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -124,7 +125,7 @@ TEST(Lumasctl, OneShotCommandsSayWhatTheControllerReports) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         lumas::sim::SimulatedController sim(steadyChamber());
-        sim.setLateBcc(2);
+        sim.setLateBcc(std::chrono::milliseconds(2));
         c.fault(sim);
         QStringList arguments{c.command[0], QString::fromStdString(sim.portPath())};
         arguments += c.command.mid(1);
