@@ -10,7 +10,7 @@ MetricsCollector::MetricsCollector(MainFormLogic& logic, MetricsStore& store)
     QObject::connect(&UiHandOver::instance(), &UiHandOver::handedOver, &refreshTimer_,
                      [this] { refresh(); });
     QObject::connect(&refreshTimer_, &QTimer::timeout, [this] { refresh(); });
-    refreshTimer_.start(kRefreshEveryMs);
+    refreshTimer_.start(kRefreshEvery);
     refresh();
 }
 

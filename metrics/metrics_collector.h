@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 
 #include "core/link_events.h"
@@ -35,7 +36,7 @@ class MetricsCollector final : public LinkObserver {
   private:
     MainFormLogic& logic_;
     MetricsStore& store_;
-    static constexpr int kRefreshEveryMs = 1000;
+    static constexpr std::chrono::seconds kRefreshEvery{1};
 
     QTimer refreshTimer_;  // also the hand-over connection's receiver
     std::uint64_t noReplyLosses_ = 0;

@@ -42,10 +42,10 @@ TemperatureChart::TemperatureChart(QWidget* parent)
     connect(clearChart, &QAction::triggered, this, &TemperatureChart::clearChartRequested);
 
     repaintTimer_.setSingleShot(true);
-    repaintTimer_.setInterval(kRepaintIntervalMs);
+    repaintTimer_.setInterval(kRepaintInterval);
     connect(&repaintTimer_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 
-    zoomAnimation_->setDuration(kZoomAnimationMs);
+    zoomAnimation_->setDuration(static_cast<int>(kZoomAnimation.count()));
     zoomAnimation_->setStartValue(0.0);
     zoomAnimation_->setEndValue(1.0);
     zoomAnimation_->setEasingCurve(QEasingCurve::OutCubic);

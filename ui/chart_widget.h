@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -34,8 +35,8 @@ class TemperatureChart final : public QWidget {
 
     static const QString kClearChartQuestion;
     // Repaints after appends come at most this often.
-    static constexpr int kRepaintIntervalMs = 40;
-    static constexpr int kZoomAnimationMs = 250;
+    static constexpr std::chrono::milliseconds kRepaintInterval{40};
+    static constexpr std::chrono::milliseconds kZoomAnimation{250};
 
     explicit TemperatureChart(QWidget* parent = nullptr);
 

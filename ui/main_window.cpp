@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 #include <utility>
 
@@ -48,9 +49,9 @@ constexpr int kColumnRightGap = 6;
 constexpr int kReadoutHeight = 58;
 constexpr int kTabTop = kReadoutHeight + 10;
 constexpr int kTabHeight = 559;
-constexpr int kRunTimerMs = 1000;
-constexpr int kCsvTimerMs = 30000;
-constexpr int kSpRampWaitMs = 400;
+constexpr std::chrono::milliseconds kRunTimer{1000};
+constexpr std::chrono::seconds kCsvTimer{30};
+constexpr std::chrono::milliseconds kSpRampWait{400};
 
 const QString kStopFirst =
     QStringLiteral("You can change this settings when controller is stopped.");
@@ -118,9 +119,9 @@ TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidg
     timerMulti = new QTimer(this);
     timerSingle = new QTimer(this);
     TimerCSV = new QTimer(this);
-    timerMulti->setInterval(kRunTimerMs);
-    timerSingle->setInterval(kRunTimerMs);
-    TimerCSV->setInterval(kCsvTimerMs);
+    timerMulti->setInterval(kRunTimer);
+    timerSingle->setInterval(kRunTimer);
+    TimerCSV->setInterval(kCsvTimer);
 
     buildPorts();
     connect(timerMulti, &QTimer::timeout, this, [this] { logic_->timerMultiTimer(); });
@@ -536,16 +537,16 @@ void TForm1::SPRamp1Click() {
         }
         try {
             logic_->TerminateWorker();
-            std::this_thread::sleep_for(std::chrono::milliseconds(kSpRampWaitMs));
+            std::this_thread::sleep_for(kSpRampWait);
         } catch (const std::exception& error) {
             messages_->message(texts::kErrorOccured + QString::fromStdString(error.what()));
         }
     }
     logic_->TerminateWorker();
-    logic_->DelayMs(std::chrono::milliseconds(kSpRampWaitMs));
+    logic_->DelayMs(kSpRampWait);
     // The worker stays stopped while the dialog is open; however it closes, a new one starts.
     SpRampDialog dialog(
-        this, Controller, [this](int ms) { logic_->DelayMs(std::chrono::milliseconds(ms)); },
+        this, Controller, [this](std::chrono::milliseconds pause) { logic_->DelayMs(pause); },
         [this] { logic_->StartThread(); });
     dialog.exec();
 }

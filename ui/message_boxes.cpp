@@ -3,11 +3,13 @@
 #include <QGuiApplication>
 #include <QThread>
 
+#include <chrono>
+
 namespace lumas::ui {
 
 namespace {
 // How soon notices held back by a nested event loop are tried again.
-constexpr int kNoticeRetryMs = 100;
+constexpr std::chrono::milliseconds kNoticeRetry{100};
 }  // namespace
 
 QString messageBoxText(const QString& text) {
@@ -60,7 +62,7 @@ void QtMessageBoxes::showNotices() {
     // that way): a box opened there would hold the update, and with it monitoring, until it is
     // closed. The notices wait for the top-level event loop.
     if (QThread::currentThread()->loopLevel() > 1) {
-        noticeTimer_.start(kNoticeRetryMs);
+        noticeTimer_.start(kNoticeRetry);
         return;
     }
     const QPointer<QTimer> alive(&noticeTimer_);

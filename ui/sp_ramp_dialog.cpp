@@ -8,8 +8,8 @@ namespace lumas::ui {
 
 namespace {
 
-// The pause after each request to the controller, milliseconds.
-constexpr int kRequestPauseMs = 80;
+// The pause after each request to the controller.
+constexpr std::chrono::milliseconds kRequestPause{80};
 
 DecimalField* rateField(QWidget* parent, const char* name, QRect geometry) {
     auto* field =
@@ -29,10 +29,11 @@ QLabel* rowLabel(QWidget* parent, const QString& text, QPoint at) {
 }  // namespace
 
 SpRampDialog::SpRampDialog(QWidget* owner, TOmronCom& controller,
-                           std::function<void(int ms)> delayMs, std::function<void()> restartWorker)
+                           std::function<void(std::chrono::milliseconds)> delay,
+                           std::function<void()> restartWorker)
     : QDialog(owner),
       controller_(controller),
-      delayMs_(std::move(delayMs)),
+      delay_(std::move(delay)),
       restartWorker_(std::move(restartWorker)) {
     locale_.setNumberOptions(QLocale::OmitGroupSeparator);
     setObjectName(QStringLiteral("SPRampForm"));
@@ -139,7 +140,7 @@ void SpRampDialog::bApplyClick() {
 
 void SpRampDialog::sendAndWait(const std::function<void()>& request) {
     request();
-    delayMs_(kRequestPauseMs);
+    delay_(kRequestPause);
 }
 
 void SpRampDialog::runRequests(const std::function<void()>& requests) {

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -27,9 +28,10 @@ class SpRampDialog final : public QDialog {
     Q_OBJECT
 
   public:
-    // `delayMs` waits that many milliseconds while serving events (replies are decoded during
-    // it); `restartWorker` starts a new monitoring worker.
-    SpRampDialog(QWidget* owner, TOmronCom& controller, std::function<void(int ms)> delayMs,
+    // `delay` waits the time given while serving events (replies are decoded during it);
+    // `restartWorker` starts a new monitoring worker.
+    SpRampDialog(QWidget* owner, TOmronCom& controller,
+                 std::function<void(std::chrono::milliseconds)> delay,
                  std::function<void()> restartWorker);
 
     void done(int result) override;
@@ -50,7 +52,7 @@ class SpRampDialog final : public QDialog {
     QString valueText(double value) const;
 
     TOmronCom& controller_;
-    std::function<void(int)> delayMs_;
+    std::function<void(std::chrono::milliseconds)> delay_;
     std::function<void()> restartWorker_;
     QLocale locale_;
     bool readOnShow_ = false;       // the values have been read for this opening

@@ -163,7 +163,7 @@ void ChartWidgetTest::appendsCoalesceIntoOneRepaint() {
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
     PaintCounter counter;
     chart.installEventFilter(&counter);
-    QTest::qWait(2 * TemperatureChart::kRepaintIntervalMs);
+    QTest::qWait(static_cast<int>((2 * TemperatureChart::kRepaintInterval).count()));
     counter.paints = 0;
 
     for (int second = 0; second < 5000; ++second) {
@@ -172,7 +172,7 @@ void ChartWidgetTest::appendsCoalesceIntoOneRepaint() {
     QCoreApplication::processEvents();
     QCOMPARE(counter.paints, 0);  // nothing is drawn at once
     QTRY_COMPARE(counter.paints, 1);
-    QTest::qWait(3 * TemperatureChart::kRepaintIntervalMs);
+    QTest::qWait(static_cast<int>((3 * TemperatureChart::kRepaintInterval).count()));
     QCOMPARE(counter.paints, 1);
 }
 

@@ -115,9 +115,9 @@ std::pair<double, double> SpRampDialogTest::readControllerRamp() {
 std::unique_ptr<SpRampDialog> SpRampDialogTest::makeDialog() {
     return std::make_unique<SpRampDialog>(
         nullptr, *controller,
-        [this](int ms) {
+        [this](std::chrono::milliseconds pause) {
             log.push_back("wait");
-            DelayMs(clock, std::chrono::milliseconds(ms));
+            DelayMs(clock, pause);
             serveEventsUntil([&] { return controller->CommandType() == 0; },
                              std::chrono::milliseconds(2000));
         },
@@ -307,9 +307,9 @@ void SpRampDialogTest::closingWhileApplyingWaitsForTheWrites() {
     SpRampDialog* shown = nullptr;
     auto dialog = std::make_unique<SpRampDialog>(
         nullptr, *controller,
-        [&](int ms) {
+        [&](std::chrono::milliseconds pause) {
             log.push_back("wait");
-            DelayMs(clock, std::chrono::milliseconds(ms));
+            DelayMs(clock, pause);
             serveEventsUntil([&] { return controller->CommandType() == 0; },
                              std::chrono::milliseconds(2000));
             if (log.size() == 3) {
