@@ -89,7 +89,7 @@ int programCommand(const std::vector<std::string>& arguments) {
         csv.Enabled = true;
         csv.ExportInterval = parsed.csvIntervalSeconds;
         csv.FolderPath = QString::fromStdString(*parsed.csvFolder);
-        window.TimerCSV.setIntervalMs(parsed.csvIntervalSeconds * 1000);
+        window.TimerCSV.setInterval(std::chrono::seconds(parsed.csvIntervalSeconds));
     }
 
     if (parsed.metrics) {

@@ -47,8 +47,8 @@ TerminalTimer::TerminalTimer(const ScaledClock& clock, std::chrono::milliseconds
     });
 }
 
-void TerminalTimer::setIntervalMs(int ms) {
-    interval_ = std::chrono::milliseconds(ms);
+void TerminalTimer::setInterval(std::chrono::milliseconds interval) {
+    interval_ = interval;
     timer_.setInterval(clock_.realDuration(interval_));
 }
 

@@ -76,7 +76,7 @@ class TerminalTimer final : public RepeatingTimer {
   public:
     TerminalTimer(const ScaledClock& clock, std::chrono::milliseconds interval);
 
-    void setIntervalMs(int ms) override;
+    void setInterval(std::chrono::milliseconds interval) override;
     void setEnabled(bool enabled) override;
     bool enabled() const override { return timer_.isActive(); }
     // On the session's clock.

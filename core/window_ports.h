@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 
 #include <array>
 #include <functional>
@@ -55,7 +56,7 @@ class ChartSeries {
 class RepeatingTimer {
   public:
     virtual ~RepeatingTimer() = default;
-    virtual void setIntervalMs(int ms) = 0;
+    virtual void setInterval(std::chrono::milliseconds interval) = 0;
     virtual void setEnabled(bool enabled) = 0;
     virtual bool enabled() const = 0;
 };

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <chrono>
 
 #include "core/settings_store.h"
 #include "ui/dialog_placement.h"
@@ -177,7 +178,7 @@ void CsvExportDialog::bOKClick() {
     settings_.Enabled = chosen.enabled;
     settings_.ExportInterval = chosen.interval;
     settings_.FolderPath = chosen.folderPath;
-    timerCsv_.setIntervalMs(chosen.interval * 1000);
+    timerCsv_.setInterval(std::chrono::seconds(chosen.interval));
     if (!saved.saved) {
         // In effect for this session all the same.
         messages_->warning(QStringLiteral("The settings could not be saved: %1.").arg(saved.error));

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QTimer>
+#include <chrono>
 
 #include <optional>
 
@@ -40,7 +41,7 @@ class CheckBoxState final : public CheckBox {
 class TimerSwitch final : public RepeatingTimer {
   public:
     explicit TimerSwitch(QTimer* timer) : timer_(timer) {}
-    void setIntervalMs(int ms) override { timer_->setInterval(ms); }
+    void setInterval(std::chrono::milliseconds interval) override { timer_->setInterval(interval); }
     // A timer without a period never fires (Qt would fire a zero-period timer on every pass of
     // the event loop).
     void setEnabled(bool enabled) override {

@@ -142,7 +142,7 @@ class LinkUnderFault : public ::testing::Test {
 
     void startRun(Mode mode) {
         logic.csvExportSettings() = {true, 1, logDir.path()};
-        window.timerCsv.interval = 1000;
+        window.timerCsv.interval = std::chrono::milliseconds(1000);
         if (mode == Mode::Single) {
             window.singleSetPoint.setValue(40.0);
             logic.bSetSingleSPClick();
@@ -164,7 +164,7 @@ class LinkUnderFault : public ::testing::Test {
     void startFault(Fault fault) {
         switch (fault) {
             case Fault::LateBcc:
-                sim.setLateBcc(5);
+                sim.setLateBcc(std::chrono::milliseconds(5));
                 break;
             case Fault::OneErrorReply:
                 sim.failRequest(1, "13");

@@ -3,6 +3,7 @@
 #include <QPointF>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 
 #include <array>
 #include <functional>
@@ -56,10 +57,10 @@ struct FakeSeries final : ChartSeries {
 };
 
 struct FakeTimer final : RepeatingTimer {
-    void setIntervalMs(int ms) override { interval = ms; }
+    void setInterval(std::chrono::milliseconds duration) override { interval = duration; }
     void setEnabled(bool value) override { on = value; }
     bool enabled() const override { return on; }
-    int interval = 1000;
+    std::chrono::milliseconds interval{1000};
     bool on = false;
 };
 

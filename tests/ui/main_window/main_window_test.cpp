@@ -369,10 +369,10 @@ class MainWindowTest : public QObject {
     void timerWithoutPeriodNeverRuns() {
         QTimer timer;
         lumas::ui::TimerSwitch timerSwitch(&timer);
-        timerSwitch.setIntervalMs(0);  // a log interval of 0 s
+        timerSwitch.setInterval(std::chrono::milliseconds(0));  // a log interval of 0 s
         timerSwitch.setEnabled(true);
         QVERIFY(!timerSwitch.enabled());
-        timerSwitch.setIntervalMs(5000);
+        timerSwitch.setInterval(std::chrono::milliseconds(5000));
         timerSwitch.setEnabled(true);
         QVERIFY(timerSwitch.enabled());
     }
