@@ -161,10 +161,6 @@ void addErrors(TComErrors& into, TComErrors more) {
     }
 }
 
-// Marks the running dispatch on the current thread, so that Close can refuse to be called from
-// inside a notification (it would wait for the event thread, which waits for that notification).
-thread_local const void* dispatchingPort = nullptr;
-
 }  // namespace
 
 // The settings that make up the line configuration; copied whole so that a change the device
@@ -203,10 +199,18 @@ struct TCustomComPort::Impl {
     // atomic so that Active() may be asked from any thread.
     std::atomic<int> fd = -1;
 
-    // FGlobalSection serialises reads, input-queue count queries and the stopping of the threads
-    // in Close. Recursive: a notification served while Close waits for the event thread runs on
-    // the same thread and re-enters it through ReadText.
-    std::recursive_mutex FGlobalSection;
+    // FGlobalSection serialises reads, input-queue count queries and the stopping of the transmit
+    // side in Close. Close stops the event thread before it takes the lock, so no notification
+    // runs while Close holds it.
+    std::mutex FGlobalSection;
+
+    // The thread running this port's dispatch now; no thread (a default id) between dispatches.
+    // Written by the dispatch at its start and end (on the UI thread, or on the event thread
+    // without SyncThreads), read by Close, so that Close refuses to be called from inside the
+    // port's own notification: it would wait for the event thread, which waits for that
+    // notification. One dispatch of a port never nests in another of the same port, since its
+    // event thread waits until the running one returns.
+    std::atomic<std::thread::id> dispatchingThread;
 
     // Guarded by its own lock (FWriteSection); shared with the transmit thread and the writers.
     TransmitQueue queue;
@@ -222,9 +226,6 @@ struct TCustomComPort::Impl {
     bool errorCountsKnown = false;
 
     bool destroying = false;  // UI thread: set by the destructor, which raises no OnClose
-    // UI thread: whether the running event thread hands its reports to the UI thread
-    // (SyncThreads at Open) or dispatches them itself.
-    bool eventThreadHandsOver = true;
 
     int rate() const {
         return line.baudrate == TBaudrate::brUser ? line.userBaudrate
@@ -322,8 +323,7 @@ TComErrors TCustomComPort::Impl::takeLineErrors() {
 
 // One report of the event thread, on the UI thread (or on the event thread without SyncThreads).
 void TCustomComPort::Impl::dispatch(TComEvents events, TComErrors errors) {
-    const void* const outerDispatch = dispatchingPort;
-    dispatchingPort = this;
+    dispatchingThread = std::this_thread::get_id();
     try {
         if (events.contains(TComEvent::ceRxChar)) {
             // 0 when an earlier handler has already read the bytes: then nothing is raised.
@@ -343,7 +343,7 @@ void TCustomComPort::Impl::dispatch(TComEvents events, TComErrors errors) {
     } catch (...) {
         showStandardExceptionReport("Unknown exception");
     }
-    dispatchingPort = outerDispatch;
+    dispatchingThread = std::thread::id();
 }
 
 void TCustomComPort::Impl::startThreads(int device) {
@@ -357,7 +357,6 @@ void TCustomComPort::Impl::startThreads(int device) {
     TComEvents waitedFor = monitorEvents;
     waitedFor.erase(TComEvent::ceTxEmpty);
     try {
-        eventThreadHandsOver = syncThreads;
         if (!waitedFor.empty()) {
             eventThread = std::make_unique<TComEventThread>(
                 device, closeSignal.fd(), waitedFor, syncThreads,
@@ -372,26 +371,26 @@ void TCustomComPort::Impl::startThreads(int device) {
         }
         writeThread->start();
     } catch (...) {
-        stopThreads();
+        // Cleared first: a port that fails to open hands no notification to its handlers while
+        // its event thread is stopped.
         fd = -1;
+        stopThreads();
         throw;
     }
 }
 
 void TCustomComPort::Impl::stopThreads() {
     closeSignal.raise();
-    if (eventThread && !eventThreadHandsOver) {
-        // This event thread dispatches on itself, and its dispatch may be waiting for
-        // FGlobalSection: it is stopped before the lock is taken.
+    // The event thread is stopped before FGlobalSection is taken. Without hand-over it dispatches
+    // on itself, and its dispatch may be waiting for the lock. With hand-over, stopping it on the
+    // UI thread serves the hand-overs it waits in, and their dispatch takes the lock on this very
+    // thread (ReadBufUsed, ReadText).
+    if (eventThread) {
         eventThread->stop();
         eventThread.reset();
     }
     {
         std::lock_guard lock(FGlobalSection);
-        if (eventThread) {
-            eventThread->stop();
-            eventThread.reset();
-        }
         // Bytes still queued are dropped here.
         queue.close();
         if (writeThread) {
@@ -592,7 +591,7 @@ void TCustomComPort::Close() {
     if (impl_->fd.load() < 0) {
         return;
     }
-    if (dispatchingPort == impl_.get()) {
+    if (impl_->dispatchingThread.load() == std::this_thread::get_id()) {
         // The event thread waits for the running notification, so it could never be stopped.
         throw std::logic_error("The port cannot be closed from inside its own notification");
     }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -368,6 +369,42 @@ TEST_F(ComPortOnPty, WithoutSyncThreadsHandlersRunOnTheEventThreadAndCloseStillE
     std::lock_guard lock(seen);
     EXPECT_EQ(received, "async");
     EXPECT_NE(handlerThread, std::this_thread::get_id());
+}
+
+TEST_F(ComPortOnPty, CloseFromInsideItsOwnNotificationIsRefusedAndWorksOnceItHasReturned) {
+    port.SetCloseSettle(std::chrono::milliseconds(0));
+    for (const bool sync : {true, false}) {
+        SCOPED_TRACE(sync ? "handed over to the UI thread" : "run on the event thread");
+        std::mutex seen;
+        std::string refusal;
+        std::atomic<int> notifications = 0;
+        port.SetSyncThreads(sync);
+        port.OnRxChar = [&](TCustomComPort& sender, int) {
+            sender.ReadText();
+            try {
+                sender.Close();
+            } catch (const std::logic_error& error) {
+                std::lock_guard lock(seen);
+                refusal = error.what();
+            }
+            ++notifications;
+        };
+        port.Open();
+        pty.write("a");
+        ASSERT_TRUE(test::waitUntil([&] { return notifications == 1; }, 2000));
+        {
+            std::lock_guard lock(seen);
+            EXPECT_EQ(refusal, "The port cannot be closed from inside its own notification");
+        }
+        ASSERT_TRUE(port.Active());
+        pty.write("b");
+        EXPECT_TRUE(test::waitUntil([&] { return notifications == 2; }, 2000))
+            << "delivery goes on after the refusal";
+        // Outside the notification, on the thread that ran it with hand-over, Close is allowed.
+        EXPECT_NO_THROW(port.Close());
+        EXPECT_FALSE(port.Active());
+        port.OnRxChar = nullptr;
+    }
 }
 
 TEST_F(ComPortOnPty, VanishedDeviceGivesLineAndWriteErrorsWithoutSpinning) {
