@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <iterator>
 #include <thread>
+#include <utility>
 
 namespace lumas {
 
@@ -33,6 +35,76 @@ using Kind = TOmronCom::RequestKind;
 }  // namespace
 
 TOmronCom::TOmronCom() = default;
+
+// Why the events are raised after the lock is released, and why the port is closed outside it.
+//
+// `lock_` is a plain mutex: a thread that holds it must never come back to take it again. Two paths
+// would. The first is an event handler: the events come about deep inside an operation or the
+// handling of a reply, and a handler may well call back into the driver (read a property, send the
+// next request). So the driver only records an event where it comes about (`due_`, with what the
+// handler is given), and the turn that recorded it raises it once it has released the lock, in the
+// order the events came about. The receive handler takes one turn per reply, so that the events of
+// a reply are raised before the next reply in the same chunk is handled: a handler of
+// OnDataReceived still reads the temperature its reply brought. The driver's own reaction to a
+// reply - the connect check's set-point read after the echo - is no event and stays inside the
+// turn.
+//
+// The second is the port. Closing it stops its event thread, and on the UI thread the port serves
+// the hand-overs that thread is waiting in meanwhile (the event thread cannot end before its report
+// is taken); a report served then runs ComPortRxChar, which takes the lock - on the very thread
+// that is closing. Without hand-over the event thread runs ComPortRxChar itself and would wait for
+// the lock while the closing thread waits for it to end. So ClosePort notes under the lock which
+// port it closes, closes it without the lock, and then takes the lock again to mark the driver
+// disconnected and forget every request; a reply handled during the close is thereby forgotten
+// too, and cannot leave the driver looking connected or a request answered. While the port is
+// being closed (`portClosing_`) nothing more is written to it: a poll request of the worker, which
+// would otherwise have waited for the lock until the port was closed, must not reach the line now.
+// Opening, writing and reading never wait for a notification (a port that fails to open hands none
+// to its handlers), so they are done under the lock.
+template <typename Body>
+void TOmronCom::RunExclusive(const Body& body) {
+    std::exception_ptr failure;
+    std::vector<DueEvent> due;
+    {
+        Lock lock(lock_);
+        try {
+            body();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        due.swap(due_);
+    }
+    Raise(due);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+void TOmronCom::Raise(const std::vector<DueEvent>& due) {
+    for (const DueEvent& raised : due) {
+        switch (raised.event) {
+            case Event::ReceivedResponse:
+                DoReceivedResponse(raised.response);
+                break;
+            case Event::BackTest:
+                DoBackTest();
+                break;
+            case Event::Error:
+                DoError();
+                break;
+            case Event::DataReceived:
+                DoDataReceived();
+                break;
+            case Event::StatusReceived:
+                DoStatusReceived();
+                break;
+        }
+    }
+}
+
+void TOmronCom::Record(Event event) {
+    due_.push_back(DueEvent{event, {}});
+}
 
 TOmronCom::~TOmronCom() {
     Lock lock(lock_);
@@ -129,6 +201,10 @@ int TOmronCom::CommandType() const {
 
 double TOmronCom::VariableValue(const commandset::Variable& variable) const {
     Lock lock(lock_);
+    return Value(variable);
+}
+
+double TOmronCom::Value(const commandset::Variable& variable) const {
     const std::size_t slot = commandset::slotOf(variable);
     return slot < values_.size() ? values_[slot] : 0.0;
 }
@@ -144,7 +220,7 @@ double& TOmronCom::Slot(const commandset::Variable& variable) {
 }
 
 bool TOmronCom::StatusBit(int bit) const {
-    return (static_cast<int>(VariableValue(variable("StatusLeft"))) & bit) != 0;
+    return (static_cast<int>(Value(variable("StatusLeft"))) & bit) != 0;
 }
 
 double TOmronCom::SetPoint() const {
@@ -187,12 +263,15 @@ bool TOmronCom::RunStop() const {
     return Stopped();
 }
 bool TOmronCom::Stopped() const {
+    Lock lock(lock_);
     return StatusBit(commandset::kStatusStopped);
 }
 bool TOmronCom::ComW() const {
+    Lock lock(lock_);
     return StatusBit(commandset::kStatusCommunicationsWriting);
 }
 bool TOmronCom::AT() const {
+    Lock lock(lock_);
     return StatusBit(commandset::kStatusAutoTuning);
 }
 
@@ -232,68 +311,87 @@ void TOmronCom::KeepPortFailure(const std::exception& error) {
 }
 
 int TOmronCom::OpenPort() {
-    Lock lock(lock_);
-    FPortOk = false;
-    if (FCOMPort == nullptr) {
-        FErrorCode = 101;
-        return 101;
-    }
-    if (!FCOMPort->Active()) {
-        try {
-            FCOMPort->Open();
-        } catch (const std::exception& error) {
-            KeepPortFailure(error);
-            FErrorCode = 102;
-            return 102;
-        }
-    }
-    // A port that claims to have opened but is not open: the echo test's send records 102.
     int result = 102;
-    if (FCOMPort->Active()) {
-        FErrorCode = 0;
-        FPortOk = true;
-        lastPortFailure_.reset();
-        result = 0;
-    }
-    FCOMPort->OnRxChar = [this](TCustomComPort& sender, int count) {
-        ComPortRxChar(sender, count);
-    };
-    // A device that goes away while open (a USB adapter pulled out) is known at once, not only
-    // when the next write fails.
-    FCOMPort->OnError = [this](TCustomComPort& /*sender*/, TComErrors errors) {
-        if (errors.contains(TComError::ceIO)) {
-            DeviceGone();
+    RunExclusive([&] {
+        FPortOk = false;
+        if (FCOMPort == nullptr) {
+            FErrorCode = 101;
+            result = 101;
+            return;
         }
-    };
-    // A new connection: nothing from before it is awaited any more.
-    ForgetRequests();
-    BeginRequest({Kind::ConnectOrWrite});
-    EchoTest();
+        if (!FCOMPort->Active()) {
+            try {
+                FCOMPort->Open();
+            } catch (const std::exception& error) {
+                KeepPortFailure(error);
+                FErrorCode = 102;
+                return;
+            }
+        }
+        // A port that claims to have opened but is not open: the echo test's send records 102.
+        if (FCOMPort->Active()) {
+            FErrorCode = 0;
+            FPortOk = true;
+            lastPortFailure_.reset();
+            result = 0;
+        }
+        FCOMPort->OnRxChar = [this](TCustomComPort& sender, int count) {
+            ComPortRxChar(sender, count);
+        };
+        // A device that goes away while open (a USB adapter pulled out) is known at once, not
+        // only when the next write fails.
+        FCOMPort->OnError = [this](TCustomComPort& /*sender*/, TComErrors errors) {
+            if (errors.contains(TComError::ceIO)) {
+                DeviceGone();
+            }
+        };
+        // A new connection: nothing from before it is awaited any more.
+        ForgetRequests();
+        BeginRequest({Kind::ConnectOrWrite});
+        SendEchoTest();
+    });
     return result;
 }
 
 void TOmronCom::ClosePort() {
-    Lock lock(lock_);
-    if (FCOMPort == nullptr || !FCOMPort->Active()) {
+    // Closed without the lock held (see RunExclusive).
+    TCustomComPort* closing = nullptr;
+    RunExclusive([&] {
+        if (FCOMPort != nullptr && FCOMPort->Active()) {
+            closing = FCOMPort;
+            portClosing_ = true;
+        }
+    });
+    if (closing == nullptr) {
         return;
     }
-    FCOMPort->Close();
-    FPortOk = false;
-    FErrorCode = -1;
-    FStatusOk = false;
-    FTemperature = 0.0;
-    ForgetRequests();
+    try {
+        closing->Close();
+    } catch (...) {
+        // Refused (from inside the port's own notification): the port stays open.
+        RunExclusive([&] { portClosing_ = false; });
+        throw;
+    }
+    RunExclusive([&] {
+        portClosing_ = false;
+        FPortOk = false;
+        FErrorCode = -1;
+        FStatusOk = false;
+        FTemperature = 0.0;
+        ForgetRequests();
+    });
 }
 
 void TOmronCom::DeviceGone() {
-    Lock lock(lock_);
-    if (!FPortOk) {
-        return;
-    }
-    FPortOk = false;
-    FErrorCode = 102;
-    ForgetRequests();
-    DoError();
+    RunExclusive([&] {
+        if (!FPortOk) {
+            return;
+        }
+        FPortOk = false;
+        FErrorCode = 102;
+        ForgetRequests();
+        ErrorRoutine();
+    });
 }
 
 void TOmronCom::ForgetRequests() {
@@ -342,6 +440,9 @@ void TOmronCom::Enqueue(Request request) {
 }
 
 void TOmronCom::Transmit(const Request& request) {
+    if (portClosing_) {
+        return;  // dropped, as the close is about to forget it (see RunExclusive)
+    }
     if (request.counted) {
         ++CommandCounter_;
     }
@@ -352,14 +453,14 @@ void TOmronCom::Transmit(const Request& request) {
         FPortOk = false;
         FErrorCode = 102;
         ForgetRequests();
-        DoError();
+        ErrorRoutine();
         return;
     }
     onLine_ = request;
     if (CommandCounter_ > 4) {
         FTemperature = 0.0;
         FErrorCode = 103;
-        DoError();
+        ErrorRoutine();
     }
 }
 
@@ -409,22 +510,26 @@ void TOmronCom::SendLinkCheck() {
 }
 
 void TOmronCom::AbandonRequest() {
-    Lock lock(lock_);
-    if (!onLine_) {
-        if (linkCheckDue_ && FPortOk && !queued_.empty()) {
-            SendLinkCheck();  // requests parked after a failed link check: check once more
+    RunExclusive([&] {
+        if (!onLine_) {
+            if (linkCheckDue_ && FPortOk && !queued_.empty()) {
+                SendLinkCheck();  // requests parked after a failed link check: check once more
+            }
+            return;
         }
-        return;
-    }
-    ++failures_.noReply;
-    echoAbandoned_ = echoAbandoned_ || isEchoTest(onLine_->commandText);
-    onLine_.reset();
-    linkCheckDue_ = true;
-    SendNextOrIdle(requestSerial_, true);
+        ++failures_.noReply;
+        echoAbandoned_ = echoAbandoned_ || isEchoTest(onLine_->commandText);
+        onLine_.reset();
+        linkCheckDue_ = true;
+        SendNextOrIdle(requestSerial_, true);
+    });
 }
 
 void TOmronCom::EchoTest() {
-    Lock lock(lock_);
+    RunExclusive([&] { SendEchoTest(); });
+}
+
+void TOmronCom::SendEchoTest() {
     if (awaited_.kind != Kind::RawCommand && (awaited_.kind == Kind::ConnectOrWrite || FStatusOk)) {
         ++requestSerial_;
         // The standard test data, unless an echo test has been given up on this connection: its
@@ -434,44 +539,52 @@ void TOmronCom::EchoTest() {
 }
 
 void TOmronCom::ResetOmron() {
-    Lock lock(lock_);
-    CommandCounter_ = 0;
-    BeginRequest({Kind::ConnectOrWrite});
-    EchoTest();
+    RunExclusive([&] {
+        CommandCounter_ = 0;
+        BeginRequest({Kind::ConnectOrWrite});
+        SendEchoTest();
+    });
 }
 
 void TOmronCom::SendCommand(const std::string& CMD, const std::string& /*Parameters*/) {
-    Lock lock(lock_);
-    BeginRequest({Kind::RawCommand});
-    SendFrame(CMD);
+    RunExclusive([&] {
+        BeginRequest({Kind::RawCommand});
+        SendFrame(CMD);
+    });
 }
 
 // --- reads
 
 void TOmronCom::GetStatus() {
-    Lock lock(lock_);
-    if (awaited_.kind != Kind::RawCommand && awaited_.kind != Kind::ConnectOrWrite && FStatusOk) {
-        ++requestSerial_;
-        SendFrame(commands::kControllerStatus);
-    }
+    RunExclusive([&] {
+        if (awaited_.kind != Kind::RawCommand && awaited_.kind != Kind::ConnectOrWrite &&
+            FStatusOk) {
+            ++requestSerial_;
+            SendFrame(commands::kControllerStatus);
+        }
+    });
 }
 
 void TOmronCom::GetTemperature() {
-    Lock lock(lock_);
-    if (awaited_.kind != Kind::ConnectOrWrite && FStatusOk) {
-        BeginRequest({Kind::Temperature});
-        SendFrame(commands::kTemperature);
-    } else if ((linkCheckDue_ || !FStatusOk) && FPortOk && !onLine_) {
-        // The controller is unconfirmed (a request failed, or the echo test came back with other
-        // data): the temperature read checks the link again, so that reading resumes by itself
-        // once replies are clean.
-        CommandCounter_ = 0;
-        SendLinkCheck();
-    }
+    RunExclusive([&] {
+        if (awaited_.kind != Kind::ConnectOrWrite && FStatusOk) {
+            BeginRequest({Kind::Temperature});
+            SendFrame(commands::kTemperature);
+        } else if ((linkCheckDue_ || !FStatusOk) && FPortOk && !onLine_) {
+            // The controller is unconfirmed (a request failed, or the echo test came back with
+            // other data): the temperature read checks the link again, so that reading resumes
+            // by itself once replies are clean.
+            CommandCounter_ = 0;
+            SendLinkCheck();
+        }
+    });
 }
 
 void TOmronCom::ReadVariable(const commandset::Variable& variable) {
-    Lock lock(lock_);
+    RunExclusive([&] { SendVariableRead(variable); });
+}
+
+void TOmronCom::SendVariableRead(const commandset::Variable& variable) {
     if (commandset::slotOf(variable) == commandset::kVariableCount) {
         return;  // not a variable of the command set: there is nothing to decode its reply by
     }
@@ -480,9 +593,10 @@ void TOmronCom::ReadVariable(const commandset::Variable& variable) {
 }
 
 void TOmronCom::CompositeRead() {
-    Lock lock(lock_);
-    BeginRequest({Kind::CompositeRead});
-    SendFrame(commands::kCompositeRead);
+    RunExclusive([&] {
+        BeginRequest({Kind::CompositeRead});
+        SendFrame(commands::kCompositeRead);
+    });
 }
 
 void TOmronCom::GetSetPoint() {
@@ -534,7 +648,6 @@ void TOmronCom::ReadSetPoints(int SPn) {
 // --- writes and operation commands
 
 void TOmronCom::WriteVariable(const commandset::Variable& variable, const std::string& value) {
-    Lock lock(lock_);
     BeginRequest({Kind::ConnectOrWrite});
     SendFrame(commandset::writeText(variable, value));
 }
@@ -544,7 +657,6 @@ void TOmronCom::Operate(const commandset::Operation& operation) {
 }
 
 void TOmronCom::Operate(const commandset::Operation& operation, const std::string& information) {
-    Lock lock(lock_);
     if (operation.keepsAwaited) {
         ++requestSerial_;
     } else {
@@ -559,87 +671,102 @@ void TOmronCom::Operate(const commandset::Operation& operation, const std::strin
 }
 
 void TOmronCom::cmdSetPoint(double Temperature) {
-    Lock lock(lock_);
-    double clamped = 0.0;
-    const std::string value = setPointValueText(Temperature, &clamped);
-    WriteVariable(variable("SetPoint"), value);
-    Slot(variable("SetPoint")) = clamped;
+    RunExclusive([&] {
+        double clamped = 0.0;
+        const std::string value = setPointValueText(Temperature, &clamped);
+        WriteVariable(variable("SetPoint"), value);
+        Slot(variable("SetPoint")) = clamped;
+    });
 }
 
 void TOmronCom::cmdSetPoints(int SPn, double Temperature) {
     if (SPn >= 0 && SPn < kSetPointCount) {  // another SPn has no address: nothing to write
-        WriteVariable(*kSetPoints[SPn], setPointValueText(Temperature));
+        RunExclusive([&] { WriteVariable(*kSetPoints[SPn], setPointValueText(Temperature)); });
     }
 }
 
 void TOmronCom::SetRSV(double Value) {
-    WriteVariable(variable("RampSetValue"), tenthsValueText(Value));
+    RunExclusive([&] { WriteVariable(variable("RampSetValue"), tenthsValueText(Value)); });
 }
 
 void TOmronCom::SetRFV(double Value) {
-    WriteVariable(variable("RampFallValue"), tenthsValueText(Value));
+    RunExclusive([&] { WriteVariable(variable("RampFallValue"), tenthsValueText(Value)); });
 }
 
 void TOmronCom::SetSoakTime(int Time) {
-    WriteVariable(variable("SoakTime"), commandset::hexDigits(Time, 4));
+    RunExclusive([&] { WriteVariable(variable("SoakTime"), commandset::hexDigits(Time, 4)); });
 }
 
 void TOmronCom::cmdSetProgramPattern(int selection) {
-    WriteVariable(variable("ProgramPattern"), "000" + std::to_string(selection));
+    RunExclusive(
+        [&] { WriteVariable(variable("ProgramPattern"), "000" + std::to_string(selection)); });
 }
 
 void TOmronCom::TurnOnMultiSP() {
-    WriteVariable(variable("MultiSPTotal"), "0008");
+    RunExclusive([&] { WriteVariable(variable("MultiSPTotal"), "0008"); });
 }
 
 void TOmronCom::TurnOffMultiSP() {
-    WriteVariable(variable("MultiSPTotal"), "0001");
+    RunExclusive([&] { WriteVariable(variable("MultiSPTotal"), "0001"); });
 }
 
 void TOmronCom::SelectMultiSP(int MultiSPn) {
-    Operate(operation("SelectMultiSP"), "0" + std::to_string(MultiSPn));
+    RunExclusive([&] { Operate(operation("SelectMultiSP"), "0" + std::to_string(MultiSPn)); });
 }
 
 void TOmronCom::cmdRun() {
-    Operate(operation("Run"));
+    RunExclusive([&] { Operate(operation("Run")); });
 }
 void TOmronCom::cmdStop() {
-    Operate(operation("Stop"));
+    RunExclusive([&] { Operate(operation("Stop")); });
 }
 void TOmronCom::cmdProgramStart() {
-    Operate(operation("ProgramStart"));
+    RunExclusive([&] { Operate(operation("ProgramStart")); });
 }
 void TOmronCom::cmdProgramReset() {
-    Operate(operation("ProgramReset"));
+    RunExclusive([&] { Operate(operation("ProgramReset")); });
 }
 void TOmronCom::cmdInvertDirect() {
-    Operate(operation("InvertDirect"));
+    RunExclusive([&] { Operate(operation("InvertDirect")); });
 }
 void TOmronCom::cmdNotInvertDirect() {
-    Operate(operation("NotInvertDirect"));
+    RunExclusive([&] { Operate(operation("NotInvertDirect")); });
 }
 void TOmronCom::MoveToSetupArea1() {
-    Operate(operation("MoveToSetupArea1"));
+    RunExclusive([&] { Operate(operation("MoveToSetupArea1")); });
 }
 void TOmronCom::SoftwareReset() {
-    Operate(operation("SoftwareReset"));
+    RunExclusive([&] { Operate(operation("SoftwareReset")); });
 }
 void TOmronCom::WriteEnable() {
-    Operate(operation("WriteEnable"));
+    RunExclusive([&] { Operate(operation("WriteEnable")); });
 }
 
 // --- receive path
 
 void TOmronCom::ComPortRxChar(TCustomComPort& sender, int /*count*/) {
-    Lock lock(lock_);
-    const std::string chunk = sender.ReadText();
-    if (chunk.empty()) {
-        return;
-    }
-    RawString.add(chunk);
-    while (auto received = RawString.take()) {
-        ++framesReceived_;
-        ProcessReply(*received);
+    // One turn per reply, so that each reply's events are raised before the next is handled.
+    bool read = false;
+    bool more = true;
+    while (more) {
+        RunExclusive([&] {
+            if (!read) {
+                read = true;
+                const std::string chunk = sender.ReadText();
+                if (chunk.empty()) {
+                    more = false;
+                    return;
+                }
+                RawString.add(chunk);
+            }
+            const std::optional<compoway::ReceivedFrame> received = RawString.take();
+            if (!received) {
+                more = false;
+                return;
+            }
+            ++framesReceived_;
+            ProcessReply(*received);
+        });
     }
 }
 
@@ -729,7 +856,7 @@ void TOmronCom::ProcessReply(const compoway::ReceivedFrame& received) {
         RetryWithWritingOn(answered, fields.responseCode);
     }
     if (decodeAs.kind == Kind::RawCommand) {
-        DoReceivedResponse();
+        ResponseReceived();
     } else if (!DecodeResponse(FCommand, decodeAs) && !failed) {
         ++failures_.badData;
         FailRequest();
@@ -753,7 +880,7 @@ void TOmronCom::RetryWithWritingOn(const Request& refused, int responseCode) {
 
 void TOmronCom::FailRequest() {
     awaited_ = {};
-    DoError();
+    ErrorRoutine();
     linkCheckDue_ = FPortOk;
 }
 
@@ -773,9 +900,9 @@ bool TOmronCom::DecodeResponse(const std::string& command, const Awaiting& answe
 
     try {
         if (mrc == 8 && src == 1) {
-            DoBackTest(answered);
+            BackTestReceived(answered);
         } else if (mrc == 6 && src == 1) {
-            DoStatusReceived();
+            StatusReceived();
         } else if (mrc == 1 && src == 4 && answered.kind == Kind::Temperature) {
             awaited_ = {};
             const std::optional<double> temperature = DecodeTemperature(data);
@@ -784,7 +911,7 @@ bool TOmronCom::DecodeResponse(const std::string& command, const Awaiting& answe
             }
             FTemperature = *temperature;
             ++temperatureReadings_;
-            DoDataReceived();
+            DataReceived();
         } else if (mrc == 1 && src == 4 && answered.kind == Kind::CompositeRead) {
             awaited_ = {};
         } else if (mrc == 1 && src == 1 && answered.kind == Kind::VariableRead) {
@@ -814,7 +941,7 @@ std::optional<double> TOmronCom::DecodeTemperature(const std::string& data) {
     if (!std::isfinite(result)) {
         return std::nullopt;
     }
-    FInRange = std::fabs(SetPoint() - result) < FRange;
+    FInRange = std::fabs(Value(variable("SetPoint")) - result) < FRange;
     return result;
 }
 
@@ -824,51 +951,44 @@ void TOmronCom::DoStatusLeft() {
         commandset::decodeValue(commandset::Decoding::StatusWord, FCommandText);
 }
 
-// --- event routines
+// --- event routines: what the driver does when an event comes about, under the lock
 
-void TOmronCom::DoReceivedResponse() {
+void TOmronCom::ResponseReceived() {
     awaited_ = {};
     --CommandCounter_;
-    if (OnReceivedResponse) {
-        OnReceivedResponse(*this, FErrorCode, FCommand, FResponseCode, FCommandText);
-    }
+    due_.push_back(DueEvent{Event::ReceivedResponse,
+                            RawResponse{FErrorCode, FCommand, FResponseCode, FCommandText}});
 }
 
-void TOmronCom::DoBackTest(const Awaiting& answered) {
+void TOmronCom::BackTestReceived(const Awaiting& answered) {
     FErrorCode = FCommandText == expectedEchoData_ ? 0 : 202;
     if (answered.kind == Kind::ConnectOrWrite) {
         // Connect phase: a confirmed controller has its set point read at once. Other data
         // leave it unconfirmed, and the next temperature read checks the link again.
         FStatusOk = FErrorCode == 0;
         if (FStatusOk) {
-            GetSetPoint();
+            SendVariableRead(variable("SetPoint"));
         } else {
             ++failures_.badData;  // the line is in step; the next temperature read checks again
         }
         return;
     }
-    if (OnBackTest) {
-        OnBackTest(*this);
-    }
+    Record(Event::BackTest);
 }
 
-void TOmronCom::DoError() {
+void TOmronCom::ErrorRoutine() {
     CommandCounter_ = 0;
     awaited_ = {};
     FStatusOk = false;
-    if (OnError) {
-        OnError(*this);
-    }
+    Record(Event::Error);
 }
 
-void TOmronCom::DoDataReceived() {
+void TOmronCom::DataReceived() {
     awaited_ = {};
-    if (OnDataReceived) {
-        OnDataReceived(*this);
-    }
+    Record(Event::DataReceived);
 }
 
-void TOmronCom::DoStatusReceived() {
+void TOmronCom::StatusReceived() {
     FStatusOk = FCommandText.substr(0, 2) == "00";
     int hi = 0;
     int lo = 0;
@@ -885,6 +1005,37 @@ void TOmronCom::DoStatusReceived() {
     FPotentiometrInputError = (related & 0x20) != 0;
     FInputError = (related & 0x40) != 0;
     FDisplayRangeExceeded = (related & 0x80) != 0;
+    Record(Event::StatusReceived);
+}
+
+// --- events, raised with the lock released
+
+void TOmronCom::DoReceivedResponse(const RawResponse& response) {
+    if (OnReceivedResponse) {
+        OnReceivedResponse(*this, response.errorCode, response.command, response.responseCode,
+                           response.commandText);
+    }
+}
+
+void TOmronCom::DoBackTest() {
+    if (OnBackTest) {
+        OnBackTest(*this);
+    }
+}
+
+void TOmronCom::DoError() {
+    if (OnError) {
+        OnError(*this);
+    }
+}
+
+void TOmronCom::DoDataReceived() {
+    if (OnDataReceived) {
+        OnDataReceived(*this);
+    }
+}
+
+void TOmronCom::DoStatusReceived() {
     if (OnStatusReceived) {
         OnStatusReceived(*this);
     }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "protocol/command_set.h"
 #include "protocol/frame_codec.h"
@@ -42,10 +43,11 @@ using TOMronComResponseEvent =
 //
 // Requests are fire-and-forget; their replies land in the properties later, when the port hands
 // received bytes to ComPortRxChar on the UI thread. The monitoring worker sends its poll requests
-// from its own thread, so every public operation and each run of the receive handler holds
-// `lock_` for its whole length (re-entrant, so event handlers may call back into the driver).
-// One request is on the line at a time; how a reply is matched to its request is told at
-// ProcessReply in omron_com.cpp.
+// from its own thread, so every public operation and the handling of each reply holds `lock_`, a
+// plain mutex, for its whole length. The events are raised once the lock is released, so that an
+// event handler may call back into the driver, and ClosePort closes the port without holding the
+// lock (why both: at RunExclusive in omron_com.cpp). One request is on the line at a time; how a
+// reply is matched to its request is told at ProcessReply in omron_com.cpp.
 //
 // The variables and operation commands are rows of the command set (command_set.h): the named
 // reads, writes and properties below are one-line members that look their row up, and any other
@@ -237,14 +239,48 @@ class TOmronCom {
     TNotifyEvent OnStatusReceived;
 
   protected:
-    virtual void DoReceivedResponse();
-    // `answered` is what the echo answers: the connect phase when it is ConnectOrWrite.
-    virtual void DoBackTest(const Awaiting& answered);
+    // What a reply to SendCommand brought, as OnReceivedResponse passes it on.
+    struct RawResponse {
+        int errorCode = 0;
+        std::string command;
+        int responseCode = 0;
+        std::string commandText;
+    };
+
+    // Raise the events. They run with `lock_` released, after the operation or the reply that
+    // brought them has been handled, in the order they came about; a handler may call back into
+    // the driver.
+    virtual void DoReceivedResponse(const RawResponse& response);
+    virtual void DoBackTest();
     virtual void DoError();
     virtual void DoDataReceived();
     virtual void DoStatusReceived();
 
   private:
+    // An event that has come about while `lock_` is held, raised once it is released.
+    enum class Event : std::uint8_t {
+        ReceivedResponse,
+        BackTest,
+        Error,
+        DataReceived,
+        StatusReceived
+    };
+    struct DueEvent {
+        Event event = Event::Error;
+        RawResponse response;  // ReceivedResponse only
+    };
+
+    // One turn of a public operation or of the receive handler: runs `body` with `lock_` held,
+    // then releases the lock and raises the events that the turn recorded, in order (also when
+    // `body` throws, before the exception goes on).
+    template <typename Body>
+    void RunExclusive(const Body& body);
+    void Raise(const std::vector<DueEvent>& due);
+
+    // Every private member function below runs with `lock_` held by its caller and never takes it;
+    // the public ones take it (through RunExclusive or a Lock) and never call a public member
+    // function that takes it while they hold it.
+
     // A request as it goes out: what it awaits, its command text and whether it is counted.
     struct Request {
         Awaiting awaited;
@@ -258,8 +294,12 @@ class TOmronCom {
     // An operation command with the related information of its row, or with `information`.
     void Operate(const commandset::Operation& operation);
     void Operate(const commandset::Operation& operation, const std::string& information);
-    // The value slot of a row of the command set.
+    // The request of ReadVariable and of the echo test (EchoTest).
+    void SendVariableRead(const commandset::Variable& variable);
+    void SendEchoTest();
+    // The value slot of a row of the command set, and its value (0 for no row of the table).
     double& Slot(const commandset::Variable& variable);
+    double Value(const commandset::Variable& variable) const;
     bool StatusBit(int bit) const;
 
     void SendFrame(const std::string& commandText);
@@ -282,6 +322,17 @@ class TOmronCom {
     void ProcessReply(const compoway::ReceivedFrame& received);
     // A failed request: the error routine runs and the link is checked before the next request.
     void FailRequest();
+    // The driver's own side of each event: its state changes, then the event is recorded for the
+    // running turn to raise. ErrorRoutine leaves the controller unconfirmed and starts the request
+    // counter again; the others take a reply to SendCommand, to the echo test (`answered` is what
+    // the echo answers: the connect phase when it is ConnectOrWrite), to the status read and to
+    // the temperature read.
+    void ErrorRoutine();
+    void ResponseReceived();
+    void BackTestReceived(const Awaiting& answered);
+    void StatusReceived();
+    void DataReceived();
+    void Record(Event event);
     // A write or operation command refused with an operation error (communications writing is
     // off, as after the controller lost power for a moment): writing is switched on and the
     // command sent once more, next after the link check.
@@ -295,8 +346,12 @@ class TOmronCom {
     // Keeps the port's error as the last port failure.
     void KeepPortFailure(const std::exception& error);
 
-    using Lock = std::lock_guard<std::recursive_mutex>;
-    mutable std::recursive_mutex lock_;  // guards every field below
+    using Lock = std::lock_guard<std::mutex>;
+    mutable std::mutex lock_;  // guards every field below
+
+    // The events recorded by the running turn (see RunExclusive), which takes them out before it
+    // releases the lock.
+    std::vector<DueEvent> due_;
 
     int CommandCounter_ = 0;
     compoway::NodeNumber node_;  // FNodeNumber and SNodeNumber
@@ -326,6 +381,9 @@ class TOmronCom {
     double FRange = 0.5;
     bool FInRange = false;
     std::optional<PortFailure> lastPortFailure_;
+
+    // ClosePort is closing the port (outside the lock): nothing more is written to it.
+    bool portClosing_ = false;
 
     std::optional<Request> onLine_;  // the request on the line, whose reply is awaited
     std::deque<Request> queued_;     // requests issued while another was on the line

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -749,6 +750,74 @@ TEST_F(DriverScripted, AVanishedDeviceIsKnownWithoutAWrite) {
     driver.cmdStop();
     EXPECT_EQ(errorEvents, 1) << "later sends are refused quietly";
     driver.ClosePort();
+}
+
+TEST_F(DriverScripted, EventHandlersMayCallBackIntoTheDriver) {
+    connect();
+    // A reading's handler reads it back and asks for the next one. Both replies come in one
+    // chunk: the second answers the read that the first one's handler sends, so each reply's
+    // event must have run before the next reply is handled.
+    std::vector<double> readings;
+    driver.OnDataReceived = [&](TOmronCom& d) {
+        readings.push_back(d.Temperature());
+        if (readings.size() == 1) {
+            d.GetTemperature();
+        }
+    };
+    driver.GetTemperature();
+    ASSERT_EQ(far.nextCommand(), commands::kTemperature);
+    far.send(okReply("0104", "8000FA800001") + okReply("0104", "800104800001"));
+    ASSERT_TRUE(waitUntil([&] { return readings.size() == 2; }, 2000)) << readings.size();
+    EXPECT_EQ(readings, (std::vector<double>{25.0, 26.0}));
+    EXPECT_EQ(far.nextCommand(), commands::kTemperature) << "the handler's read went out";
+    EXPECT_EQ(driver.Failures().stale, 0U);
+
+    // An error's handler reads the error and asks for a reading, which checks the link of the
+    // now unconfirmed controller; the error comes from a damaged reply, then from the port's
+    // report that the device has gone.
+    std::vector<std::pair<int, bool>> errors;
+    driver.OnError = [&](TOmronCom& d) {
+        errors.emplace_back(d.ErrorCode(), d.Connected());
+        d.GetTemperature();
+    };
+    driver.GetSetPoint();
+    ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
+    std::string damaged = okReply("0101", "00FA");
+    damaged.back() = static_cast<char>(damaged.back() ^ 0x20);
+    answer(damaged);
+    EXPECT_EQ(errors, (std::vector<std::pair<int, bool>>{{301, true}}));
+    const std::string check = far.nextCommand();
+    EXPECT_TRUE(isLinkCheck(check)) << check;
+
+    far.hangUp();
+    ASSERT_TRUE(waitUntil([&] { return errors.size() == 2; }, 2000));
+    EXPECT_EQ(errors[1], std::make_pair(102, false));
+    driver.ClosePort();
+}
+
+TEST_F(DriverScripted, ClosingThePortWhileAReplyWaitsToBeHandledForgetsWhatItBrought) {
+    connect();
+    int readings = 0;
+    driver.OnDataReceived = [&](TOmronCom& d) {
+        ++readings;
+        EXPECT_EQ(d.Temperature(), 25.0);
+    };
+    driver.GetTemperature();
+    ASSERT_EQ(far.nextCommand(), commands::kTemperature);
+    driver.GetSetPoint();  // waits for the temperature reply
+    const unsigned long frames = driver.FramesReceived();
+    far.send(okReply("0104", "8000FA800001"));
+    // The UI thread is busy: the reply waits to be handed over, and the close takes it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    driver.ClosePort();
+    EXPECT_EQ(driver.FramesReceived(), frames + 1) << "the reply was handled during the close";
+    EXPECT_EQ(readings, 1);
+    EXPECT_FALSE(driver.Connected());
+    EXPECT_FALSE(driver.StatusOk());
+    EXPECT_EQ(driver.Temperature(), 0.0);
+    EXPECT_EQ(driver.ErrorCode(), -1);
+    EXPECT_FALSE(driver.Busy()) << "the set-point read that waited is forgotten";
+    EXPECT_TRUE(far.silentFor(100)) << "nothing goes out while the port is being closed";
 }
 
 }  // namespace
