@@ -86,10 +86,6 @@ class SimulatedController {
     // Blocks until requestCount() is at least `count` or `timeout` has passed; returns whether
     // the count was reached.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
-    // The same with the timeout in plain milliseconds.
-    bool waitForRequests(std::size_t count, int timeoutMs) const {
-        return waitForRequests(count, std::chrono::milliseconds(timeoutMs));
-    }
 
     // --- Faults. Each one is switched on or off alone, at any time, and stays until switched off
     // or cleared. They act on every reply from the next frame on. Their pauses and silences count
@@ -109,10 +105,6 @@ class SimulatedController {
     // `pause` between them. An empty list switches the fault off.
     void setReplySplitPositions(std::vector<std::size_t> positions,
                                 std::chrono::milliseconds pause = std::chrono::milliseconds{20});
-    // The same with the pause in plain milliseconds.
-    void setReplySplitPositions(std::vector<std::size_t> positions, int pauseMs) {
-        setReplySplitPositions(std::move(positions), std::chrono::milliseconds(pauseMs));
-    }
     // A reply is held back and written together with the next reply, in one write. A held reply
     // goes out with the next reply even when the fault has been switched off meanwhile.
     void setTwoRepliesInOneWrite(bool on);
@@ -124,8 +116,6 @@ class SimulatedController {
     // last reply), then after `pause` the last byte, the BCC, alone; 0 switches it off. Combines
     // with the split positions (the late BCC's pause wins where a cut falls on the same byte).
     void setLateBcc(std::chrono::milliseconds pause);
-    // The same with the pause in plain milliseconds.
-    void setLateBcc(int pauseMs) { setLateBcc(std::chrono::milliseconds(pauseMs)); }
     // The reply to the `nth` request from now on (1: the next one) is a failure, and that command
     // is not carried out: a two-character code gives the short error reply with that end code, a
     // four-character code a reply with that response code and no data. Requests are counted as

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 
 #include <string>
@@ -95,7 +96,7 @@ TEST_F(DriverOnSimulator, ReplySplitAtEveryBytePositionIsDecodedOnce) {
     connect();
     const std::size_t replyLength = 21;  // a one-word read: 16 fixed characters, 4 of data
     for (std::size_t cut = 1; cut < replyLength; ++cut) {
-        sim.setReplySplitPositions({cut}, 5);
+        sim.setReplySplitPositions({cut}, std::chrono::milliseconds(5));
         sim.setSetPoint(cut);
         ASSERT_TRUE(request([&] { driver.GetSetPoint(); })) << cut;
         ASSERT_TRUE(waitUntil([&] { return driver.CommandType() == TOmronCom::kNoRequest; }, 1000))
@@ -144,7 +145,7 @@ TEST_F(DriverOnSimulator, TwoRepliesInOneWriteAndGarbageLeaveTheLinkInStep) {
     connect();
     sim.setTwoRepliesInOneWrite(true);
     driver.GetTemperature();  // its reply is held back ...
-    ASSERT_TRUE(sim.waitForRequests(3, 1000));
+    ASSERT_TRUE(sim.waitForRequests(3, std::chrono::milliseconds(1000)));
     sim.clearFaults();        // the held reply still goes out with the next one
     driver.AbandonRequest();  // ... past the caller's time-out
     sim.setSetPoint(61.0);
@@ -169,13 +170,14 @@ TEST_F(DriverOnSimulator, SilentControllerGetsOneRequestAtATime) {
         driver.GetTemperature();
         driver.GetSetPoint();
     }
-    EXPECT_TRUE(sim.waitForRequests(before + 1, 1000));
-    EXPECT_FALSE(sim.waitForRequests(before + 2, 200)) << "the others wait for its reply";
+    EXPECT_TRUE(sim.waitForRequests(before + 1, std::chrono::milliseconds(1000)));
+    EXPECT_FALSE(sim.waitForRequests(before + 2, std::chrono::milliseconds(200)))
+        << "the others wait for its reply";
     EXPECT_TRUE(driver.Busy());
 
     sim.clearFaults();
     driver.AbandonRequest();  // the caller's time-out: the link is checked next
-    ASSERT_TRUE(sim.waitForRequests(before + 2, 1000));
+    ASSERT_TRUE(sim.waitForRequests(before + 2, std::chrono::milliseconds(1000)));
     EXPECT_EQ(sim.receivedCommands()[before + 1], std::string(commands::kEchoTest) + "000000")
         << "a link check with test data of its own";
     ASSERT_TRUE(waitUntil([&] { return !driver.Busy(); }, 2000))
