@@ -173,10 +173,13 @@ LUMAS_READ_PROPERTY(bool, sPotentiometrInputError, FPotentiometrInputError)
 LUMAS_READ_PROPERTY(bool, sInputError, FInputError)
 LUMAS_READ_PROPERTY(bool, sDisplayRangeExceeded, FDisplayRangeExceeded)
 LUMAS_READ_PROPERTY(TOmronCom::Awaiting, Awaited, awaited_)
-LUMAS_READ_PROPERTY(int, CommandCounter, CommandCounter_)
 LUMAS_READ_PROPERTY(std::optional<TOmronCom::PortFailure>, LastPortFailure, lastPortFailure_)
 
 #undef LUMAS_READ_PROPERTY
+
+int TOmronCom::CommandCounter() const {
+    return CommandCounter_.load();
+}
 
 int TOmronCom::CommandType() const {
     Lock lock(lock_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -353,7 +354,9 @@ class TOmronCom {
     // releases the lock.
     std::vector<DueEvent> due_;
 
-    int CommandCounter_ = 0;
+    // Written under `lock_`; atomic so that CommandCounter() may be read without it, also from a
+    // port whose WriteText hands the frame on at once while the driver holds its lock.
+    std::atomic<int> CommandCounter_{0};
     compoway::NodeNumber node_;  // FNodeNumber and SNodeNumber
     TCustomComPort* FCOMPort = nullptr;
     bool FPortOk = false;
