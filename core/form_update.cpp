@@ -192,11 +192,9 @@ StepResult MainFormLogic::cutOffWhenTooHot() {
         return nothingSent();
     }
     const QDateTime firedAt = currentDateTime();
-    if (csvLog_) {
-        // As the log's timer writes it, but a failure is told without holding up the update.
-        if (const auto failure = csvLog_->writeRow(currentDateTime(), s.LastTemperature)) {
-            ui_.messages.notice(*failure);
-        }
+    // As the log's timer writes it, but a failure is told without holding up the update.
+    if (const auto failure = logCurrentReading()) {
+        ui_.messages.notice(*failure);
     }
     emergencyAt_ = firedAt;
     stopProgramme();

@@ -94,9 +94,6 @@ class MainFormLogic {
     void TerminateWorker();
 
     // --- the worker's per-pass update
-    // The update as a sequence of steps, each run on the UI thread and followed by its pause. The
-    // worker plays it after every pass (see TMyThread).
-    std::span<const SequenceStep> updateSequence() const { return updateSequence_; }
     // Plays the whole update here, on the UI thread, serving events in its pauses: for a caller
     // on the UI thread with no worker.
     void UpdateMainForm();
@@ -192,6 +189,8 @@ class MainFormLogic {
         }
     }
     void closeWriter();
+    // Writes the reading taken just now to the CSV log, if one is open; returns why it failed.
+    std::optional<QString> logCurrentReading();
     int holdMinutes(int index) const;
 
     TOmronCom& controller_;

@@ -58,11 +58,11 @@ class SequenceCursor {
 
 // Plays a sequence from a background thread: the steps up to the next pause are handed to the UI
 // thread and run there from its event loop, and the pause is slept on the background thread with
-// `clock`; then the steps up to the next pause, and so on. So
-// the UI thread serves its events (handlers, timers, received replies) during the pauses at the
-// level it is at, and never runs a step inside another handler's wait. Returns once the last step
-// has run and its pause has passed. An exception that escapes a step is shown as the
-// application's standard report, and nothing more of the sequence runs.
+// `clock`; then the steps up to the next pause, and so on. So the UI thread serves its events
+// (handlers, timers, received replies) during the pauses at the level it is at, and never runs a
+// step inside another handler's wait. Returns once the last step has run and its pause has passed.
+// An exception that escapes a step is shown as the application's standard report, and nothing more
+// of the sequence runs.
 void playFromBackgroundThread(std::span<const SequenceStep> steps, Clock& clock);
 
 // Plays a sequence on the UI thread itself, serving events during the pauses (DelayMs): for a

@@ -69,12 +69,16 @@ void MainFormLogic::CreateCSVFile() {
 }
 
 void MainFormLogic::TimerCSVTimer() {
-    if (!csvLog_ || !health_.live()) {
-        return;  // no reading: a gap in the log, not a repeated value
-    }
-    if (const auto failure = csvLog_->writeRow(currentDateTime(), state_.LastTemperature)) {
+    if (const auto failure = logCurrentReading()) {
         ui_.messages.warning(*failure);
     }
+}
+
+std::optional<QString> MainFormLogic::logCurrentReading() {
+    if (!csvLog_ || !health_.live()) {
+        return std::nullopt;  // no reading: a gap in the log, not a repeated value
+    }
+    return csvLog_->writeRow(currentDateTime(), state_.LastTemperature);
 }
 
 void MainFormLogic::closeWriter() {
