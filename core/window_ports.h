@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 
 #include "serial/com_config.h"
@@ -25,11 +26,21 @@ class TextDisplay {
 };
 
 // A numeric entry field, read and set as a number; an empty field reads 0.
+//
+// What the operator types becomes the field's value only when it is taken (commit): the text is
+// read as a number with a decimal point or a decimal comma, whatever the locale, and nothing in it
+// is dropped or guessed at. Text that is not such a number, or lies outside the field's range, is
+// refused: the operator is told why in a plain message and the field shows its last good value
+// again. value() is always the last value taken.
 class NumericField {
   public:
     virtual ~NumericField() = default;
     virtual double value() const = 0;
     virtual void setValue(double value) = 0;
+    // Takes what has been typed since the last commit. True when it was taken (or nothing new was
+    // typed); false when it was refused and the operator told why. Fields that cannot be typed
+    // into take nothing and return true.
+    virtual bool commit() { return true; }
 };
 
 // A check box the program can set. The window runs the core's change handler on every actual
@@ -69,10 +80,34 @@ class MessageBoxes {
     virtual void information(const QString& text) = 0;  // information, OK
     virtual bool confirm(const QString& text) = 0;      // confirmation, Yes (true) and No
     virtual void message(const QString& text) = 0;      // plain message, OK
+    // Names a notice, so that it can be withdrawn once what it reports is over. 0 names none.
+    using NoticeId = std::uint64_t;
+
     // A warning that must not hold up monitoring: the caller goes on at once and the window shows
-    // it as a warning box as soon as the current handler has returned. By default it is shown at
-    // once, as `warning` shows it.
-    virtual void notice(const QString& text) { warning(text); }
+    // it as a warning box as soon as the current handler has returned (one after another when
+    // several are given). By default it is shown at once, as `warning` shows it.
+    virtual NoticeId notice(const QString& text) {
+        warning(text);
+        return 0;
+    }
+    // What notice `id` reported is over (the link is back): the notice is closed if it is still
+    // open, or dropped if it has not been shown yet; a non-empty `replacement` is then given as a
+    // notice of its own in its place. Does nothing for a notice already closed by the operator
+    // (except give the replacement) or for id 0.
+    virtual void withdrawNotice(NoticeId /*id*/, const QString& replacement = QString()) {
+        if (!replacement.isEmpty()) {
+            notice(replacement);
+        }
+    }
+    // An alarm the operator must acknowledge: a warning box like a notice (the caller goes on at
+    // once), and `acknowledged` runs on the UI thread once the operator has closed it with OK. By
+    // default it is shown at once, as `warning` shows it, and acknowledged when that returns.
+    virtual void alarm(const QString& text, std::function<void()> acknowledged) {
+        warning(text);
+        if (acknowledged) {
+            acknowledged();
+        }
+    }
 };
 
 // The parts of the main window the core uses. The references stay valid for the window's life.

@@ -47,12 +47,13 @@ void QtMessageBoxes::message(const QString& text) {
          QMessageBox::Ok);
 }
 
-void QtMessageBoxes::notice(const QString& text) {
+MessageBoxes::NoticeId QtMessageBoxes::notice(const QString& text) {
     notices_.push_back(text);
     if (!noticesPosted_) {
         noticesPosted_ = true;
         noticeTimer_.start(0);
     }
+    return 0;
 }
 
 // Shows the notices in turn; ones given while a box is open wait for it. Nothing is shown once

@@ -25,7 +25,7 @@ class QtMessageBoxes final : public MessageBoxes {
     void information(const QString& text) override;
     bool confirm(const QString& text) override;
     void message(const QString& text) override;
-    void notice(const QString& text) override;
+    NoticeId notice(const QString& text) override;
 
   private:
     void showNotices();
