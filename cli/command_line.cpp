@@ -1,35 +1,36 @@
 #include "cli/command_line.h"
 
-#include <cmath>
-#include <cstdlib>
+#include <QString>
+
+#include <algorithm>
+#include <array>
 #include <functional>
 #include <map>
+#include <utility>
 
 #include "cli/exit_status.h"
 #include "cli/scaled_clock.h"
+#include "core/number_text.h"
 #include "core/target_curve.h"
 
 namespace lumas::cli {
 
 namespace {
 
+constexpr const char* kDegrees =
+    "\xC2\xB0"
+    "C";
+
 [[noreturn]] void refuse(const std::string& why) {
     throw SessionError(why, kExitUsage);
 }
 
-std::optional<double> numberIn(const std::string& text) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end == nullptr || *end != '\0' || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
+// A number with a decimal point or a decimal comma, read the same way in every locale.
+std::optional<TypedNumber> typedNumberIn(const std::string& text) {
+    return parseTypedNumber(QString::fromStdString(text));
 }
 
-// A whole number of decimal digits from `low` to `high`.
+// A whole number of decimal digits alone (no sign, no blanks) from `low` to `high`.
 std::optional<int> wholeNumberIn(const std::string& text, int low, int high) {
     if (text.empty() || text.size() > 9 ||
         text.find_first_not_of("0123456789") != std::string::npos) {
@@ -42,34 +43,66 @@ std::optional<int> wholeNumberIn(const std::string& text, int low, int high) {
     return value;
 }
 
-double parseTimeScale(const std::string& text) {
-    const std::optional<double> factor = numberIn(text);
-    // The clock's own range; see ScaledClock::kMinFactor for why time is slowed down no further.
-    if (!factor || !ScaledClock::validFactor(*factor)) {
-        refuse("--time-scale takes a number from 0.1 to 1000, not \"" + text + "\".");
-    }
-    return *factor;
+// "-70 to 400", as the messages and the usage give a range.
+std::string rangeText(double low, double high) {
+    return generalNumberText(low, QLocale::c()).toStdString() + " to " +
+           generalNumberText(high, QLocale::c()).toStdString();
 }
 
-ProgrammeStep parseStep(const std::string& text) {
-    const std::size_t comma = text.find(',');
-    if (comma == std::string::npos || text.find(',', comma + 1) != std::string::npos) {
-        refuse("--step takes a temperature and a hold time as T,t (such as 25.5,10), not \"" +
-               text + "\".");
+// `text` as a temperature from `low` to `high` with at most one decimal. `subject` begins the
+// message ("The set point"), `where` follows the value (" (--step 25,10)", or nothing).
+double temperatureIn(const std::string& text, const std::string& subject, const std::string& where,
+                     double low, double high) {
+    const std::optional<TypedNumber> number = typedNumberIn(text);
+    if (!number) {
+        refuse(subject + ", \"" + text + "\"" + where +
+               ", is not a number; write digits with at most one decimal after a point or a "
+               "comma, such as 25.5 or 25,5.");
     }
-    const std::string temperatureText = text.substr(0, comma);
-    const std::optional<double> temperature = numberIn(temperatureText);
-    if (!temperature) {
-        refuse("\"" + temperatureText + "\" in --step " + text +
-               " is not a temperature (write the decimals after a point).");
+    if (number->decimals > 1) {
+        refuse(subject + " is " + text + " " + kDegrees + where +
+               "; give it with at most one decimal, as the controller holds tenths.");
     }
+    if (number->value < low || number->value > high) {
+        refuse(subject + " is " + text + " " + kDegrees + where + "; give " + rangeText(low, high) +
+               " " + kDegrees + ".");
+    }
+    return number->value;
+}
+
+double parseTimeScale(const std::string& text) {
+    const std::optional<TypedNumber> factor = typedNumberIn(text);
+    // The clock's own range; see ScaledClock::kMinFactor for why time is slowed down no further.
+    if (!factor || !ScaledClock::validFactor(factor->value)) {
+        refuse("--time-scale takes a number from 0.1 to 1000, not \"" + text + "\".");
+    }
+    return factor->value;
+}
+
+// T,t: the hold time follows the last comma, so that T may have a decimal comma (25,5,10).
+ProgrammeStep parseStep(const std::string& text, std::size_t number) {
+    const std::size_t comma = text.rfind(',');
+    if (comma == std::string::npos) {
+        refuse(
+            "--step takes a temperature and a hold time as T,t (such as 25.5,10 or 25,5,10), "
+            "not \"" +
+            text + "\".");
+    }
+    const std::string step = std::to_string(number);
+    const std::string where = " (--step " + text + ")";
+    const double temperature = temperatureIn(
+        text.substr(0, comma), "The temperature of step " + step, where, kStepLowest, kStepHighest);
     const std::string holdText = text.substr(comma + 1);
+    const std::string give = "; give 1 to " + std::to_string(kMaxHoldMinutes) + " minutes.";
     const std::optional<int> hold = wholeNumberIn(holdText, 0, kMaxHoldMinutes);
     if (!hold) {
-        refuse("The hold time \"" + holdText + "\" in --step " + text +
-               " must be a whole number of minutes from 0 to 9999.");
+        refuse("The hold time of step " + step + ", \"" + holdText + "\"" + where +
+               ", is not a whole number of minutes" + give);
     }
-    return {*temperature, *hold};
+    if (*hold == 0) {
+        refuse("The hold time of step " + step + " is 0 minutes" + where + give);
+    }
+    return {temperature, *hold};
 }
 
 metrics::ListenAddress parseMetricsAddress(const std::string& text) {
@@ -83,20 +116,29 @@ metrics::ListenAddress parseMetricsAddress(const std::string& text) {
     return *address;
 }
 
-using OptionHandler = std::function<void(const std::string& value)>;
+bool isOption(const std::string& argument) {
+    return argument.size() > 1 && argument[0] == '-';
+}
 
-// Reads options (each with a value) and positional arguments; returns the positional ones.
+struct Option {
+    bool takesValue = true;  // false: a flag, which takes none
+    std::function<void(const std::string& value)> handle;
+};
+
+// Reads options and positional arguments; returns the positional ones. An option's value follows
+// it as the next argument or after "=".
 std::vector<std::string> scan(const std::vector<std::string>& arguments,
-                              const std::map<std::string, OptionHandler>& options) {
+                              const std::map<std::string, Option>& options) {
     std::vector<std::string> positional;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];
-        if (name.rfind("--", 0) != 0) {
+        if (!isOption(name)) {
             positional.push_back(name);
             continue;
         }
         std::optional<std::string> value;
-        if (const std::size_t equals = name.find('='); equals != std::string::npos) {
+        if (const std::size_t equals = name.find('=');
+            name.rfind("--", 0) == 0 && equals != std::string::npos) {
             value = name.substr(equals + 1);
             name.resize(equals);
         }
@@ -104,47 +146,202 @@ std::vector<std::string> scan(const std::vector<std::string>& arguments,
         if (option == options.end()) {
             refuse("Unknown option " + name + ".");
         }
+        if (!option->second.takesValue) {
+            if (value) {
+                refuse(name + " takes no value.");
+            }
+            option->second.handle({});
+            continue;
+        }
         if (!value) {
             if (i + 1 == arguments.size()) {
                 refuse(name + " needs a value.");
             }
             value = arguments[++i];
         }
-        option->second(*value);
+        option->second.handle(*value);
     }
     return positional;
 }
 
-std::string onePort(const std::vector<std::string>& positional) {
-    if (positional.size() != 1) {
-        refuse(positional.empty() ? "The port is missing."
-                                  : "One port only; \"" + positional[1] + "\" is one too many.");
+std::string checkedPort(const std::string& port) {
+    if (port.empty()) {
+        refuse(
+            "The port is empty; give a device name such as ttyUSB0 or a path such as "
+            "/dev/pts/4.");
     }
-    return positional[0];
+    if (isOption(port)) {
+        refuse("Unknown option " + port + ".");
+    }
+    return port;
 }
+
+std::string onePort(const std::vector<std::string>& positional) {
+    if (positional.empty()) {
+        refuse(
+            "The port is missing; give a device name such as ttyUSB0 or a path such as "
+            "/dev/pts/4.");
+    }
+    if (positional.size() > 1) {
+        refuse("One port only; \"" + positional[1] + "\" is one too many.");
+    }
+    return checkedPort(positional[0]);
+}
+
+constexpr const char* kPortText =
+    "PORT is a device name such as ttyUSB0, COM3 (/dev/ttyS2) or a path such as /dev/pts/4.\n";
+
+const std::string kProbeUsage = std::string(
+                                    "Usage: lumasctl probe PORT\n"
+                                    "\n"
+                                    "Checks the link with the echo test and shows the "
+                                    "temperature, the set point and the\n"
+                                    "run state.\n") +
+                                kPortText +
+                                "\n"
+                                "Exit status: 0 the link is confirmed, 1 usage error, 2 port "
+                                "cannot be opened or failed,\n"
+                                "3 controller does not answer or fails the echo test.\n";
+
+const std::string kSetPointUsage =
+    std::string(
+        "Usage: lumasctl set-point PORT VALUE\n"
+        "\n"
+        "Writes the set point, VALUE degrees Celsius from -70 to 400 with at most one decimal,\n"
+        "after a point or a comma (37.5 or 37,5), and reads it back.\n") +
+    kPortText +
+    "\n"
+    "Exit status: 0 accepted, 1 usage error, 2 port cannot be opened or failed, 3 controller\n"
+    "does not answer, refuses or keeps another set point.\n";
+
+const std::string kRunUsage = std::string(
+                                  "Usage: lumasctl run PORT\n"
+                                  "\n"
+                                  "Starts the controller and reads the run state back.\n") +
+                              kPortText +
+                              "\n"
+                              "Exit status: 0 the controller reports Running, 1 usage error, 2 "
+                              "port cannot be opened or\n"
+                              "failed, 3 controller does not answer, refuses or stays Stopped.\n";
+
+const std::string kStopUsage =
+    std::string(
+        "Usage: lumasctl stop PORT\n"
+        "\n"
+        "Stops the controller and reads the run state back.\n") +
+    kPortText +
+    "\n"
+    "Exit status: 0 the controller reports Stopped, 1 usage error, 2 port cannot be opened or\n"
+    "failed, 3 controller does not answer, 5 the Stop was refused or the controller never\n"
+    "reported Stopped (the chamber may still be running).\n";
+
+constexpr const char* kTimeScaleAndMetrics =
+    "  --time-scale F        the program's time runs F times faster (0.1 to 1000), for trials\n"
+    "                        with the simulated controller (lumas-sim --time-scale F)\n"
+    "  --metrics ADDRESS:PORT\n"
+    "                        serve the readings and the link's state for Prometheus on\n"
+    "                        http://ADDRESS:PORT/metrics (a port alone listens on 127.0.0.1;\n"
+    "                        port 0 picks a free one; the address is printed as\n"
+    "                        \"Metrics: URL\")\n";
+
+const std::string kWatchUsage =
+    std::string(
+        "Usage: lumasctl watch PORT [--time-scale F] [--metrics ADDRESS:PORT]\n"
+        "\n"
+        "Shows the temperature, the set point and the run state as they change, until Ctrl-C;\n"
+        "sends no command that changes the controller.\n") +
+    kPortText +
+    "\n"
+    "Options:\n" +
+    kTimeScaleAndMetrics +
+    "\n"
+    "Exit status: 0 ended by Ctrl-C or SIGTERM, 1 usage error, 2 port cannot be opened or\n"
+    "failed, 3 controller does not answer.\n";
+
+const std::string kProgramUsage =
+    std::string(
+        "Usage: lumasctl program PORT --step T,t [--step T,t ...] [--csv FOLDER]\n"
+        "                [--csv-interval SECONDS] [--blind-stop SECONDS] [--resume-after-restart]\n"
+        "                [--time-scale F] [--metrics ADDRESS:PORT]\n"
+        "\n"
+        "Runs a programme of up to twelve steps, each holding T degrees Celsius (-70 to 500,\n"
+        "at most one decimal) for t whole minutes (1 to 9999). The hold time follows the last\n"
+        "comma, so T may have a decimal point or a decimal comma: 25.5,10 and 25,5,10 are\n"
+        "25.5 degrees for 10 minutes, 25,10 is 25 degrees for 10 minutes.\n"
+        "The emergency threshold comes from the settings file.\n") +
+    kPortText +
+    "\n"
+    "Options:\n"
+    "  --step T,t            a step; give one for each step, in order\n"
+    "  --csv FOLDER          log the temperature to a file in FOLDER\n"
+    "  --csv-interval SECONDS\n"
+    "                        with --csv, log every SECONDS (1 to 86400, default 30)\n"
+    "  --blind-stop SECONDS  stop the run when no valid temperature has come in for SECONDS\n"
+    "                        (0 to 86400, default 120; 0 never stops it so)\n"
+    "  --resume-after-restart\n"
+    "                        when the controller is found Stopped in the middle of the run\n"
+    "                        (a power cut or a restart), send Run and go on instead of ending\n"
+    "                        the run\n" +
+    kTimeScaleAndMetrics +
+    "\n"
+    "Exit status: 0 ran to its end, 1 usage error, 2 port cannot be opened or failed,\n"
+    "3 controller does not answer or refuses, 4 ended by the emergency cut-off, 5 a Stop was\n"
+    "sent but the controller never reported Stopped (the chamber may still be running),\n"
+    "6 the controller was found stopped during a programme (restart or power cut) and\n"
+    "--resume-after-restart was not given, 128 + the signal's number when SIGHUP (129),\n"
+    "SIGINT (130, Ctrl-C), SIGQUIT (131), SIGUSR1 (138), SIGUSR2 (140), SIGPIPE (141) or\n"
+    "SIGTERM (143) stopped the programme; each of them stops the controller first.\n";
 
 }  // namespace
 
 double parseTemperature(const std::string& text) {
-    std::string withPoint = text;
-    for (char& c : withPoint) {
-        if (c == ',') {
-            c = '.';
-        }
+    const std::optional<TypedNumber> number = typedNumberIn(text);
+    if (!number) {
+        refuse("\"" + text +
+               "\" is not a temperature; write digits with at most one decimal after a point "
+               "or a comma, such as 25.5 or 25,5.");
     }
-    const std::optional<double> value = numberIn(withPoint);
-    if (!value) {
-        refuse("\"" + text + "\" is not a temperature.");
+    if (number->decimals > 1) {
+        refuse("The temperature " + text +
+               " has more than one decimal; the controller holds tenths.");
     }
-    return *value;
+    return number->value;
+}
+
+std::string parsePortArguments(const std::vector<std::string>& arguments,
+                               std::string_view command) {
+    const std::vector<std::string> positional = scan(arguments, {});
+    if (positional.size() > 1) {
+        refuse(std::string(command) + " takes a port alone; \"" + positional[1] +
+               "\" is one too many.");
+    }
+    return onePort(positional);
+}
+
+SetPointArguments parseSetPointArguments(const std::vector<std::string>& arguments) {
+    // No options: VALUE may begin with a minus sign.
+    if (arguments.size() > 2) {
+        refuse("set-point takes a port and a value; \"" + arguments[2] + "\" is one too many.");
+    }
+    SetPointArguments parsed;
+    parsed.port = onePort(arguments.empty() ? std::vector<std::string>{}
+                                            : std::vector<std::string>{arguments[0]});
+    if (arguments.size() < 2) {
+        refuse("The set point is missing; give it after the port, such as 37.5.");
+    }
+    parsed.value =
+        temperatureIn(arguments[1], "The set point", {}, kSetPointLowest, kSetPointHighest);
+    return parsed;
 }
 
 WatchArguments parseWatchArguments(const std::vector<std::string>& arguments) {
     WatchArguments parsed;
-    const std::vector<std::string> positional = scan(
-        arguments,
-        {{"--time-scale", [&](const std::string& v) { parsed.timeScale = parseTimeScale(v); }},
-         {"--metrics", [&](const std::string& v) { parsed.metrics = parseMetricsAddress(v); }}});
+    const std::vector<std::string> positional =
+        scan(arguments,
+             {{"--time-scale",
+               {true, [&](const std::string& v) { parsed.timeScale = parseTimeScale(v); }}},
+              {"--metrics",
+               {true, [&](const std::string& v) { parsed.metrics = parseMetricsAddress(v); }}}});
     parsed.port = onePort(positional);
     return parsed;
 }
@@ -154,26 +351,49 @@ ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments
     bool intervalGiven = false;
     const std::vector<std::string> positional = scan(
         arguments,
-        {{"--step", [&](const std::string& v) { parsed.steps.push_back(parseStep(v)); }},
+        {{"--step",
+          {true,
+           [&](const std::string& v) {
+               parsed.steps.push_back(parseStep(v, parsed.steps.size() + 1));
+           }}},
          {"--csv",
-          [&](const std::string& v) {
-              if (v.empty()) {
-                  refuse("--csv needs a folder.");
-              }
-              parsed.csvFolder = v;
-          }},
+          {true,
+           [&](const std::string& v) {
+               if (v.empty()) {
+                   refuse("--csv needs a folder.");
+               }
+               parsed.csvFolder = v;
+           }}},
          {"--csv-interval",
-          [&](const std::string& v) {
-              const std::optional<int> seconds = wholeNumberIn(v, 1, kMaxCsvIntervalSeconds);
-              if (!seconds) {
-                  refuse("--csv-interval takes a whole number of seconds from 1 to 86400, not \"" +
-                         v + "\".");
-              }
-              parsed.csvIntervalSeconds = *seconds;
-              intervalGiven = true;
-          }},
-         {"--time-scale", [&](const std::string& v) { parsed.timeScale = parseTimeScale(v); }},
-         {"--metrics", [&](const std::string& v) { parsed.metrics = parseMetricsAddress(v); }}});
+          {true,
+           [&](const std::string& v) {
+               const std::optional<int> seconds = wholeNumberIn(v, 1, kMaxCsvIntervalSeconds);
+               if (!seconds) {
+                   refuse("--csv-interval takes a whole number of seconds from 1 to 86400, not \"" +
+                          v + "\".");
+               }
+               parsed.csvIntervalSeconds = *seconds;
+               intervalGiven = true;
+           }}},
+         {"--blind-stop",
+          {true,
+           [&](const std::string& v) {
+               const std::optional<int> seconds =
+                   wholeNumberIn(v, 0, static_cast<int>(kMaxBlindStop.count()));
+               if (!seconds) {
+                   refuse(
+                       "--blind-stop takes a whole number of seconds from 0 to 86400 (0: "
+                       "never), not \"" +
+                       v + "\".");
+               }
+               parsed.blindStop = std::chrono::seconds(*seconds);
+           }}},
+         {"--resume-after-restart",
+          {false, [&](const std::string&) { parsed.resumeAfterRestart = true; }}},
+         {"--time-scale",
+          {true, [&](const std::string& v) { parsed.timeScale = parseTimeScale(v); }}},
+         {"--metrics",
+          {true, [&](const std::string& v) { parsed.metrics = parseMetricsAddress(v); }}}});
     parsed.port = onePort(positional);
     if (parsed.steps.empty()) {
         refuse("A programme needs at least one --step T,t.");
@@ -186,6 +406,29 @@ ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments
         refuse("--csv-interval goes with --csv FOLDER.");
     }
     return parsed;
+}
+
+bool asksForHelp(const std::vector<std::string>& arguments) {
+    return std::any_of(arguments.begin(), arguments.end(), [](const std::string& argument) {
+        return argument == "--help" || argument == "-h";
+    });
+}
+
+std::optional<std::string_view> commandUsage(std::string_view command) {
+    static const std::array<std::pair<std::string_view, const std::string*>, 6> usages = {{
+        {"probe", &kProbeUsage},
+        {"set-point", &kSetPointUsage},
+        {"run", &kRunUsage},
+        {"stop", &kStopUsage},
+        {"watch", &kWatchUsage},
+        {"program", &kProgramUsage},
+    }};
+    for (const auto& [name, usage] : usages) {
+        if (name == command) {
+            return *usage;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace lumas::cli

@@ -1,13 +1,35 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/settings_store.h"
+#include "core/shared_state.h"
 #include "metrics/metrics_server.h"
 
 namespace lumas::cli {
+
+// The temperatures the command line takes, in °C, as the window's fields take them: the set point
+// of `set-point` as the driver writes it and the window's single set-point field takes it, a
+// programme's steps as the window's programme fields take them. Both with at most one decimal: the
+// controller holds tenths.
+inline constexpr double kSetPointLowest = -70.0;
+inline constexpr double kSetPointHighest = 400.0;
+inline constexpr double kStepLowest = kSetPointMin;
+inline constexpr double kStepHighest = kSetPointMax;
+
+inline constexpr int kMaxCsvIntervalSeconds = 86400;
+inline constexpr std::chrono::seconds kDefaultBlindStop{120};
+inline constexpr std::chrono::seconds kMaxBlindStop{86400};
+
+// The arguments of `lumasctl set-point PORT VALUE`.
+struct SetPointArguments {
+    std::string port;
+    double value = 0.0;  // kSetPointLowest to kSetPointHighest, in tenths
+};
 
 // The arguments of `lumasctl watch PORT [--time-scale F] [--metrics ADDRESS:PORT]`.
 struct WatchArguments {
@@ -23,26 +45,46 @@ struct ProgrammeStep {
 };
 
 // The arguments of `lumasctl program PORT --step T,t [--step T,t ...] [--csv FOLDER]
-// [--csv-interval SECONDS] [--time-scale F] [--metrics ADDRESS:PORT]`.
+// [--csv-interval SECONDS] [--time-scale F] [--metrics ADDRESS:PORT] [--blind-stop SECONDS]
+// [--resume-after-restart]`.
 struct ProgramArguments {
     std::string port;
-    std::vector<ProgrammeStep> steps;  // 1 to 12, in order
+    // 1 to 12, in order; each temperature kStepLowest to kStepHighest in tenths, each hold time 1
+    // to kMaxHoldMinutes.
+    std::vector<ProgrammeStep> steps;
     std::optional<std::string> csvFolder;
     int csvIntervalSeconds = kDefaultCsvInterval;
     double timeScale = 1.0;
     std::optional<metrics::ListenAddress> metrics;  // serve /metrics there
+    // A run with no valid temperature for this long is stopped; zero: never.
+    std::chrono::seconds blindStop = kDefaultBlindStop;
+    // A controller found Stopped in the middle of the run (a power cut, a restart) is sent Run and
+    // the run goes on; without it, the run ends there.
+    bool resumeAfterRestart = false;
 };
 
-inline constexpr int kMaxCsvIntervalSeconds = 86400;
-
 // Each reads the arguments that follow the command's name. An option's value follows it as the
-// next argument or after "=" (--step=25,10). Both throw SessionError with kExitUsage, saying what
-// is wrong, when the arguments cannot be used.
+// next argument or after "=" (--step=25,10); a flag takes no value. Every number is read the same
+// way in every locale: a decimal point or a decimal comma, no exponent, hexadecimal or other
+// characters; whole numbers are digits alone. A missing or empty port, or one that begins with a
+// "-", is refused. Each throws SessionError with kExitUsage, saying what is wrong, when the
+// arguments cannot be used.
+std::string parsePortArguments(const std::vector<std::string>& arguments,
+                               std::string_view command);  // probe, run, stop: PORT alone
+SetPointArguments parseSetPointArguments(const std::vector<std::string>& arguments);
 WatchArguments parseWatchArguments(const std::vector<std::string>& arguments);
 ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments);
 
-// A temperature in °C written with a decimal point or a decimal comma; throws SessionError with
-// kExitUsage when `text` is not a finite number.
+// A temperature in °C written with a decimal point or a decimal comma and at most one decimal;
+// throws SessionError with kExitUsage when `text` is none. The range is the caller's to check.
 double parseTemperature(const std::string& text);
+
+// Whether the arguments after a command's name ask for its usage ("--help" or "-h" among them),
+// which is shown before anything else is done.
+bool asksForHelp(const std::vector<std::string>& arguments);
+
+// The usage of one command, as `lumasctl COMMAND --help` shows it; nullopt for a name that is no
+// command.
+std::optional<std::string_view> commandUsage(std::string_view command);
 
 }  // namespace lumas::cli

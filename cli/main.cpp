@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/exit_status.h"
 #include "cli/link_commands.h"
 #include "cli/program_command.h"
@@ -21,6 +22,7 @@ using lumas::cli::SessionError;
 
 const char* const kUsage =
     "Usage: lumasctl COMMAND PORT [ARGUMENTS]\n"
+    "       lumasctl COMMAND --help\n"
     "       lumasctl --help | --version\n"
     "\n"
     "Talks to the Omron temperature controller (CompoWay/F, node 1, 9600 bit/s 7E2) on PORT.\n"
@@ -34,13 +36,25 @@ const char* const kUsage =
     "  watch PORT            show temperature, set point and run state as they change,\n"
     "                        until Ctrl-C; sends no command that changes the controller\n"
     "  program PORT --step T,t [--step T,t ...] [--csv FOLDER] [--csv-interval SECONDS]\n"
+    "          [--blind-stop SECONDS] [--resume-after-restart]\n"
     "                        run a programme of up to twelve steps: hold T degrees Celsius\n"
-    "                        for t whole minutes (0 to 9999) each; with --csv, log the\n"
-    "                        temperature every SECONDS (default 30) to a file in FOLDER.\n"
-    "                        The emergency threshold comes from the settings file.\n"
+    "                        (-70 to 500) for t whole minutes (1 to 9999) each; the hold\n"
+    "                        time follows the last comma, so 25,5,10 and 25.5,10 are 25.5\n"
+    "                        degrees for 10 minutes and 25,10 is 25 degrees for 10 minutes;\n"
+    "                        with --csv, log the temperature every SECONDS (default 30) to\n"
+    "                        a file in FOLDER. The emergency threshold comes from the\n"
+    "                        settings file. --blind-stop stops the run when no valid\n"
+    "                        temperature has come in for SECONDS (default 120; 0 never).\n"
+    "                        --resume-after-restart: when the controller is found Stopped\n"
+    "                        in the middle of the run (a power cut or a restart), send Run\n"
+    "                        and go on instead of ending the run.\n"
     "                        Ctrl-C stops the programme and the controller.\n"
-    "  --help                show this text\n"
+    "  --help                show this text; COMMAND --help shows that command's\n"
     "  --version             show the version\n"
+    "\n"
+    "Numbers are read the same way in every locale: decimals follow a point or a comma\n"
+    "(25.5 or 25,5), temperatures have at most one decimal, and whole numbers are digits\n"
+    "alone; exponents (1e3) and hexadecimal (0x19) are refused.\n"
     "\n"
     "watch and program also take --time-scale F: the program's time runs F times faster\n"
     "(0.1 to 1000), for trials with the simulated controller (lumas-sim --time-scale F).\n"
@@ -51,8 +65,11 @@ const char* const kUsage =
     "Exit status: 0 success (watch: ended by Ctrl-C or SIGTERM; program: ran to its end),\n"
     "1 usage error, 2 port cannot be opened or failed, 3 controller does not answer or\n"
     "refuses, 4 programme ended by the emergency cut-off, 5 a Stop was sent but the\n"
-    "controller never reported Stopped (the chamber may still be running), 128 + signal\n"
-    "number (130 for Ctrl-C, 143 for SIGTERM) programme stopped by that signal.\n";
+    "controller never reported Stopped (the chamber may still be running), 6 the controller\n"
+    "was found stopped during a programme (restart or power cut) and --resume-after-restart\n"
+    "was not given, 128 + signal number when SIGHUP (129), SIGINT (130, Ctrl-C), SIGQUIT\n"
+    "(131), SIGUSR1 (138), SIGUSR2 (140), SIGPIPE (141) or SIGTERM (143) stopped a\n"
+    "programme; each of them stops the controller first.\n";
 
 using Command = int (*)(const std::vector<std::string>&);
 
@@ -78,7 +95,13 @@ int dispatch(const std::vector<std::string>& args) {
     if (command == commands.end()) {
         throw SessionError("Unknown command \"" + args[0] + "\".", lumas::cli::kExitUsage);
     }
-    return command->second(std::vector<std::string>(args.begin() + 1, args.end()));
+    const std::vector<std::string> arguments(args.begin() + 1, args.end());
+    // A command's own usage comes before anything else: no port is opened for it.
+    if (lumas::cli::asksForHelp(arguments)) {
+        std::cout << *lumas::cli::commandUsage(args[0]);
+        return 0;
+    }
+    return command->second(arguments);
 }
 
 }  // namespace
