@@ -200,6 +200,13 @@ void ControllerModel::setRunning(bool running) {
     }
 }
 
+void ControllerModel::restart() {
+    setRunning(false);  // also ends auto-tuning
+    communicationsWriting_ = false;
+    setupArea1_ = false;
+    programRunning_ = false;
+}
+
 int ControllerModel::statusWord() const {
     return (stopped_ ? kStatusStopped : 0) |
            (communicationsWriting_ ? kStatusCommunicationsWriting : 0) |
@@ -471,11 +478,7 @@ CommandResult ControllerModel::operate(std::string_view parameters) {
             autoTuning_ = *info != 0;
             break;
         case 0x06:
-            // Restarts as after power-on; the chamber and the stored parameters stay as they are.
-            setRunning(false);
-            communicationsWriting_ = false;
-            setupArea1_ = false;
-            programRunning_ = false;
+            restart();
             break;
         case 0x07:
             setupArea1_ = true;

@@ -73,6 +73,11 @@ class ControllerModel {
 
     bool running() const { return !stopped_; }
     void setRunning(bool running);
+    // Starts again as after power-on (also what a software reset does): stopped, communications
+    // writing off, back in setup area 0, no auto-tuning and no programme running. What the
+    // controller stores stays: the set points, the parameters and the multi-SP selection. The
+    // chamber is left where it is; call advanceTo first.
+    void restart();
     bool communicationsWriting() const { return communicationsWriting_; }
     void setCommunicationsWriting(bool on) { communicationsWriting_ = on; }
     bool autoTuning() const { return autoTuning_; }

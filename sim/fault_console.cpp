@@ -101,6 +101,12 @@ ConsoleReply reappear(SimulatedController& controller, std::string_view) {
     return done("reappeared on " + controller.portPath() + ", communications writing off");
 }
 
+ConsoleReply restart(SimulatedController& controller, std::string_view) {
+    controller.restart();
+    return done("restarted: stopped, communications writing off, set point " +
+                format("%.1f C", controller.setPoint()));
+}
+
 ConsoleReply silence(SimulatedController& controller, std::string_view argument) {
     const std::optional<double> seconds = parse<double>(argument);
     constexpr double kLongestSeconds = std::numeric_limits<int>::max() / 1000.0;
@@ -177,6 +183,7 @@ const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
         {"vanish", "", "the device goes away: the port hangs up", vanish},
         {"reappear", "", "the device comes back on a new terminal (writing off)", reappear},
+        {"restart", "", "a short power cut: stopped, writing off, set point kept", restart},
         {"silence", "SECONDS", "no reply to anything for that long; 0 ends it", silence},
         {"late-bcc", "MS", "each reply's BCC comes alone, MS after the rest; 0: off", lateBcc},
         {"fail-next", "CODE", "the next reply fails: end code (2 hex digits) or response code (4)",
@@ -193,11 +200,16 @@ const std::vector<Command>& commands() {
          [](SimulatedController& c, std::string_view a) {
              return switchFault<&SimulatedController::setNoReply>(c, a, "no reply");
          }},
+        {"fail-temperature", "on|off", "temperature reads answered 2203, the rest as usual",
+         [](SimulatedController& c, std::string_view a) {
+             return switchFault<&SimulatedController::setFailTemperatureReads>(
+                 c, a, "failing temperature reads");
+         }},
         {"wrong-bcc", "on|off", "replies carry a wrong BCC",
          [](SimulatedController& c, std::string_view a) {
              return switchFault<&SimulatedController::setWrongReplyBcc>(c, a, "wrong BCC");
          }},
-        {"delay", "MS", "each reply waits MS first; 0: off", delay},
+        {"delay", "MS", "replies MS late, commands carried out at once; 0: off", delay},
         {"temperature", "C", "sets the chamber temperature", temperature},
         {"status", "", "shows the port, temperature, set point and states", status},
         {"clear", "", "switches every fault off", clear},
@@ -261,14 +273,20 @@ ConsoleReply applyConsoleLine(SimulatedController& controller, std::string_view 
 }
 
 std::string consoleHelp() {
-    std::string text = "Fault console commands, one per line:";
+    std::vector<std::string> heads;
+    std::size_t column = 0;  // where the descriptions begin
     for (const Command& command : commands()) {
         std::string head = "  " + std::string(command.name);
         if (!command.argument.empty()) {
             head += " " + std::string(command.argument);
         }
-        head.resize(std::max<std::size_t>(head.size() + 1, 22), ' ');
-        text += "\n" + head + std::string(command.description);
+        column = std::max(column, head.size() + 2);
+        heads.push_back(std::move(head));
+    }
+    std::string text = "Fault console commands, one per line:";
+    for (std::size_t i = 0; i < heads.size(); ++i) {
+        heads[i].resize(column, ' ');
+        text += "\n" + heads[i] + std::string(commands()[i].description);
     }
     return text;
 }

@@ -61,6 +61,30 @@ bool validCode(const std::optional<std::string>& code, std::size_t length) {
     return !code || code->size() == length;
 }
 
+// Whether a command text reads the process value: a single read ("0101") or a composite read
+// ("0104") that names variable type 80 or C0 (the monitor area, as a word or a double word) at
+// address 0000.
+bool readsProcessValue(std::string_view text) {
+    const auto isProcessValue = [](std::string_view item) {
+        return (item.substr(0, 2) == "80" || item.substr(0, 2) == "C0") &&
+               item.substr(2, 4) == "0000";
+    };
+    const std::string_view mrcSrc = text.substr(0, 4);
+    const std::string_view parameters = text.substr(std::min<std::size_t>(text.size(), 4));
+    if (mrcSrc == "0101") {
+        return parameters.size() >= 6 && isProcessValue(parameters);
+    }
+    if (mrcSrc == "0104") {
+        // per item: type (2), address (4), bit position (2)
+        for (std::size_t at = 0; at + 6 <= parameters.size(); at += 8) {
+            if (isProcessValue(parameters.substr(at, 6))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The target of the symbolic link at `path`; empty when there is none.
 std::string linkTarget(const std::string& path) {
     char target[256];
@@ -170,6 +194,7 @@ void SimulatedController::wake() {
 }
 
 void SimulatedController::goAway() {
+    outbox_.clear();  // replies on a line that is gone are lost
     std::lock_guard lock(mutex_);
     slaveKeeper_.reset();
     master_.reset();
@@ -192,11 +217,24 @@ void SimulatedController::comeBack(Terminal terminal) {
     changed_.notify_all();
 }
 
+void SimulatedController::startAgain() {
+    assembler_ = FrameAssembler{};
+    heldReply_.clear();
+    outbox_.clear();
+    std::lock_guard lock(mutex_);
+    model_.advanceTo(Clock::now());
+    model_.restart();
+    restartRequested_ = false;
+    ++restarts_;
+    changed_.notify_all();
+}
+
 // --- Service thread
 
 void SimulatedController::serve() {
     for (;;) {
         bool goingAway = false;
+        bool restarting = false;
         std::optional<Terminal> terminal;
         {
             std::lock_guard lock(mutex_);
@@ -204,6 +242,7 @@ void SimulatedController::serve() {
                 return;
             }
             goingAway = vanishRequested_ && !vanished_;
+            restarting = restartRequested_;
             if (!goingAway && vanished_ && comingBack_) {
                 terminal = std::move(comingBack_);
                 comingBack_.reset();
@@ -212,12 +251,16 @@ void SimulatedController::serve() {
         if (goingAway) {
             goAway();
         }
+        if (restarting) {
+            startAgain();
+        }
         if (terminal) {
             comeBack(std::move(*terminal));
         }
+        writeDuePieces();
         pollfd descriptors[2] = {{wake_.get(), POLLIN, 0}, {master_.get(), POLLIN, 0}};
         const nfds_t count = master_.valid() ? 2 : 1;
-        if (::poll(descriptors, count, -1) < 0) {
+        if (::poll(descriptors, count, pollTimeout()) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -260,6 +303,7 @@ void SimulatedController::readAndAnswer() {
              assembler_.add(std::string_view(buffer, static_cast<std::size_t>(got)))) {
             if (std::optional<Outgoing> outgoing = answer(frame)) {
                 deliver(*outgoing);
+                writeDuePieces();
                 if (!master_.valid()) {
                     return;
                 }
@@ -277,7 +321,7 @@ std::optional<SimulatedController::Outgoing> SimulatedController::answer(
     std::lock_guard lock(mutex_);
     const auto now = ControllerModel::Clock::now();  // after the lock: the model never goes back
     const bool silent = faults_.silentUntil && now < *faults_.silentUntil;
-    Outgoing outgoing{{}, faults_};
+    Outgoing outgoing{{}, faults_, now};
     if (command->endCode != kEndNormal) {
         outgoing.frame = replyFrame(nodeText_, faults_.endCode.value_or(command->endCode), {});
     } else {
@@ -309,7 +353,8 @@ std::optional<SimulatedController::Outgoing> SimulatedController::answer(
             } else if (faults_.responseCode) {
                 result.responseCode = *faults_.responseCode;
             } else if ((faults_.refuseStop && text == kStopCommand) ||
-                       (faults_.refuseRun && text == kRunCommand)) {
+                       (faults_.refuseRun && text == kRunCommand) ||
+                       (faults_.failTemperatureReads && readsProcessValue(text))) {
                 result.responseCode = response::kOperationError;
             } else {
                 result = model_.execute(text, now);
@@ -335,38 +380,56 @@ void SimulatedController::deliver(const Outgoing& outgoing) {
     }
     bytes.insert(0, heldReply_);
     heldReply_.clear();
-    if (outgoing.faults.replyDelay > std::chrono::milliseconds::zero() &&
-        !pause(outgoing.faults.replyDelay)) {
-        return;
-    }
-    writeInPieces(bytes, outgoing.faults);
-}
 
-void SimulatedController::writeInPieces(const std::string& bytes, const Faults& faults) {
     // cut position -> the pause before the piece there
     std::map<std::size_t, std::chrono::milliseconds> pauseBefore;
-    for (const std::size_t position : faults.splitPositions) {
+    for (const std::size_t position : outgoing.faults.splitPositions) {
         if (position > 0 && position < bytes.size()) {
-            pauseBefore.emplace(position, faults.splitPause);
+            pauseBefore.emplace(position, outgoing.faults.splitPause);
         }
     }
-    if (faults.lateBcc > std::chrono::milliseconds::zero() && bytes.size() > 1) {
-        pauseBefore[bytes.size() - 1] = faults.lateBcc;
+    if (outgoing.faults.lateBcc > std::chrono::milliseconds::zero() && bytes.size() > 1) {
+        pauseBefore[bytes.size() - 1] = outgoing.faults.lateBcc;
     }
     pauseBefore.emplace(bytes.size(), std::chrono::milliseconds::zero());  // the end, not a cut
 
-    std::size_t start = 0;
-    std::chrono::milliseconds piecePause{0};
-    for (const auto& [end, nextPause] : pauseBefore) {
-        if (start > 0 && !pause(piecePause)) {
-            return;
-        }
-        if (!writeAll(std::string_view(bytes).substr(start, end - start))) {
-            return;
-        }
-        start = end;
-        piecePause = nextPause;
+    // Never before a reply queued earlier: the line carries them in order. Every pause has been
+    // through keptPause(), so the sums stay far from the clock's limits.
+    Clock::time_point due = outgoing.received + outgoing.faults.replyDelay;
+    if (!outbox_.empty()) {
+        due = std::max(due, outbox_.back().due);
     }
+    std::size_t start = 0;
+    for (const auto& [end, nextPause] : pauseBefore) {
+        outbox_.push_back(Piece{due, bytes.substr(start, end - start), end == bytes.size()});
+        start = end;
+        due += nextPause;
+    }
+}
+
+void SimulatedController::writeDuePieces() {
+    while (master_.valid() && !outbox_.empty() && outbox_.front().due <= Clock::now()) {
+        const Piece piece = std::move(outbox_.front());
+        outbox_.pop_front();
+        if (!writeAll(piece.bytes) && !piece.lastOfReply) {
+            // The rest of this reply is lost with the piece.
+            bool last = false;
+            while (!last && !outbox_.empty()) {
+                last = outbox_.front().lastOfReply;
+                outbox_.pop_front();
+            }
+        }
+    }
+}
+
+int SimulatedController::pollTimeout() const {
+    if (outbox_.empty() || !master_.valid()) {
+        return -1;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(outbox_.front().due - Clock::now());
+    return static_cast<int>(
+        std::clamp(left, std::chrono::milliseconds::zero(), kLongestPause).count());
 }
 
 bool SimulatedController::writeAll(std::string_view bytes) {
@@ -389,30 +452,9 @@ bool SimulatedController::writeAll(std::string_view bytes) {
                 continue;
             }
         }
-        return false;  // stalled, stopping, vanishing or failed: the rest is lost
+        return false;  // stalled, woken (stop, vanish, restart) or failed: the rest is lost
     }
     return true;
-}
-
-bool SimulatedController::pause(std::chrono::milliseconds duration) {
-    pollfd descriptor{wake_.get(), POLLIN, 0};
-    using Clock = std::chrono::steady_clock;
-    // Every pause has been through keptPause(): neither the deadline nor poll()'s timeout
-    // overflows.
-    const auto deadline = Clock::now() + duration;
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left <= std::chrono::milliseconds::zero()) {
-            return true;
-        }
-        const int ready = ::poll(&descriptor, 1, static_cast<int>(left.count()));
-        if (ready > 0) {
-            return false;  // the wake-up descriptor is only written to stop or to vanish
-        }
-        if (ready < 0 && errno != EINTR) {
-            return false;
-        }
-    }
 }
 
 // --- State
@@ -590,6 +632,11 @@ void SimulatedController::setRefuseRun(bool on) {
     faults_.refuseRun = on;
 }
 
+void SimulatedController::setFailTemperatureReads(bool on) {
+    std::lock_guard lock(mutex_);
+    faults_.failTemperatureReads = on;
+}
+
 void SimulatedController::clearFaults() {
     std::lock_guard lock(mutex_);
     faults_ = Faults{};
@@ -647,6 +694,25 @@ void SimulatedController::reappear() {
 bool SimulatedController::vanished() const {
     std::lock_guard lock(mutex_);
     return vanished_;
+}
+
+void SimulatedController::restart() {
+    std::unique_lock lock(mutex_);
+    const std::size_t restarts = restarts_;
+    if (!serviceEnded_) {
+        restartRequested_ = true;
+        lock.unlock();
+        wake();
+        lock.lock();
+        changed_.wait(lock, [&] { return restarts_ != restarts || serviceEnded_; });
+    }
+    if (restarts_ == restarts) {
+        // No service thread to lose the line's contents: nothing will be written any more.
+        restartRequested_ = false;
+        model_.advanceTo(Clock::now());
+        model_.restart();
+        ++restarts_;
+    }
 }
 
 }  // namespace lumas::sim

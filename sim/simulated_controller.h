@@ -37,9 +37,10 @@ struct SimulatedControllerOptions {
 // and can be told to misbehave with the fault switches below.
 //
 // One service thread waits with poll() on the terminal and on a wake-up descriptor; it reads
-// frames, answers them and writes the replies. A slave descriptor is kept open (set raw), so that
-// nothing is echoed and the terminal stays usable while the program's port is closed. Bytes
-// written while no port is open stay in the terminal until someone reads them.
+// frames, carries them out as they arrive and queues their replies, which it writes in order, each
+// once its time has come (at once unless a fault holds it back). A slave descriptor is kept open
+// (set raw), so that nothing is echoed and the terminal stays usable while the program's port is
+// closed. Bytes written while no port is open stay in the terminal until someone reads them.
 //
 // Every public member may be called from any thread.
 class SimulatedController {
@@ -108,7 +109,12 @@ class SimulatedController {
     // A reply is held back and written together with the next reply, in one write. A held reply
     // goes out with the next reply even when the fault has been switched off meanwhile.
     void setTwoRepliesInOneWrite(bool on);
-    // Each write waits this long first; 0 switches it off.
+    // Every reply comes this long after its request arrived; 0 switches it off. The command is
+    // carried out when it arrives, as without the delay (a Stop stops at once, its reply comes
+    // later), and the controller goes on reading and carrying out the requests that come
+    // meanwhile, each answered this long after its own arrival. Replies keep their order: a reply
+    // never overtakes an earlier one, also when the delay is shortened while one waits. Waiting
+    // replies are lost when the device vanishes or the controller restarts.
     void setReplyDelay(std::chrono::milliseconds delay);
     // These bytes are written just before each reply, in the same write; empty switches it off.
     void setGarbageBeforeReply(std::string bytes);
@@ -134,6 +140,12 @@ class SimulatedController {
     void setRefuseStop(bool on);
     // The same for Run ("30050100").
     void setRefuseRun(bool on);
+    // Every read of the process value (variable type 80 or C0, address 0000; alone or in a
+    // composite read such as the program's "01048000000080000E00") is answered with response code
+    // 2203, operation error, and no data, as a controller answers a read it cannot serve while
+    // something inside it has failed. Every other request is answered and carried out normally,
+    // so the line and the link check stay good while no temperature comes.
+    void setFailTemperatureReads(bool on);
     // Switches every fault above off.
     void clearFaults();
 
@@ -152,6 +164,15 @@ class SimulatedController {
     void reappear();
     bool vanished() const;
 
+    // The controller loses power for a moment and starts again (ControllerModel::restart): it is
+    // stopped, communications writing is off, and the set point and parameters are kept; the
+    // chamber drifts from where it was towards the ambient temperature, as a stopped one does.
+    // Replies not yet written and a frame half received are lost. The terminal and the stable link
+    // stay as they are, and so do the fault switches. Works while vanished as well: vanish(),
+    // restart(), reappear() is an adapter that loses its power with the controller's and comes
+    // back behind the same stable link. Returns once the controller has restarted.
+    void restart();
+
   private:
     struct Faults {
         bool noReply = false;
@@ -169,11 +190,20 @@ class SimulatedController {
         std::optional<std::chrono::steady_clock::time_point> silentUntil;
         bool refuseStop = false;
         bool refuseRun = false;
+        bool failTemperatureReads = false;
     };
-    // A reply and the faults that were switched on when it was made.
+    using Clock = std::chrono::steady_clock;
+    // A reply, the faults that were switched on when it was made, and when its request arrived.
     struct Outgoing {
         std::string frame;
         Faults faults;
+        Clock::time_point received;
+    };
+    // A piece of a write waiting for its time; the pieces of one reply follow each other.
+    struct Piece {
+        Clock::time_point due;
+        std::string bytes;
+        bool lastOfReply = false;
     };
 
     // A pseudo-terminal whose slave is kept open and set raw.
@@ -189,17 +219,20 @@ class SimulatedController {
     void serve();
     void readAndAnswer();
     std::optional<Outgoing> answer(const FrameAssembler::Frame& received);
+    // Queues the reply's write (or holds it back for the next one), cut into its pieces.
     void deliver(const Outgoing& outgoing);
-    void writeInPieces(const std::string& bytes, const Faults& faults);
+    // Writes the queued pieces whose time has come, in order.
+    void writeDuePieces();
+    // How long poll() may wait before the next queued piece is due; -1: nothing is queued.
+    int pollTimeout() const;
     bool writeAll(std::string_view bytes);
-    // Waits `duration` unless a stop or vanish request comes first; returns whether the full time
-    // passed.
-    bool pause(std::chrono::milliseconds duration);
     void wake();
     // Closes the terminal and records that the device is gone.
     void goAway();
     // Serves on the terminal handed over by reappear().
     void comeBack(Terminal terminal);
+    // Carries out restart() on the service thread: what the line holds is lost.
+    void startAgain();
     // Points the stable link to `target` (a new link renamed over the path), or removes it.
     void pointStableLink(const std::string& target);
     void removeStableLink();
@@ -213,10 +246,11 @@ class SimulatedController {
     UniqueFd master_;
     UniqueFd slaveKeeper_;
     FrameAssembler assembler_;
-    std::string heldReply_;  // for the two-replies-in-one-write fault
+    std::string heldReply_;     // for the two-replies-in-one-write fault
+    std::deque<Piece> outbox_;  // due times never decrease from front to back
 
-    // Read-only while the service thread runs: an eventfd written for stop, vanish and reappear
-    // requests.
+    // Read-only while the service thread runs: an eventfd written for stop, vanish, reappear and
+    // restart requests.
     UniqueFd wake_;
 
     // `presenceMutex_` lets one vanish() or reappear() run at a time, and guards the stable link
@@ -235,6 +269,8 @@ class SimulatedController {
     bool stopRequested_ = false;
     bool vanishRequested_ = false;
     bool vanished_ = false;
+    bool restartRequested_ = false;
+    std::size_t restarts_ = 0;            // how often the controller has restarted
     std::optional<Terminal> comingBack_;  // handed from reappear() to the service thread
     std::size_t appearances_ = 0;         // how often the device came back
     bool serviceEnded_ = false;           // the service thread has given up (poll failed)

@@ -201,6 +201,34 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(300));
                     },
                     {}},
+        ConsoleCase{"fail_temperature",
+                    "fail-temperature on",
+                    true,
+                    "failing temperature reads: on",
+                    [](SimulatedController& s, Line& l, const ConsoleReply& r) {
+                        EXPECT_EQ(l.request("01048000000080000E00"), "01042203");
+                        answersNormally(s, l, r);
+                    },
+                    {}},
+        ConsoleCase{"fail_temperature_off", "fail-temperature off", true,
+                    "failing temperature reads: off",
+                    [](SimulatedController&, Line& l, const ConsoleReply&) {
+                        EXPECT_EQ(l.request("01048000000080000E00"), "010400008000DC800001");
+                    },
+                    [](SimulatedController& s) { s.setFailTemperatureReads(true); }},
+        ConsoleCase{"restart", "restart", true,
+                    "restarted: stopped, communications writing off, set point 70.0 C",
+                    [](SimulatedController& s, Line& l, const ConsoleReply& r) {
+                        EXPECT_FALSE(s.running());
+                        EXPECT_FALSE(s.communicationsWriting());
+                        EXPECT_DOUBLE_EQ(s.setPoint(), 70.0);
+                        answersNormally(s, l, r);  // on the same terminal
+                    },
+                    [](SimulatedController& s) {
+                        s.setCommunicationsWriting(true);
+                        s.setSetPoint(70.0);
+                        s.setRunning(true);
+                    }},
         ConsoleCase{"clear", "clear", true, "all faults off", answersNormally,
                     [](SimulatedController& s) {
                         s.setNoReply(true);
@@ -240,9 +268,10 @@ INSTANTIATE_TEST_SUITE_P(
             [](SimulatedController&, Line&, const ConsoleReply& r) {
                 EXPECT_EQ(r.text, consoleHelp());
                 for (const char* command :
-                     {"vanish", "reappear", "silence SECONDS", "late-bcc MS", "fail-next CODE",
-                      "refuse-stop on|off", "no-reply on|off", "wrong-bcc on|off", "delay MS",
-                      "temperature C", "clear", "help"}) {
+                     {"vanish", "reappear", "restart", "silence SECONDS", "late-bcc MS",
+                      "fail-next CODE", "refuse-stop on|off", "no-reply on|off",
+                      "fail-temperature on|off", "wrong-bcc on|off", "delay MS", "temperature C",
+                      "clear", "help"}) {
                     EXPECT_NE(r.text.find(std::string("\n  ") + command + " "), std::string::npos)
                         << command;
                 }

@@ -365,6 +365,113 @@ INSTANTIATE_TEST_SUITE_P(
                   reply("00", "30050000"), true, 300ms}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Every reply comes 9 s late (longer than the program's reply watchdog), but each command is
+// carried out when it arrives and the controller goes on reading meanwhile: the Stop stops at
+// once, the write sent while its reply waits is made at once too, and the replies follow in
+// order, each the delay after its own request. A reply asked for without delay still waits for
+// the late ones before it.
+TEST_F(SimulatedControllerTest, LateRepliesComeInOrderWhileTheCommandsAreCarriedOutAtOnce) {
+    constexpr auto kDelay = 9000ms;
+    constexpr auto kApart = 500ms;
+    sim.setCommunicationsWriting(true);
+    sim.setRunning(true);
+    sim.setReplyDelay(kDelay);
+
+    const auto stopSent = Clock::now();
+    line.sendCommand("30050101");  // Stop
+    ASSERT_TRUE(sim.waitForRequests(1, 2s));
+    EXPECT_FALSE(sim.running());
+
+    std::this_thread::sleep_until(stopSent + kApart);
+    const auto writeSent = Clock::now();
+    line.sendCommand("0102C10003000001000001F4");  // set point 50.0
+    ASSERT_TRUE(sim.waitForRequests(2, 2s));
+    EXPECT_DOUBLE_EQ(sim.setPoint(), 50.0);
+
+    sim.setReplyDelay(0ms);
+    line.sendCommand("0801Third");
+    ASSERT_TRUE(sim.waitForRequests(3, 2s));
+
+    const auto quietUntil = stopSent + kDelay - 1s;
+    const auto quiet =
+        std::chrono::duration_cast<std::chrono::milliseconds>(quietUntil - Clock::now());
+    EXPECT_EQ(line.readChunk(static_cast<int>(std::max<long>(quiet.count(), 0))), "");
+
+    EXPECT_EQ(line.readReply(5000), reply("00", "30050000"));
+    EXPECT_GE(Clock::now() - stopSent, kDelay);
+    const std::string rest = reply("00", "01020000") + reply("00", "08010000Third");
+    EXPECT_EQ(line.readUntilEnd(rest, 5000), rest);
+    EXPECT_GE(Clock::now() - writeSent, kDelay);
+}
+
+TEST_F(SimulatedControllerTest, FailedTemperatureReadsLeaveEveryOtherRequestWorking) {
+    sim.setTemperature(25.0);
+    sim.setFailTemperatureReads(true);
+    runSteps({
+        {"01048000000080000E00", "01042203"},  // the program's read: value and decimal point
+        {"010480000E0080000000", "01042203"},  // the value second in a composite read
+        {"0101800000000001", "01012203"},      // the value alone, as a word
+        {"0101C00000000001", "01012203"},      // and as a double word
+        {"0101810000000001", "01011103"},      // address 0000 of another area: no such variable
+        {"010480000E00", "01040000800001"},    // the decimal point alone
+        {"0101810003000001", "0101000000FA"},  // set point
+        {"0101800012000001", "010100000100"},  // run state
+        {"0801ThisIsEchoBackTest", "08010000ThisIsEchoBackTest"},
+        {"0601", "060100000000"},
+        {"30050001", "30050000"},
+        {"0102C10003000001000001F4", "01020000"},  // 50.0
+        {"30050100", "30050000"},
+        {"0101800012000001", "010100000200"},
+        {"30050101", "30050000"},
+    });
+    EXPECT_DOUBLE_EQ(sim.setPoint(), 50.0);
+    EXPECT_FALSE(sim.running());
+
+    sim.setFailTemperatureReads(false);
+    EXPECT_EQ(line.request("01048000000080000E00"), "010400008000FA800001");
+}
+
+// The controller loses power for a moment: it comes back stopped, with writing off and its set
+// point, on the same terminal, and what it had still to write is lost.
+TEST_F(SimulatedControllerTest, RestartComesBackStoppedWithItsSetPointOnTheSameTerminal) {
+    constexpr double kAmbient = 22.0;
+    const std::string path = sim.portPath();
+    runSteps({
+        {"30050001", "30050000"},
+        {"0102C10003000001000002BC", "01020000"},  // 70.0
+        {"30050100", "30050000"},
+    });
+    sim.setTemperature(60.0);
+    sim.setReplyDelay(500ms);
+    line.sendCommand("0801Lost");
+    ASSERT_TRUE(sim.waitForRequests(4, 2s));
+
+    sim.restart();
+    sim.clearFaults();
+    EXPECT_FALSE(sim.running());
+    EXPECT_FALSE(sim.communicationsWriting());
+    EXPECT_DOUBLE_EQ(sim.setPoint(), 70.0);
+    EXPECT_EQ(sim.portPath(), path);
+    EXPECT_FALSE(sim.vanished());
+    EXPECT_EQ(line.readChunk(1000), "") << "the waiting reply went with the power";
+
+    runSteps({
+        {"0101800012000001", "010100000100"},  // stopped, writing off
+        {"0101810003000001", "0101000002BC"},
+        {"30050100", "30052203"},  // Run needs writing switched on again
+        {"0102C10003000001000001F4", "01022203"},
+        {"30050001", "30050000"},
+    });
+    EXPECT_FALSE(sim.running());
+
+    // Stopped, the chamber falls towards the ambient temperature instead of rising to 70.
+    sim.setTimeScale(100.0);
+    std::this_thread::sleep_for(200ms);
+    const double temperature = sim.temperature();
+    EXPECT_LT(temperature, 60.0);
+    EXPECT_GE(temperature, kAmbient);
+}
+
 TEST_F(SimulatedControllerTest, WrongReplyBccDiffersOnlyInTheBcc) {
     sim.setWrongReplyBcc(true);
     for (const std::string command : {"0601", "0801A", "0801B", "0801C", "0801D"}) {
@@ -623,6 +730,30 @@ TEST(SimulatedControllerPortTest, ReappearsOnANewTerminalBehindTheStableLink) {
         }
     }
     EXPECT_FALSE(exists(link));  // removed with the controller
+}
+
+// The adapter loses its power with the controller's: it goes away, the controller restarts, and
+// both come back behind the same stable link, stopped and with writing off.
+TEST(SimulatedControllerPortTest, RestartWhileVanishedComesBackBehindTheStableLink) {
+    const std::string link = freshLinkPath();
+    SimulatedControllerOptions options;
+    options.stableLinkPath = link;
+    options.timeScale = 0;
+    SimulatedController sim(options);
+    sim.setCommunicationsWriting(true);
+    sim.setSetPoint(70.0);
+    sim.setRunning(true);
+
+    sim.vanish();
+    sim.restart();
+    EXPECT_TRUE(sim.vanished());
+    EXPECT_FALSE(sim.running());
+    sim.reappear();
+
+    EXPECT_EQ(linkTarget(link), sim.portPath());
+    Line line(link);
+    EXPECT_EQ(line.request("0101800012000001"), "010100000100");  // stopped, writing off
+    EXPECT_EQ(line.request("0101810003000001"), "0101000002BC");  // 70.0
 }
 
 }  // namespace
