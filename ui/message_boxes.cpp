@@ -1,15 +1,23 @@
 #include "ui/message_boxes.h"
 
-#include <QGuiApplication>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace lumas::ui {
 
 namespace {
-// How soon notices held back by a nested event loop are tried again.
+// How soon notices held back by a pause inside a handler are tried again.
 constexpr std::chrono::milliseconds kNoticeRetry{100};
+
+void setUp(QMessageBox& box, QMessageBox::StandardButton defaultButton,
+           QMessageBox::StandardButton escapeButton) {
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(escapeButton);
+}
 }  // namespace
 
 QString messageBoxText(const QString& text) {
@@ -21,8 +29,15 @@ QString messageBoxText(const QString& text) {
 
 QtMessageBoxes::QtMessageBoxes(QWidget* parent) : parent_(parent), hasParent_(parent != nullptr) {
     noticeTimer_.setSingleShot(true);
-    noticeTimer_.setInterval(0);
-    QObject::connect(&noticeTimer_, &QTimer::timeout, &noticeTimer_, [this] { showNotices(); });
+    QObject::connect(&noticeTimer_, &QTimer::timeout, &noticeTimer_, [this] { showNext(); });
+}
+
+QtMessageBoxes::~QtMessageBoxes() {
+    // The notice on screen goes with these boxes, unacknowledged.
+    if (QMessageBox* box = openBox_.data()) {
+        QObject::disconnect(box, nullptr, &noticeTimer_, nullptr);
+        delete box;
+    }
 }
 
 void QtMessageBoxes::warning(const QString& text) {
@@ -48,35 +63,113 @@ void QtMessageBoxes::message(const QString& text) {
 }
 
 MessageBoxes::NoticeId QtMessageBoxes::notice(const QString& text) {
-    notices_.push_back(text);
-    if (!noticesPosted_) {
-        noticesPosted_ = true;
-        noticeTimer_.start(0);
-    }
-    return 0;
+    const NoticeId id = ++lastId_;
+    queued_.push_back({.id = id, .text = text, .alarm = false, .acknowledged = {}});
+    postShowing();
+    return id;
 }
 
-// Shows the notices in turn; ones given while a box is open wait for it. Nothing is shown once
-// the window they belong to is gone.
-void QtMessageBoxes::showNotices() {
-    // Not from inside a pause that serves events within a handler (the worker's update waits
-    // that way): a box opened there would hold the update, and with it monitoring, until it is
-    // closed. The notices wait for the top-level event loop.
+void QtMessageBoxes::alarm(const QString& text, std::function<void()> acknowledged) {
+    queued_.push_back(
+        {.id = ++lastId_, .text = text, .alarm = true, .acknowledged = std::move(acknowledged)});
+    postShowing();
+}
+
+void QtMessageBoxes::withdrawNotice(NoticeId id, const QString& replacement) {
+    if (id != 0 && open_ && open_->id == id && !open_->alarm) {
+        // On screen: it closes, and the replacement is the next to open.
+        open_.reset();
+        if (QMessageBox* box = openBox_.data()) {
+            openBox_.clear();
+            QObject::disconnect(box, nullptr, &noticeTimer_, nullptr);
+            box->hide();
+            box->deleteLater();
+        }
+        if (!replacement.isEmpty()) {
+            queued_.push_front(
+                {.id = ++lastId_, .text = replacement, .alarm = false, .acknowledged = {}});
+        }
+        postShowing();
+        return;
+    }
+    const auto waiting = std::find_if(queued_.begin(), queued_.end(), [id](const Notice& notice) {
+        return id != 0 && notice.id == id && !notice.alarm;
+    });
+    if (waiting != queued_.end()) {
+        // Not shown yet: dropped, or its replacement takes its place.
+        if (replacement.isEmpty()) {
+            queued_.erase(waiting);
+        } else {
+            *waiting = {.id = ++lastId_, .text = replacement, .alarm = false, .acknowledged = {}};
+        }
+        return;
+    }
+    // Already closed by the operator (or never given): only the replacement is shown.
+    if (!replacement.isEmpty()) {
+        notice(replacement);
+    }
+}
+
+void QtMessageBoxes::postShowing() {
+    if (!noticeTimer_.isActive()) {
+        noticeTimer_.start(0);
+    }
+}
+
+void QtMessageBoxes::showNext() {
+    if (windowGone()) {
+        queued_.clear();
+        return;
+    }
+    if (open_ || queued_.empty()) {
+        return;  // the next opens when the one on screen is closed
+    }
+    // Not from inside a pause that serves events within a handler (the worker's update waits that
+    // way), nor while a blocking box is open: the notice waits for the top-level event loop.
     if (QThread::currentThread()->loopLevel() > 1) {
         noticeTimer_.start(kNoticeRetry);
         return;
     }
-    const QPointer<QTimer> alive(&noticeTimer_);
-    while (!notices_.empty() && !(hasParent_ && parent_.isNull())) {
-        const QString text = notices_.front();
-        notices_.pop_front();
-        warning(text);
-        if (alive.isNull()) {
-            return;  // these boxes went with their window while the box was open
-        }
+    open_ = std::move(queued_.front());
+    queued_.pop_front();
+    const NoticeId id = open_->id;
+    auto* box = new QMessageBox(QMessageBox::Warning, box_titles::kWarning,
+                                messageBoxText(open_->text), QMessageBox::Ok, parent_.data());
+    setUp(*box, QMessageBox::Ok, QMessageBox::Ok);
+    openBox_ = box;
+    QObject::connect(box, &QDialog::finished, &noticeTimer_, [this, id] { closedByOperator(id); });
+    QObject::connect(box, &QObject::destroyed, &noticeTimer_, [this, id] { boxDestroyed(id); });
+    box->open();  // window-modal; no event loop of its own
+}
+
+void QtMessageBoxes::closedByOperator(NoticeId id) {
+    if (!open_ || open_->id != id) {
+        return;
     }
-    notices_.clear();
-    noticesPosted_ = false;
+    Notice closed = std::move(*open_);
+    open_.reset();
+    if (QMessageBox* box = openBox_.data()) {
+        openBox_.clear();
+        QObject::disconnect(box, nullptr, &noticeTimer_, nullptr);
+        box->deleteLater();
+    }
+    if (closed.acknowledged) {
+        // From the event loop, once the box's own handling is over; not if the window goes first
+        // (the box would then close with it, not by the operator's OK).
+        QTimer::singleShot(0, &noticeTimer_, [this, acknowledged = std::move(closed.acknowledged)] {
+            if (!windowGone()) {
+                acknowledged();
+            }
+        });
+    }
+    postShowing();
+}
+
+void QtMessageBoxes::boxDestroyed(NoticeId id) {
+    if (open_ && open_->id == id) {
+        open_.reset();  // unacknowledged
+        postShowing();  // finds the window gone and drops the rest
+    }
 }
 
 QMessageBox::StandardButton QtMessageBoxes::show(QMessageBox::Icon icon, const QString& title,
@@ -85,9 +178,7 @@ QMessageBox::StandardButton QtMessageBoxes::show(QMessageBox::Icon icon, const Q
                                                  QMessageBox::StandardButton defaultButton,
                                                  QMessageBox::StandardButton escapeButton) {
     QMessageBox box(icon, title, messageBoxText(text), buttons, parent_.data());
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(defaultButton);
-    box.setEscapeButton(escapeButton);
+    setUp(box, defaultButton, escapeButton);
     const int answer = box.exec();
     return static_cast<QMessageBox::StandardButton>(answer);
 }
