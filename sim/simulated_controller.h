@@ -54,6 +54,11 @@ class SimulatedController {
 
     // The slave device path, for the program's serial port. Changes with reappear().
     std::string portPath() const;
+    // The stable link's path from the options (empty when there is none). A program that opens
+    // the device again after it went away must open this, never a portPath() it read before: once
+    // the terminal has closed, its slave number is free for the next terminal made anywhere on
+    // the machine, another program's or another test's.
+    const std::string& stableLinkPath() const { return stableLinkPath_; }
     int nodeNumber() const { return nodeNumber_; }
 
     // --- The controller and its chamber. Queries first advance the chamber to the present.

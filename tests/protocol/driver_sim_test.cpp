@@ -18,9 +18,11 @@ namespace {
 
 using test::waitUntil;
 
+// The driver's port opens the simulator by a stable link of the test's own, so that no open
+// after the device went away can reach another terminal.
 class DriverOnSimulator : public ::testing::Test {
   protected:
-    DriverOnSimulator() : sim(test::frozenChamber()) {}
+    DriverOnSimulator() : sim(test::frozenChamber(links.linkPath())) {}
 
     void SetUp() override {
         test::attachToSimulator(sim, port, driver);
@@ -45,6 +47,7 @@ class DriverOnSimulator : public ::testing::Test {
         return waitUntil([&] { return driver.AllowToSend(); }, 2000);
     }
 
+    test::StableLinkFolder links;
     sim::SimulatedController sim;
     TComPort port;
     TOmronCom driver;
@@ -205,6 +208,28 @@ TEST_F(DriverOnSimulator, VanishedDeviceGivesAPortFailure) {
     EXPECT_EQ(driver.ErrorCode(), 102);
     EXPECT_FALSE(driver.Connected());
     EXPECT_EQ(errorEvents, 1);
+}
+
+// Once the device has gone and the port let it go, its old slave number is free, and the next
+// terminal made on the machine is likely to get it (here a neighbour's, as another test's could
+// in a parallel run). Opened again by the stable link, the port finds nothing until the device
+// is back, and never talks to the neighbour.
+TEST_F(DriverOnSimulator, OpeningAgainAfterTheDeviceWentAwayNeverReachesAnotherTerminal) {
+    connect();
+    const std::string oldPath = sim.portPath();
+    sim.vanish();
+    driver.ClosePort();
+    sim::SimulatedController neighbour(test::frozenChamber());
+    SCOPED_TRACE("the neighbour is on " + neighbour.portPath() + ", the device was on " + oldPath);
+
+    EXPECT_EQ(driver.OpenPort(), 102);
+    EXPECT_FALSE(driver.Connected());
+
+    sim.reappear();
+    const std::size_t before = sim.requestCount();
+    connect();
+    EXPECT_GT(sim.requestCount(), before);
+    EXPECT_EQ(neighbour.requestCount(), 0U);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -21,7 +23,10 @@ using Clock = std::chrono::steady_clock;
 constexpr char STX = '\x02';
 constexpr char ETX = '\x03';
 
-// The program's end of the line: a raw descriptor on the simulator's terminal.
+// The program's end of the line: a raw descriptor on the simulator's terminal. It takes the
+// terminal for itself as the program's port takes its device (an advisory lock, then exclusive
+// mode), so that a port elsewhere that opens this terminal by a path it kept from before (another
+// test's, whose own terminal had that number) finds it busy instead of talking to this simulator.
 class Line {
   public:
     explicit Line(const std::string& path)
@@ -29,12 +34,20 @@ class Line {
         if (fd_ < 0) {
             throw std::runtime_error("cannot open " + path);
         }
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd_, TIOCEXCL) != 0) {
+            ::close(fd_);
+            throw std::runtime_error("cannot take " + path + " for this line alone");
+        }
         termios raw{};
         ::tcgetattr(fd_, &raw);
         ::cfmakeraw(&raw);
         ::tcsetattr(fd_, TCSANOW, &raw);
     }
-    ~Line() { ::close(fd_); }
+    // Exclusive mode belongs to the terminal, not to this descriptor: it is lifted first.
+    ~Line() {
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+    }
     Line(const Line&) = delete;
     Line& operator=(const Line&) = delete;
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "protocol/frame_codec.h"
+#include "support/stable_link_folder.h"
 #include "tests/sim/sim_line.h"
 
 namespace lumas::sim {
@@ -667,13 +668,6 @@ TEST_F(SimulatedControllerTest, VanishedDeviceHangsUpThePort) {
     EXPECT_NO_THROW(sim.temperature());
 }
 
-// A link path in the test's temporary folder, unique in this run.
-std::string freshLinkPath() {
-    static int serial = 0;
-    return ::testing::TempDir() + "lumas-sim-link-" + std::to_string(::getpid()) + "-" +
-           std::to_string(serial++);
-}
-
 std::string linkTarget(const std::string& path) {
     char target[256];
     const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
@@ -688,7 +682,8 @@ bool exists(const std::string& path) {
 // The device comes back as a re-plugged adapter does: another terminal, the same name under the
 // stable link, the controller as it was apart from communications writing.
 TEST(SimulatedControllerPortTest, ReappearsOnANewTerminalBehindTheStableLink) {
-    const std::string link = freshLinkPath();
+    const test::StableLinkFolder folder;
+    const std::string link = folder.linkPath();
     {
         SimulatedControllerOptions options;
         options.stableLinkPath = link;
@@ -735,7 +730,8 @@ TEST(SimulatedControllerPortTest, ReappearsOnANewTerminalBehindTheStableLink) {
 // The adapter loses its power with the controller's: it goes away, the controller restarts, and
 // both come back behind the same stable link, stopped and with writing off.
 TEST(SimulatedControllerPortTest, RestartWhileVanishedComesBackBehindTheStableLink) {
-    const std::string link = freshLinkPath();
+    const test::StableLinkFolder folder;
+    const std::string link = folder.linkPath();
     SimulatedControllerOptions options;
     options.stableLinkPath = link;
     options.timeScale = 0;
