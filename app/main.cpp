@@ -195,7 +195,7 @@ int main(int argc, char* argv[]) {
             return 1;
         }
         try {
-            metrics = std::make_unique<lumas::metrics::MetricsEndpoint>(window.logic(), *where);
+            metrics = std::make_unique<lumas::metrics::MetricsEndpoint>(window.logic().chamber(), *where);
         } catch (const std::runtime_error& error) {
             std::cerr << "lumas: " << error.what() << '\n';
             return 1;

@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "cli/exit_status.h"
-#include "cli/scaled_clock.h"
 #include "core/number_text.h"
+#include "core/scaled_clock.h"
 #include "core/target_curve.h"
 
 namespace lumas::cli {

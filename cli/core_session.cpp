@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "cli/exit_status.h"
-#include "core/settings_store.h"
 #include "threading/ui_hand_over.h"
 
 namespace lumas::cli {
@@ -15,13 +14,11 @@ namespace lumas::cli {
 namespace {
 
 // How long the echo test may take after the connect phase, which already waited more than a
-// second of the core's time for it.
+// second for it.
 constexpr std::chrono::seconds kEchoWait{2};
-// How long the first poll cycle (temperature, set point, run state) may take to reach the
-// read-outs: six worker passes when the controller answers at once.
+// How long the first poll cycle (temperature, set point, run state) may take: six worker passes
+// when the controller answers at once.
 constexpr std::chrono::seconds kFirstCycleWait{4};
-// The worker's last poll step, the wait for the run state, after which the cycle begins again.
-constexpr int kLastPollStep = 6;
 
 }  // namespace
 
@@ -44,34 +41,17 @@ void SessionEvents::portReopened(const QString& devicePath) {
     out_ << "Opened " << devicePath.toStdString() << " again." << std::endl;
 }
 
-void SessionEvents::emergencyCutOff(double celsius) {
-    cutOffReading_ = celsius;
-}
-
 void SessionEvents::stopNotConfirmed() {
     out_ << "The controller did not confirm the Stop; the chamber may still be running."
          << std::endl;
 }
 
 CoreSession::CoreSession(double timeScale, StopSignals& stopSignals)
-    : signals_(stopSignals), timeScale_(timeScale), window_(clock_, std::cerr), events_(std::cout) {
-    logic_ =
-        std::make_unique<MainFormLogic>(driver_, port_, window_.ports(), clock_, settingsFile());
-    window_.bindHandlers(*logic_);
-    logic_->addObserver(&events_);
-    // Every worker update sets the temperature read-out first. The first update that finds the
-    // poll cycle back at its start, after its last step, shows all three values read.
-    window_.lTemp.onSet = [this] {
-        if (!logic_) {
-            return;
-        }
-        const int step = logic_->state().PollStep.load();
-        if (step == kLastPollStep) {
-            lastPollStepSeen_ = true;
-        } else if (step == 1 && lastPollStepSeen_) {
-            firstCycleShown_ = true;
-        }
-    };
+    : signals_(stopSignals), runClock_(timeScale), events_(std::cout) {
+    chamber_ =
+        std::make_unique<ChamberControl>(driver_, port_, lineClock_, runClock_, QLocale::c());
+    chamber_->addLinkObserver(&events_);
+    chamber_->run().addObserver(&events_);
 }
 
 CoreSession::~CoreSession() {
@@ -83,11 +63,15 @@ CoreSession::~CoreSession() {
 }
 
 void CoreSession::connect(const std::string& portName) {
-    if (const auto failure = logic_->ConnectToPort(portName)) {
-        throw SessionError(failure->toStdString(), kExitPort);
+    const ChamberControl::Connection made = chamber_->connect(portName);
+    if (made.failure) {
+        throw SessionError(made.failure->toStdString(), kExitPort);
     }
     devicePath_ = port_.DevicePath();
     if (!driver_.Connected()) {
+        if (made.advice) {
+            throw SessionError(made.advice->toStdString(), kExitPort);
+        }
         throw SessionError(portFailure(), kExitPort);
     }
     const WaitEnd echo = waitUntil([this] { return driver_.StatusOk(); }, kEchoWait, true);
@@ -101,11 +85,14 @@ void CoreSession::connect(const std::string& portName) {
                                "7E2) and the node number (1).",
                            kExitController);
     }
-    // The connect phase ran in real time: its pauses give the controller time to answer, and the
-    // echo reply counts only while that phase lasts. From here on the core's time may run faster.
-    clock_.setFactor(timeScale_);
-    // A controller that stops answering here is the core's to handle (its reply watchdog).
-    waitUntil([this] { return firstCycleShown_; }, kFirstCycleWait, true);
+    // A poll cycle reads the temperature, the set point and then the run state: a run state read
+    // on this link, with the readings live, comes at the end of a whole cycle.
+    const unsigned long statusBefore = driver_.StatusReadings();
+    waitUntil(
+        [this, statusBefore] {
+            return chamber_->linkHealth().live() && driver_.StatusReadings() != statusBefore;
+        },
+        kFirstCycleWait, true);
 }
 
 std::string CoreSession::portFailure() {
@@ -113,12 +100,8 @@ std::string CoreSession::portFailure() {
         // Opened, then failed: the device went away while the link was being made.
         return "The device " + devicePath_ + " went away while the link was being made.";
     }
-    // The driver keeps the port's reason to itself; a second attempt brings it out.
-    try {
-        port_.Open();
-        port_.Close();
-    } catch (const std::exception& error) {
-        return error.what();
+    if (const auto failure = driver_.LastPortFailure()) {
+        return failure->message;
     }
     return "The port " + devicePath_ + " could not be used.";
 }
@@ -158,30 +141,22 @@ CoreSession::WaitEnd CoreSession::waitUntil(const std::function<bool()>& done,
 
 void CoreSession::serveMetrics(const metrics::ListenAddress& where) {
     try {
-        metrics_ = std::make_unique<metrics::MetricsEndpoint>(*logic_, where);
+        metrics_ = std::make_unique<metrics::MetricsEndpoint>(*chamber_, where);
     } catch (const std::runtime_error& error) {
         throw SessionError(error.what(), kExitUsage);
     }
     std::cout << "Metrics: " << metrics_->url().toStdString() << std::endl;
 }
 
-void CoreSession::observeHandOvers(std::function<void()> observer) {
-    if (!observers_) {
-        observers_ = std::make_unique<QObject>();
-    }
-    QObject::connect(&UiHandOver::instance(), &UiHandOver::handedOver, observers_.get(),
-                     std::move(observer));
-}
-
-void CoreSession::close() {
-    if (!logic_) {
+void CoreSession::close(RunEndReason reason) {
+    if (!chamber_) {
         return;
     }
-    observers_.reset();
     metrics_.reset();
-    logic_->removeObserver(&events_);
-    logic_->DisconnectWithoutAsking();
-    logic_.reset();
+    chamber_->letGo(reason);
+    chamber_->run().removeObserver(&events_);
+    chamber_->removeLinkObserver(&events_);
+    chamber_.reset();
     driver_.ClosePort();
 }
 

@@ -12,6 +12,9 @@ inline constexpr int kExitController = 3;  // the controller does not answer, or
 inline constexpr int kExitEmergency = 4;   // a programme was ended by the emergency cut-off
 // A Stop was sent but the controller never reported Stopped: the chamber may still be running.
 inline constexpr int kExitStopUnconfirmed = 5;
+// The controller was found Stopped during a programme (a power cut, a restart, its front panel)
+// and --resume-after-restart was not given: the programme was ended, the controller left stopped.
+inline constexpr int kExitControllerStopped = 6;
 // A command ended by a stop signal that it does not treat as its normal end exits with 128 plus
 // the signal's number (130 for SIGINT, 143 for SIGTERM), as a shell reports it.
 inline constexpr int kExitSignalBase = 128;

@@ -1,193 +1,265 @@
 #include "cli/program_command.h"
 
 #include <QString>
-
-#include <signal.h>
+#include <QTimer>
 
 #include <chrono>
 #include <cmath>
 #include <iostream>
 #include <optional>
+#include <variant>
 
 #include "cli/command_line.h"
 #include "cli/core_session.h"
 #include "cli/exit_status.h"
-#include "cli/stop_signals.h"
+#include "core/number_text.h"
+#include "core/programme.h"
+#include "core/run_csv_log.h"
+#include "core/run_texts.h"
 #include "core/settings_store.h"
 #include "threading/event_wait.h"
+#include "threading/stop_signals.h"
 
 namespace lumas::cli {
 
 namespace {
 
-// How long the worker's next update may take to send the stop command after a stop signal: one
-// pass, plus the pauses of the commands that update may have to send first.
-constexpr std::chrono::seconds kStopSendWait{5};
-// Real time for the stop command and its reply to cross the line before the port closes, which
-// drops what it has not sent yet. The core's own pause after a command, kept in real time.
-constexpr std::chrono::milliseconds kStopSettle{320};
+// Real time for the last Stop and its reply to cross the line before the port closes, which drops
+// what it has not sent yet: the control's own pause after a command.
+constexpr std::chrono::milliseconds kStopSettle = ChamberControl::kCommandPause;
 
-void loadProgramme(TerminalWindow& window, const std::vector<ProgrammeStep>& steps) {
-    for (std::size_t k = 0; k < steps.size(); ++k) {
-        window.fiSP[k].setValue(steps[k].temperature);
-        window.fiSPt[k].setValue(steps[k].holdMinutes);
+std::string celsiusText(double celsius) {
+    return oneDecimalText(celsius, QLocale::c()).toStdString() + "°C";
+}
+
+std::string minutesText(double minutes) {
+    return texts::minutesText(minutes, QLocale::c()).toStdString();
+}
+
+// The programme's steps as the command line gave them, checked as the window checks its fields.
+Programme programmeOf(const ProgramArguments& parsed) {
+    std::vector<lumas::ProgrammeStep> steps;
+    for (const auto& step : parsed.steps) {
+        steps.push_back({step.temperature, static_cast<double>(step.holdMinutes)});
     }
-}
-
-// Each given temperature as the window checks it when its field is left: the core prints its
-// warnings. A temperature the check replaced (out of range) ends the command, as a programme on
-// other temperatures than the ones given is not what was asked for.
-void checkTemperatures(MainFormLogic& logic, TerminalWindow& window,
-                       const std::vector<ProgrammeStep>& steps) {
-    for (std::size_t k = 0; k < steps.size(); ++k) {
-        logic.ValidateTemperature(static_cast<int>(k));
-        if (window.fiSP[k].value() != steps[k].temperature) {
-            throw SessionError("T" + std::to_string(k + 1) +
-                                   " lies outside the set-point range; the programme was not "
-                                   "started.",
-                               kExitUsage);
-        }
+    auto made = Programme::make(std::move(steps), {kStepLowest, kStepHighest, QLocale::c()});
+    if (const auto* fault = std::get_if<ProgrammeFault>(&made)) {
+        throw SessionError("Step " + std::to_string(fault->step) + ": " + fault->text.toStdString(),
+                           kExitUsage);
     }
+    return std::get<Programme>(std::move(made));
 }
 
-std::string signalName(int signalNumber) {
-    return signalNumber == SIGINT    ? "Ctrl-C (SIGINT)"
-           : signalNumber == SIGTERM ? "SIGTERM"
-                                     : "a signal";
-}
+// What the run does, told on standard output as it happens, and what the command waits for.
+class ProgrammeReport final : public RunObserver {
+  public:
+    explicit ProgrammeReport(ChamberControl& chamber) : chamber_(chamber) {}
 
-// "step 2 of 3", as the run state has it.
-std::string stepText(const SharedState& state) {
-    return "step " + std::to_string(state.CurrentStep) + " of " + std::to_string(state.StepCount);
-}
+    void stepStarted(int step, const lumas::ProgrammeStep& programmeStep) override {
+        const RunModel& run = chamber_.run();
+        const Tick now = chamber_.runClock().now();
+        std::cout << "Step " << step << " of " << run.programme()->stepCount() << ": "
+                  << celsiusText(programmeStep.temperature) << " for "
+                  << minutesText(programmeStep.holdMinutes) << " min; "
+                  << minutesText(run.elapsedMinutes(now)) << " min elapsed, "
+                  << minutesText(run.minutesLeft(now)) << " min left" << std::endl;
+    }
+    void emergencyCutOff(double celsius, double threshold, const QDateTime& /*at*/) override {
+        cutOffReading_ = celsius;
+        std::cout << "Emergency cut-off: " << celsiusText(celsius) << " is above the threshold of "
+                  << generalNumberText(threshold, QLocale::c()).toStdString()
+                  << " °C; the controller is being stopped." << std::endl;
+    }
+    void blindStop(std::chrono::seconds withoutReadings) override {
+        std::cout << texts::blindStopped(withoutReadings).toStdString() << std::endl;
+    }
+    void controllerFoundStopped() override {
+        held_ = true;
+        std::cout << "The controller reports Stopped although the programme expects it Running "
+                     "(a power cut, a restart or a Stop at its front panel)."
+                  << std::endl;
+    }
+    void stopNotConfirmed() override { stopNotConfirmed_ = true; }
+    void stopConfirmed() override { stopNotConfirmed_ = false; }
 
-int elapsedWholeMinutes(const SharedState& state) {
-    return static_cast<int>(std::trunc(state.ElapsedMinutes));
-}
+    // The controller was found stopped and nobody has decided yet; taken once.
+    bool takeHeld() { return std::exchange(held_, false); }
+    bool held() const { return held_; }
+    bool stopNotConfirmedNow() const { return stopNotConfirmed_; }
+    const std::optional<double>& cutOffReading() const { return cutOffReading_; }
+
+  private:
+    ChamberControl& chamber_;
+    bool held_ = false;
+    bool stopNotConfirmed_ = false;
+    std::optional<double> cutOffReading_;
+};
 
 }  // namespace
 
 int programCommand(const std::vector<std::string>& arguments) {
     const ProgramArguments parsed = parseProgramArguments(arguments);
-    StopSignals stopSignals;
+    // Every signal that would end the command stops the controller first.
+    StopSignals stopSignals(StopSignals::endingSignals());
     CoreSession session(parsed.timeScale, stopSignals);
-    MainFormLogic& logic = session.logic();
-    TerminalWindow& window = session.window();
-    SharedState& state = logic.state();
+    ChamberControl& chamber = session.chamber();
+    RunModel& run = chamber.run();
 
     // A stored threshold that cannot be used leaves the default in force; the operator is told
     // once, and the programme runs guarded by the default.
-    const EmergencyThresholdSetting emergency = readEmergencyThreshold(settingsFile());
+    const EmergencyThresholdSetting emergency =
+        readEmergencyThreshold(settingsFile(), QLocale::c());
     if (emergency.problem) {
         std::cerr << "Note: " << emergency.problem->toStdString() << std::endl;
     }
-    state.EmergencyThreshold = emergency.value;
-    loadProgramme(window, parsed.steps);
-    checkTemperatures(logic, window, parsed.steps);
-    if (parsed.csvFolder) {
-        TCSVExport& csv = logic.csvExportSettings();
-        csv.Enabled = true;
-        csv.ExportInterval = parsed.csvIntervalSeconds;
-        csv.FolderPath = QString::fromStdString(*parsed.csvFolder);
-        window.TimerCSV.setInterval(std::chrono::seconds(parsed.csvIntervalSeconds));
+    chamber.state().EmergencyThreshold = emergency.value;
+    chamber.setBlindStopLimit(parsed.blindStop);
+    if (parsed.blindStop.count() == 0) {
+        std::cerr << "Note: --blind-stop 0: the programme goes on however long the controller "
+                     "sends no readings."
+                  << std::endl;
     }
+    const Programme programme = programmeOf(parsed);
+    if (const Outcome refused = chamber.checkProgramme(programme)) {
+        throw SessionError("T" + std::to_string(refused->step) + ": " +
+                               QString(refused->text).replace(u'\r', u' ').toStdString() +
+                               " The programme was not started.",
+                           kExitUsage);
+    }
+
+    TCSVExport csvSettings;
+    std::optional<RunCsvLog> csvLog;
+    QTimer csvTimer;
+    if (parsed.csvFolder) {
+        csvSettings = {true, parsed.csvIntervalSeconds, QString::fromStdString(*parsed.csvFolder)};
+        csvLog.emplace(
+            csvSettings, chamber, QLocale(), [] { return QDateTime::currentDateTime(); },
+            [](const QString& text) {
+                std::cerr << "lumasctl: " << text.toStdString() << std::endl;
+            });
+        run.addObserver(&*csvLog);
+        // Rows every interval of the programme's time.
+        csvTimer.setInterval(
+            session.runClock().realDuration(std::chrono::seconds(parsed.csvIntervalSeconds)));
+        QObject::connect(&csvTimer, &QTimer::timeout, [&csvLog] { csvLog->tick(); });
+    }
+    ProgrammeReport report(chamber);
+    run.addObserver(&report);
+    const auto forget = [&] {
+        run.removeObserver(&report);
+        if (csvLog) {
+            run.removeObserver(&*csvLog);
+        }
+    };
 
     if (parsed.metrics) {
         session.serveMetrics(*parsed.metrics);
     }
     session.connect(parsed.port);
     if (stopSignals.first() != 0) {
-        std::cout << "Stopped by " << signalName(stopSignals.first())
+        forget();
+        std::cout << "Stopped by " << StopSignals::name(stopSignals.first())
                   << " before the programme started." << std::endl;
         return kExitSignalBase + stopSignals.first();
     }
-    logic.bStartMultiClick();
-    if (!state.ProgramRunning) {
-        throw SessionError("The programme was not started.", kExitUsage);
+    std::cout << "Programme of " << programme.stepCount() << " step(s), "
+              << minutesText(programme.totalMinutes()) << " min, on " << session.devicePath()
+              << "; Ctrl-C stops it." << std::endl;
+    if (const Outcome refused = chamber.startProgramme(programme)) {
+        forget();
+        throw SessionError(refused->text.toStdString() + " The programme was not started.",
+                           kExitController);
     }
-    if (state.StepCount < parsed.steps.size()) {
-        std::cerr << "Note: the steps after a hold time of 0 do not run; the programme has "
-                  << int{state.StepCount} << " step(s)." << std::endl;
-    }
-    std::cout << "Programme of " << int{state.StepCount} << " step(s), " << state.TotalMinutes
-              << " min, on " << session.devicePath() << "; Ctrl-C stops it." << std::endl;
-    if (const CsvTemperatureLog* log = logic.writer()) {
-        std::cout << "CSV log: " << log->filePath().toStdString() << std::endl;
+    csvTimer.start();
+    if (csvLog && csvLog->writer()) {
+        std::cout << "CSV log: " << csvLog->writer()->filePath().toStdString() << std::endl;
     }
 
-    int printedStep = 0;
-    const auto printStepChange = [&] {
-        if (!state.ProgramRunning || state.CurrentStep == printedStep) {
-            return;
+    // Follows the run until it has ended. A controller that stops answering or a device that goes
+    // away does not end it: the control reports the loss (printed by the session's events),
+    // reopens the device and goes on with the programme's time; without readings for the
+    // blind-run limit it stops the controller.
+    int signalTaken = 0;
+    for (;;) {
+        session.waitUntil(
+            [&] {
+                return !run.active() || report.held() ||
+                       (run.stopping() && report.stopNotConfirmedNow()) ||
+                       (signalTaken == 0 && stopSignals.first() != 0);
+            },
+            std::nullopt, true);
+        if (!run.active()) {
+            break;
         }
-        printedStep = state.CurrentStep;
-        std::cout << "Step " << printedStep << " of " << int{state.StepCount} << ": "
-                  << logic.readoutText(state.StepTemperatures[printedStep]).toStdString() << " for "
-                  << static_cast<int>(window.fiSPt[printedStep - 1].value()) << " min; "
-                  << elapsedWholeMinutes(state) << " min elapsed, " << logic.TotalTimeLeft()
-                  << " min left" << std::endl;
-    };
-    printStepChange();
-    session.observeHandOvers(printStepChange);
-
-    // Over once the run has ended and its stop commands have been sent. A controller that stops
-    // answering or a device that goes away does not end it: the core reports the loss (printed
-    // by the session's events), reopens the device and goes on with the programme's time.
-    const auto over = [&state] {
-        return !state.ProgramRunning && !state.PendingProgramStop && !state.PendingStop;
-    };
-    const CoreSession::WaitEnd end = session.waitUntil(over, std::nullopt, true);
-    bool stoppedBySignal = false;
-    if (end == CoreSession::WaitEnd::Signalled && !over()) {
-        if (state.ProgramRunning) {
-            logic.bStopMultiClick();
-            stoppedBySignal = !state.ProgramRunning;
+        if (signalTaken == 0 && stopSignals.first() != 0) {
+            signalTaken = stopSignals.first();
+            std::cout << StopSignals::name(signalTaken) << ": stopping the programme and the "
+                      << "controller." << std::endl;
+            chamber.stop(RunEndReason::EndedBySignal);
+            continue;
         }
-        if (session.waitUntil(over, kStopSendWait, false) != CoreSession::WaitEnd::Done) {
-            throw SessionError(
-                "The stop command was not sent in time; the controller may still "
-                "be running.",
-                kExitStopUnconfirmed);
+        if (report.takeHeld()) {
+            if (parsed.resumeAfterRestart && chamber.resumeHeldRun() == std::nullopt) {
+                std::cout << "Run sent again (--resume-after-restart); the programme goes on."
+                          << std::endl;
+            } else if (run.phase() == RunPhase::Held) {
+                chamber.endHeldRun();
+            }
+            continue;
+        }
+        if (run.stopping() && report.stopNotConfirmedNow()) {
+            // Told three times over about 12 s of real time, and still Running or silent: the
+            // command gives up waiting (the Stop keeps going out until the port closes).
+            run.endWithoutStop(RunEndReason::StopNotConfirmed, QDateTime::currentDateTime());
+            break;
         }
     }
-    // Every Stop is confirmed by the controller's run state, or reported as not confirmed.
-    const StopConfirmation& confirmation = logic.stopConfirmation();
-    const std::chrono::milliseconds confirmWait =
-        session.clock().realDuration(std::chrono::milliseconds{StopConfirmation::kConfirmWithinMs} *
-                                     (StopConfirmation::kSends + 1)) +
-        kStopSettle;
-    session.waitUntil([&] { return !confirmation.pending() || confirmation.reported(); },
-                      confirmWait, false);
-    const bool stopConfirmed = !confirmation.pending();
+    csvTimer.stop();
     serveEventsFor(kStopSettle);
 
-    // The core and its state go with the session: what the last lines tell is taken first. Whether
-    // the cut-off fired is the core's event; the status bar's text is what the operator reads.
-    const std::optional<double> cutOffAt = session.events().cutOffReading();
-    const std::string cutOffReading =
-        cutOffAt ? logic.readoutText(*cutOffAt).toStdString() : std::string();
-    const QString warning = window.statusWarning.text();
-    const int elapsed = elapsedWholeMinutes(state);
-    const std::string where = stepText(state) + " after " + std::to_string(elapsed) + " min";
-    session.close();
-    if (!stopConfirmed) {
-        std::cout << "The controller did not confirm the Stop at " << where
-                  << ": the chamber may still be running at its last set point." << std::endl;
-        return kExitStopUnconfirmed;
+    const RunEnd end = run.end().value_or(RunEnd{});
+    const RunModel& finished = run;
+    const Tick now = session.runClock().now();
+    const std::string where = "step " + std::to_string(finished.currentStep()) + " of " +
+                              std::to_string(programme.stepCount()) + " after " +
+                              minutesText(finished.elapsedMinutes(now)) + " min";
+    forget();
+    session.close(RunEndReason::StopNotConfirmed);
+
+    switch (end.reason) {
+        case RunEndReason::Finished:
+            std::cout << "Programme finished after " << minutesText(programme.totalMinutes())
+                      << " min; the controller confirmed the Stop." << std::endl;
+            return 0;
+        case RunEndReason::EmergencyCutOff:
+            std::cout << "Programme stopped by the emergency cut-off at " << where << " ("
+                      << celsiusText(report.cutOffReading().value_or(0.0))
+                      << "); the controller confirmed the Stop." << std::endl;
+            return kExitEmergency;
+        case RunEndReason::NoReadings:
+            std::cout << "Programme stopped at " << where << ": no readings for "
+                      << parsed.blindStop.count() << " s; the controller confirmed the Stop."
+                      << std::endl;
+            return kExitEmergency;
+        case RunEndReason::EndedBySignal:
+            std::cout << "Programme stopped by " << StopSignals::name(signalTaken) << " at "
+                      << where << "; the controller confirmed the Stop." << std::endl;
+            return kExitSignalBase + signalTaken;
+        case RunEndReason::ControllerStopped:
+            std::cout << "The controller was found stopped at " << where
+                      << "; the programme was ended and the controller left stopped (with "
+                         "--resume-after-restart it is run on)."
+                      << std::endl;
+            return kExitControllerStopped;
+        case RunEndReason::StopNotConfirmed:
+        case RunEndReason::StoppedByOperator:
+        case RunEndReason::Disconnected:
+        case RunEndReason::Closed:
+            break;
     }
-    if (cutOffAt) {
-        std::cout << "Programme stopped by the emergency cut-off at " << where << " ("
-                  << cutOffReading << "): " << warning.toStdString() << std::endl;
-        return kExitEmergency;
-    }
-    if (stoppedBySignal) {
-        std::cout << "Programme stopped by " << signalName(stopSignals.first()) << " at " << where
-                  << "; the controller confirmed the Stop." << std::endl;
-        return kExitSignalBase + stopSignals.first();
-    }
-    std::cout << "Programme finished after " << elapsed
-              << " min; the controller confirmed the Stop." << std::endl;
-    return 0;
+    std::cout << "The controller did not confirm the Stop at " << where
+              << ": the chamber may still be running at its last set point." << std::endl;
+    return kExitStopUnconfirmed;
 }
 
 }  // namespace lumas::cli

@@ -4,9 +4,19 @@
 
 namespace lumas {
 
-// What happens to the link and to a run that the window, lumasctl and the metrics need to know
-// of, reported by MainFormLogic on the UI thread as it happens. Every member has an empty default,
-// so an observer overrides only what it uses.
+// What the worker's update found on the link, after every pass: whether the readings are fresh,
+// and the driver's values when they are (otherwise they are the last values read, not to be shown
+// as current).
+struct LinkView {
+    bool live = false;
+    double temperature = 0.0;  // °C
+    double setPoint = 0.0;     // °C, as the controller reports it
+    bool stopped = true;       // the controller reports Stop
+};
+
+// What happens to the link that the window, lumasctl and the metrics need to know of, reported by
+// the chamber's control on the UI thread as it happens. Every member has an empty default, so an
+// observer overrides only what it uses. What happens to a run is a RunObserver's (run_events.h).
 class LinkObserver {
   public:
     enum class Loss {
@@ -16,18 +26,14 @@ class LinkObserver {
 
     virtual ~LinkObserver() = default;
 
+    // Every worker update, first thing: what it found on the link.
+    virtual void polled(const LinkView& /*view*/) {}
     // Readings come in (again) after connecting or after a loss.
     virtual void linkUp() {}
     // Readings stopped; `why` says how. Reported once per loss.
     virtual void linkLost(Loss /*why*/) {}
     // The device was opened again after it went away; `devicePath` is the path that opened.
     virtual void portReopened(const QString& /*devicePath*/) {}
-    // The emergency cut-off fired at `celsius` and sent its Stop.
-    virtual void emergencyCutOff(double /*celsius*/) {}
-    // A Stop was confirmed by the controller's run state.
-    virtual void stopConfirmed() {}
-    // A Stop was sent several times and the controller still does not report Stopped.
-    virtual void stopNotConfirmed() {}
 };
 
 }  // namespace lumas

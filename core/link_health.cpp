@@ -5,6 +5,7 @@ namespace lumas {
 void LinkHealth::start(Tick now, unsigned long readings) {
     readings_ = readings;
     lastReadingTick_ = now;
+    lastFreshTick_ = now;
     // Not live until a reading has come in: what the driver holds is from before this link.
     state_ = State::Waiting;
 }
@@ -17,6 +18,7 @@ std::optional<LinkHealth::State> LinkHealth::update(Tick now, bool portOk, unsig
     if (fresh) {
         readings_ = readings;
         lastReadingTick_ = now;
+        lastFreshTick_ = now;
     }
     State next = state_;
     if (!portOk) {

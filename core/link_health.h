@@ -38,11 +38,15 @@ class LinkHealth {
     State state() const { return state_; }
     bool live() const { return state_ == State::Live; }
     bool wanted() const { return state_ != State::Offline; }
+    // When the last fresh reading came in, or the link was started before the first one.
+    Tick lastFreshReadingTick() const { return lastFreshTick_; }
 
   private:
     State state_ = State::Offline;
     unsigned long readings_ = 0;
+    // The time from which the next reading is awaited (moved on when the port is opened again).
     Tick lastReadingTick_ = 0;
+    Tick lastFreshTick_ = 0;  // the last reading itself
 };
 
 }  // namespace lumas

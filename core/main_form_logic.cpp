@@ -1,38 +1,51 @@
 #include "core/main_form_logic.h"
 
+#include <QTimer>
+
+#include <cmath>
 #include <exception>
 #include <utility>
 
+#include "core/csv_log.h"
+#include "core/number_text.h"
+#include "core/run_texts.h"
 #include "core/settings_store.h"
 #include "serial/com_config.h"
-#include "serial/port_discovery.h"
 
 namespace lumas {
 
 namespace {
 
 using std::chrono::milliseconds;
-constexpr milliseconds kConnectSettle{1000};
-constexpr milliseconds kConnectStep{240};
 constexpr milliseconds kDisconnectWait{500};
 constexpr milliseconds kCloseWait{420};
 constexpr milliseconds kPortConfigurationPause{50};
-constexpr milliseconds kPortConfigurationSleep{400};
-constexpr milliseconds kPortSelectionSleep{30};
 
 }  // namespace
 
 MainFormLogic::MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, MainWindowPorts& ui,
-                             Clock& clock, QString settingsPath, const QLocale& locale)
+                             Clock& clock, QString settingsPath, const QLocale& locale,
+                             Clock* runClock)
     : controller_(controller),
       port_(comPort),
       ui_(ui),
-      clock_(clock),
       settingsPath_(std::move(settingsPath)),
-      locale_(locale) {}
+      locale_(locale),
+      chamber_(controller, comPort, clock, runClock != nullptr ? *runClock : clock, locale),
+      csvLog_(
+          csvExport_, chamber_, locale, [this] { return currentDateTime(); },
+          [this](const QString& text) { ui_.messages.notice(stamped(text)); }) {
+    chamber_.currentDateTime = [this] { return currentDateTime(); };
+    chamber_.addLinkObserver(this);
+    chamber_.run().addObserver(&csvLog_);
+    chamber_.run().addObserver(this);
+}
 
 MainFormLogic::~MainFormLogic() {
-    stopWorker();
+    chamber_.stopWorker();
+    chamber_.run().removeObserver(this);
+    chamber_.run().removeObserver(&csvLog_);
+    chamber_.removeLinkObserver(this);
 }
 
 QPoint MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
@@ -47,28 +60,35 @@ QPoint MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
         ui_.fiSPt[k]->setValue(values.holdTimes[k]);
     }
     ui_.fiSingleSP.setValue(values.singleSetPoint);
-    state_.EmergencyThreshold = values.emergencyTemp;
-    state_.SetPointMin = kSetPointMin;
-    state_.SetPointMax = kSetPointMax;
-    state_.PendingSingleSetPoint = false;
-    state_.ProgramRunning = false;
-    state_.PendingProgramStart = false;
-    state_.PendingProgramStop = false;
+    SharedState& s = state();
+    s.EmergencyThreshold = values.emergencyTemp;
+    s.SetPointMin = kSetPointMin;
+    s.SetPointMax = kSetPointMax;
+    s.PendingSingleSetPoint = false;
+    s.ProgramRunning = false;
+    s.PendingProgramStart = false;
+    chamber_.setBlindStopLimit(loaded.blindStop.limit);
     // Told once the window is up (FormShow runs before it appears).
     if (loaded.emergencyTempProblem) {
         // A threshold that could disarm the cut-off is not used; the operator learns which is.
-        ui_.messages.notice(*loaded.emergencyTempProblem);
+        ui_.messages.notice(stamped(*loaded.emergencyTempProblem));
+    }
+    if (loaded.blindStop.problem) {
+        ui_.messages.notice(stamped(*loaded.blindStop.problem));
+    }
+    if (loaded.blindStop.limit.count() == 0) {
+        ui_.messages.notice(stamped(texts::kBlindStopOff));
     }
     if (!loaded.save.saved) {
         ui_.messages.notice(
-            QStringLiteral("The settings file could not be written: %1. Changes to the settings "
-                           "will not be kept.")
-                .arg(loaded.save.error));
+            stamped(QStringLiteral("The settings file could not be written: %1. Changes to the "
+                                   "settings will not be kept.")
+                        .arg(loaded.save.error)));
     }
     return {values.posLeft, values.posTop};
 }
 
-void MainFormLogic::ApplicationClose(QPoint windowPosition) {
+void MainFormLogic::ApplicationClose(QPoint windowPosition, RunEndReason reason) {
     StoredSettings values;
     values.posTop = windowPosition.y();
     values.posLeft = windowPosition.x();
@@ -82,130 +102,43 @@ void MainFormLogic::ApplicationClose(QPoint windowPosition) {
         ui_.messages.warning(
             QStringLiteral("The settings could not be saved: %1.").arg(saved.error));
     }
-
-    if (worker_) {
-        worker_->Terminate();
-        DelayMs(kCloseWait);
-        sendPendingStops();
-        controller_.ClosePort();
-        stopWorker();
-    }
-    health_.stop();
-}
-
-void MainFormLogic::addObserver(LinkObserver* observer) {
-    observers_.push_back(observer);
-}
-
-void MainFormLogic::removeObserver(LinkObserver* observer) {
-    std::erase(observers_, observer);
-}
-
-void MainFormLogic::sendPendingStops() {
-    // A Stop the operator pressed just before letting go of the link still goes out.
-    if ((state_.PendingStop || state_.PendingProgramStop) && controller_.Connected()) {
-        controller_.cmdStop();
-        state_.PendingStop = false;
-        state_.PendingProgramStop = false;
-        DelayMs(kCommandPause);
-    }
-    forgetStop();
+    chamber_.letGo(reason, kCloseWait);
 }
 
 std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName) {
-    try {
-        // One worker at a time: the running one stops before its port is closed.
-        stopWorker();
-        controller_.ClosePort();
-        clock_.sleep(kPortSelectionSleep);
-        if (portName.empty()) {
-            return texts::kErrorOccured + texts::kNoPortSelected;
-        }
-        health_.stop();
-        port_.SetDeviceName(portName);
-        controller_.OpenPort();
-        linkDevicePath_ = port_.DevicePath();
-        linkAlias_ = stableDeviceAlias(linkDevicePath_);
-        if (!controller_.Connected()) {
-            if (const auto advice = portPermissionAdvice(port_.DevicePath())) {
-                ui_.messages.warning(QString::fromStdString(*advice));
-            }
-        }
-        ReadParameters();
-    } catch (const std::exception& error) {
-        return texts::kErrorOccured + QString::fromStdString(error.what());
+    const ChamberControl::Connection made = chamber_.connect(portName);
+    if (made.advice) {
+        ui_.messages.warning(*made.advice);
     }
-    return std::nullopt;
+    if (!made.failure && controller_.Connected() && controller_.AllowToSend()) {
+        ui_.statusConnection.setText(texts::kConnected);
+    }
+    return made.failure;
 }
 
 void MainFormLogic::ReadParameters() {
-    if (!controller_.Connected()) {
-        return;
-    }
-    DelayMs(kConnectSettle);
-    controller_.GetSetPoint();
-    DelayMs(kConnectStep);
-    controller_.WriteEnable();
-    DelayMs(kConnectStep);
-    if (controller_.AllowToSend()) {
+    if (chamber_.readParameters()) {
         ui_.statusConnection.setText(texts::kConnected);
     }
-    watchLink();
-    StartThread();
-}
-
-void MainFormLogic::watchLink() {
-    lossNoticeShown_ = false;
-    health_.start(clock_.now(), controller_.TemperatureReadings());
-}
-
-void MainFormLogic::StartThread() {
-    stopWorker();
-    state_.PollStep.store(1);
-    worker_ = std::make_unique<TMyThread>(controller_, state_, clock_, updateSequence_);
-}
-
-void MainFormLogic::TerminateWorker() {
-    if (worker_) {
-        worker_->Terminate();
-    }
-}
-
-void MainFormLogic::stopWorker() {
-    // Terminates and joins the worker; its last update plays to its end meanwhile. No step of the
-    // update calls this (a step never waits for the worker that is waiting for the step).
-    worker_.reset();
 }
 
 void MainFormLogic::Disconnect1Click() {
     // A link whose device went away is still the operator's to let go of.
-    if (!controller_.Connected() && !health_.wanted()) {
+    if (!chamber_.linkWanted()) {
         return;
     }
-    if (runActive() && !ui_.messages.confirm(texts::kRunActiveDisconnect)) {
+    if (run().active() && !ui_.messages.confirm(texts::kRunActiveDisconnect)) {
         return;
     }
     DisconnectWithoutAsking();
 }
 
 void MainFormLogic::DisconnectWithoutAsking() {
-    if (!controller_.Connected() && !health_.wanted()) {
+    if (!chamber_.linkWanted()) {
         return;
     }
-    const bool endsRun = runActive();
-    if (endsRun) {
-        // Before the worker's last update: it must neither switch a step nor correct the set
-        // point of a run that is over.
-        endRunWithoutStop();
-    }
-    TerminateWorker();
-    DelayMs(kDisconnectWait);
-    // The worker's last update has normally run during the wait; joining makes sure it cannot
-    // redraw the read-outs after they have been reset below.
-    stopWorker();
-    sendPendingStops();
-    controller_.ClosePort();
-    health_.stop();
+    const bool endsRun = run().active();
+    chamber_.letGo(RunEndReason::Disconnected, kDisconnectWait);
     ui_.statusConnection.setText(texts::kOffline);
     ui_.statusConnection.setAlert(false);
     ui_.timerMulti.setEnabled(false);
@@ -214,35 +147,16 @@ void MainFormLogic::DisconnectWithoutAsking() {
     ui_.lSetPoint.setText(texts::kNoValue);
     ui_.Series1.clear();
     ui_.Series2.clear();
-    controller_.SetAllowToSend(false);
     ui_.ClearFormFields();
     ui_.EnableItems();
+    setStatusLine(QString());
     if (endsRun) {
-        ui_.statusWarning.setText(texts::kRunEndedByDisconnect);
+        ui_.statusWarning.setText(stamped(texts::kRunEndedByDisconnect));
     }
 }
 
 bool MainFormLogic::confirmCloseDuringRun() {
-    return !runActive() || ui_.messages.confirm(texts::kRunActiveExit);
-}
-
-bool MainFormLogic::runActive() const {
-    return state_.ProgramRunning || state_.SingleRunning || state_.ControlActive;
-}
-
-void MainFormLogic::endRunWithoutStop() {
-    SharedState& s = state_;
-    s.ProgramRunning = false;
-    s.SingleRunning = false;
-    s.ControlActive = false;
-    s.PendingProgramStart = false;
-    s.PendingRun = false;
-    ui_.timerMulti.setEnabled(false);
-    ui_.timerSingle.setEnabled(false);
-    ui_.lTotal.setText(texts::kNoValue);
-    ui_.lFinish.setText(texts::kNoValue);
-    ui_.TimerCSV.setEnabled(false);
-    closeWriter();
+    return !run().active() || ui_.messages.confirm(texts::kRunActiveExit);
 }
 
 void MainFormLogic::maPortConfigurationClick() {
@@ -255,24 +169,18 @@ void MainFormLogic::maPortConfigurationClick() {
             dialog.Execute();
             return;
         }
-        const bool endsRun = runActive();
+        const bool endsRun = run().active();
         if (endsRun && !ui_.messages.confirm(texts::kRunActiveDisconnect)) {
             return;
         }
         if (!ui_.messages.confirm(texts::kConfirmPortClose)) {
             return;
         }
+        chamber_.closeForConfiguration();
         if (endsRun) {
-            // As with Disconnect: a later connection must not take the run up again.
-            endRunWithoutStop();
-            ui_.statusWarning.setText(texts::kRunEndedByPortConfiguration);
+            // As with Disconnect: a later connection does not take the run up again.
+            ui_.statusWarning.setText(stamped(texts::kRunEndedByPortConfiguration));
         }
-        TerminateWorker();
-        clock_.sleep(kPortConfigurationSleep);
-        // Closed through the driver, so that it knows it is no longer connected; what the worker's
-        // last update finds then is no reading.
-        health_.stop();
-        controller_.ClosePort();
         ui_.statusConnection.setText(texts::kOffline);
         ui_.statusConnection.setAlert(false);
         ui_.lTemp.setText(texts::kNoValue);
@@ -284,20 +192,242 @@ void MainFormLogic::maPortConfigurationClick() {
     }
 }
 
-bool MainFormLogic::requireConnection() {
-    if (controller_.Connected()) {
+bool MainFormLogic::accepted(const Outcome& outcome) {
+    if (!outcome) {
         return true;
     }
-    ui_.messages.warning(texts::kNoConnection);
+    ui_.messages.warning(outcome->text);
     return false;
 }
 
-bool MainFormLogic::acceptStop() {
-    return health_.state() == LinkHealth::State::PortFailed || requireConnection();
+bool MainFormLogic::commitAll(std::initializer_list<NumericField*> fields) {
+    bool all = true;
+    for (NumericField* field : fields) {
+        all = field->commit() && all;
+    }
+    return all;
 }
 
 int MainFormLogic::holdMinutes(int index) const {
     return static_cast<int>(ui_.fiSPt[index]->value());
+}
+
+// --- what the chamber's control reports
+
+QString MainFormLogic::readoutText(double celsius) const {
+    return oneDecimalText(celsius, locale_) + QStringLiteral("°C");
+}
+
+QString MainFormLogic::stampText(const QDateTime& at) const {
+    return locale_.toString(at.date(), csvLogDateFormat(locale_)) + u' ' +
+           locale_.toString(at.time(), csvLogTimeFormat(locale_));
+}
+
+QString MainFormLogic::stamped(const QString& text) const {
+    return text + QStringLiteral("  [") + stampText(currentDateTime()) + u']';
+}
+
+QString MainFormLogic::emergencyWarningText(const QDateTime& at) const {
+    return QStringLiteral(
+               "Warning: The emergency temperature  was reached and the controller has been "
+               "stopped!  [") +
+           stampText(at) + u']';
+}
+
+void MainFormLogic::polled(const LinkView& view) {
+    if (view.live) {
+        ui_.lSetPoint.setText(readoutText(view.setPoint));
+        ui_.lTemp.setText(readoutText(view.temperature));
+        const QString runState = view.stopped ? texts::kStopped : texts::kRunning;
+        ui_.lCS.setText(runState);
+        ui_.lCS2.setText(runState);
+    } else {
+        // A value that was not measured just now is not shown as if it were.
+        ui_.lSetPoint.setText(texts::kNoValue);
+        ui_.lTemp.setText(texts::kNoValue);
+        ui_.lCS.setText(texts::kNoValue);
+        ui_.lCS2.setText(texts::kNoValue);
+    }
+    showRunProgress();
+}
+
+void MainFormLogic::linkUp() {
+    ui_.statusConnection.setText(texts::kConnected);
+    ui_.statusConnection.setAlert(false);
+    if (lossNotice_) {
+        // The notice of the loss is over: it closes, and the status bar says when it ended.
+        ui_.messages.withdrawNotice(*lossNotice_);
+        lossNotice_.reset();
+        if (!alarmOpen_) {
+            ui_.statusWarning.setText(stamped(texts::kReadingsBack));
+        }
+    }
+    lossNoticeShown_ = false;
+}
+
+void MainFormLogic::linkLost(Loss why) {
+    const bool guarding = state().ControlActive;
+    QString blind;
+    if (guarding) {
+        blind = texts::kCutOffBlind + u' ' + texts::blindStopPlan(chamber_.blindStopLimit());
+    }
+    if (why == Loss::NoReply) {
+        ui_.statusConnection.setText(texts::kNoReply);
+        ui_.statusConnection.setAlert(true);
+        if (guarding) {
+            showLossNotice(blind);
+        }
+    } else {
+        ui_.statusConnection.setText(texts::kPortLost);
+        ui_.statusConnection.setAlert(true);
+        showLossNotice(texts::portLost(QString::fromStdString(chamber_.devicePath())) +
+                       (guarding ? u' ' + blind : QString()));
+    }
+}
+
+void MainFormLogic::showLossNotice(const QString& text) {
+    if (!lossNoticeShown_) {
+        lossNoticeShown_ = true;
+        lossNotice_ = ui_.messages.notice(stamped(text));
+    }
+}
+
+void MainFormLogic::reading(const RunReading& reading) {
+    if (!reading.temperature) {
+        ui_.Series1.appendGap();  // the chart does not draw across the time without readings
+    }
+}
+
+void MainFormLogic::stopAsked(RunEndReason /*why*/) {
+    ui_.lTotal.setText(texts::kNoValue);
+    ui_.lFinish.setText(texts::kNoValue);
+    showRunProgress();
+}
+
+void MainFormLogic::stopNotConfirmed() {
+    if (cutOff_) {
+        ui_.statusWarning.setText(
+            QStringLiteral("Warning: The emergency temperature  was reached and the "
+                           "controller did not confirm the Stop!  [") +
+            stampText(cutOff_->at) + u']');
+    }
+    ui_.messages.notice(stamped(texts::kStopNotConfirmed));
+}
+
+void MainFormLogic::emergencyCutOff(double celsius, double threshold, const QDateTime& at) {
+    cutOff_ = CutOff{celsius, threshold, at};
+    // The reading that fired the cut-off is on the chart (and in the log), not cut off before it.
+    if (ui_.timerMulti.enabled() || ui_.timerSingle.enabled()) {
+        ui_.Series1.append(run().runMinutes(chamber_.runClock().now()), celsius);
+    }
+    ui_.statusWarning.setText(
+        QStringLiteral("Warning: The emergency temperature  was reached; waiting for the "
+                       "controller to confirm the Stop.  [") +
+        stampText(at) + u']');
+}
+
+void MainFormLogic::blindStop(std::chrono::seconds withoutReadings) {
+    const QString text = texts::blindStopped(withoutReadings);
+    ui_.statusWarning.setText(stamped(text));
+    ui_.messages.notice(stamped(text));
+}
+
+void MainFormLogic::controllerFoundStopped() {
+    setStatusLine(stamped(texts::kControllerFoundStopped));
+    askAboutStoppedController();
+}
+
+void MainFormLogic::askAboutStoppedController() {
+    // Asked from the event loop once the update's step has returned: a step never opens a box.
+    QTimer::singleShot(0, &deferred_, [this] {
+        if (run().phase() != RunPhase::Held) {
+            return;
+        }
+        const bool runOn = ui_.messages.confirm(stamped(texts::kRunOnQuestion));
+        if (run().phase() != RunPhase::Held) {
+            return;  // decided meanwhile (a Stop, Disconnect, the cut-off)
+        }
+        if (runOn) {
+            runOnAfterControllerStopped();
+        } else {
+            endRunAfterControllerStopped();
+        }
+    });
+}
+
+void MainFormLogic::runOnAfterControllerStopped() {
+    if (accepted(chamber_.resumeHeldRun())) {
+        setStatusLine(QString());
+    }
+}
+
+void MainFormLogic::endRunAfterControllerStopped() {
+    accepted(chamber_.endHeldRun());
+}
+
+void MainFormLogic::runEnded(const RunEnd& end) {
+    ui_.timerMulti.setEnabled(false);
+    ui_.timerSingle.setEnabled(false);
+    ui_.TimerCSV.setEnabled(false);
+    ui_.lTotal.setText(texts::kNoValue);
+    ui_.lFinish.setText(texts::kNoValue);
+    setStatusLine(texts::runEndedLine(end, chamber_.blindStopLimit(), stampText(end.at)));
+    if (cutOff_ && (end.reason == RunEndReason::EmergencyCutOff ||
+                    end.stopAskedFor == RunEndReason::EmergencyCutOff)) {
+        const CutOff fired = *cutOff_;
+        const bool confirmed = end.reason == RunEndReason::EmergencyCutOff;
+        const QString firstLine =
+            confirmed ? emergencyWarningText(fired.at)
+                      : QStringLiteral(
+                            "Warning: The emergency temperature  was reached and the "
+                            "controller did not confirm the Stop!  [") +
+                            stampText(fired.at) + u']';
+        ui_.statusWarning.setText(firstLine);
+        // The alarm must be acknowledged: until then the status bar keeps it and no run starts.
+        alarmOpen_ = true;
+        ui_.messages.alarm(
+            firstLine + u'\r' +
+                texts::cutOffDetails(fired.threshold, fired.celsius, stampText(fired.at), locale_),
+            [this] {
+                alarmOpen_ = false;
+                if (!run().active()) {
+                    ui_.EnableItems();
+                }
+            });
+    }
+    cutOff_.reset();
+    if (!alarmOpen_) {
+        ui_.EnableItems();
+    }
+}
+
+void MainFormLogic::setStatusLine(const QString& text) {
+    ui_.statusRun.setText(text);
+}
+
+void MainFormLogic::showRunProgress() {
+    const RunModel& model = run();
+    const Tick now = chamber_.runClock().now();
+    if (model.phase() == RunPhase::Stopping) {
+        ui_.lStep.setText(texts::kNoValue);
+        setStatusLine(texts::kWaitingForStop);
+        return;
+    }
+    if (!model.controlling()) {
+        ui_.lStep.setText(texts::kNoValue);
+        return;
+    }
+    if (model.kind() == RunKind::Programme) {
+        ui_.lFinish.setText(QString::number(TotalTimeLeft()) + QStringLiteral(" minutes"));
+        const QString step = texts::stepProgress(model.currentStep(), state().StepCount,
+                                                 model.minutesLeftInStep(now), locale_);
+        ui_.lStep.setText(step);
+        if (model.phase() != RunPhase::Held) {
+            setStatusLine(texts::programmeStatus(step, model.minutesLeft(now), locale_));
+        }
+    } else if (model.phase() != RunPhase::Held) {
+        setStatusLine(texts::singleStatus(model.start().singleSetPoint, locale_));
+    }
 }
 
 }  // namespace lumas

@@ -4,27 +4,48 @@
 #include <cmath>
 
 #include "core/main_form_logic.h"
-#include "core/number_text.h"
+#include "core/run_texts.h"
 #include "core/target_curve.h"
 
 namespace lumas {
 
-namespace {
-
-constexpr std::chrono::milliseconds kAfterSwitch{20};
-
-}  // namespace
+std::variant<Programme, ProgrammeFault> MainFormLogic::fieldProgramme() const {
+    StepTemperatures temperatures{};
+    StepHoldMinutes holds{};
+    for (int k = 0; k < kProgrammeSteps; ++k) {
+        temperatures[k] = ui_.fiSP[k]->value();
+        holds[k] = holdMinutes(k);
+    }
+    return Programme::fromFields(temperatures, holds,
+                                 {state().SetPointMin, state().SetPointMax, locale_});
+}
 
 std::int32_t MainFormLogic::TotalTime() const {
+    // The steps that run, and only they: the total, the curve and the programme's end agree.
     std::int32_t total = 0;
-    for (int k = 0; k < kProgrammeSteps; ++k) {
+    for (int k = 0; k < kProgrammeSteps && holdMinutes(k) >= 1; ++k) {
         total += holdMinutes(k);
     }
     return total;
 }
 
+QString MainFormLogic::totalTimeText() const {
+    QString text = QString::number(TotalTime()) + QStringLiteral(" Minutes");
+    const std::uint8_t count = CalculateTotalSetPoints();
+    std::vector<int> notRun;
+    for (int k = count; k < kProgrammeSteps; ++k) {
+        if (holdMinutes(k) >= 1) {
+            notRun.push_back(k + 1);
+        }
+    }
+    if (count >= 1 && !notRun.empty()) {
+        text += QStringLiteral("; ") + texts::stepsNotRun(notRun, count);
+    }
+    return text;
+}
+
 std::int32_t MainFormLogic::TotalTimeLeft() const {
-    return state_.TotalMinutes - static_cast<std::int32_t>(std::trunc(state_.ElapsedMinutes));
+    return state().TotalMinutes - static_cast<std::int32_t>(std::trunc(state().ElapsedMinutes));
 }
 
 std::uint8_t MainFormLogic::CalculateTotalSetPoints() const {
@@ -35,110 +56,96 @@ std::uint8_t MainFormLogic::CalculateTotalSetPoints() const {
     return count;
 }
 
-void MainFormLogic::bStartMultiClick() {
-    if (!requireConnection()) {
-        return;
+bool MainFormLogic::commitProgrammeFields() {
+    bool all = true;
+    for (int k = 0; k < kProgrammeSteps; ++k) {
+        all = ui_.fiSP[k]->commit() && all;
+        all = ui_.fiSPt[k]->commit() && all;
     }
-    const double firstHold = ui_.fiSPt[0]->value();
-    if (firstHold < 1 || firstHold > kMaxHoldMinutes) {
-        ui_.messages.information(texts::kFirstHoldTime);
-        return;
-    }
-    SharedState& s = state_;
-    s.StepCount = CalculateTotalSetPoints();
-    ui_.lTotal.setText(QString::number(s.StepCount));
+    return all;
+}
 
+void MainFormLogic::bStartMultiClick() {
+    // What is typed is what runs: every field is taken first; a field refused stops the start.
+    if (!commitProgrammeFields()) {
+        return;
+    }
+    if (!controller_.Connected()) {
+        ui_.messages.warning(texts::kNoConnection);
+        return;
+    }
+    const std::variant<Programme, ProgrammeFault> made = fieldProgramme();
+    if (const auto* fault = std::get_if<ProgrammeFault>(&made)) {
+        if (fault->text == texts::kFirstHoldTime) {
+            ui_.messages.information(fault->text);
+        } else {
+            ui_.messages.warning(QStringLiteral("T%1: ").arg(fault->step) + fault->text);
+        }
+        return;
+    }
+    const Programme& programme = std::get<Programme>(made);
+    if (!programme.stepsNotRun().empty() &&
+        !ui_.messages.confirm(texts::stepsNotRun(programme.stepsNotRun(), programme.stepCount()) +
+                              QStringLiteral("\rStart the programme of %1 step(s) anyway?")
+                                  .arg(programme.stepCount()))) {
+        return;
+    }
+    if (!accepted(chamber_.startProgramme(programme))) {
+        return;
+    }
+    ui_.lTotal.setText(QString::number(state().StepCount));
     // Off and on again: every start redraws the target curve and leaves the box ticked.
     ui_.chkTargetTemp.setChecked(false);
     ui_.chkTargetTemp.setChecked(true);
+    showRunStarted(true);
+    noticeStepsAboveSetPointLimit(programme);
+}
+
+void MainFormLogic::showRunStarted(bool programme) {
     ui_.Series1.clear();
-
-    s.ControlActive = true;
-    s.CurrentStep = 1;
-    s.ProgramStartTick = clock_.now();
-    s.TotalMinutes = TotalTime();
-    s.NextSwitchMinutes = holdMinutes(0);
-    s.ProgramRunning = true;
-
-    if (health_.live()) {
-        ui_.Series1.append(0.0, s.LastTemperature);
+    if (!programme) {
+        ui_.Series2.clear();
+        ui_.Series2.append(1.0, 0.0);
     }
-    ui_.timerMulti.setEnabled(true);
-    s.PendingProgramStart = true;
-    for (int n = 1; n <= kProgrammeSteps; ++n) {
-        s.StepTemperatures[n] = ui_.fiSP[n - 1]->value();
+    if (programme && chamber_.linkHealth().live()) {
+        ui_.Series1.append(0.0, state().LastTemperature);
     }
+    (programme ? ui_.timerMulti : ui_.timerSingle).setEnabled(true);
     if (csvExport_.Enabled) {
-        CreateCSVFile();
         ui_.TimerCSV.setEnabled(true);
     }
     ui_.statusWarning.setText(QString());
     ui_.DisableItems();
-    noticeStepsAboveSetPointLimit();
+    showRunProgress();
 }
 
-void MainFormLogic::noticeStepsAboveSetPointLimit() {
-    const SharedState& s = state_;
+void MainFormLogic::noticeStepsAboveSetPointLimit(const Programme& programme) {
     QStringList above;
     double limit = 0.0;
-    for (int n = 1; n <= s.StepCount; ++n) {
-        const double wanted = s.StepTemperatures[n];
+    for (int n = 1; n <= programme.stepCount(); ++n) {
+        const double wanted = programme.step(n).temperature;
         double sent = wanted;
         setPointValueText(wanted, &sent);
-        if (storedTenths(wanted) > storedTenths(sent)) {
+        if (std::nearbyint(wanted * 10.0) > std::nearbyint(sent * 10.0)) {
             above << QStringLiteral("T%1 (%2 °C)").arg(n).arg(oneDecimalText(wanted, locale_));
             limit = sent;
         }
     }
     if (!above.isEmpty()) {
-        ui_.messages.notice(texts::stepsAboveSetPointLimit(above, oneDecimalText(limit, locale_)));
+        ui_.messages.notice(
+            stamped(texts::stepsAboveSetPointLimit(above, oneDecimalText(limit, locale_))));
     }
-}
-
-StepResult MainFormLogic::SwitchSetPoints() {
-    SharedState& s = state_;
-    if (s.CurrentStep == s.StepCount) {
-        s.PendingProgramStop = true;
-        stopProgramme();
-        return nothingSent();
-    }
-    if (s.CurrentStep < 1 || s.CurrentStep >= kProgrammeSteps) {
-        return nothingSent();
-    }
-    const int next = s.CurrentStep;  // field suffix of step CurrentStep + 1
-    controller_.cmdSetPoint(ui_.fiSP[next]->value());
-    return pauseThen(kCommandPause, [this, next] {
-        state_.NextSwitchMinutes += holdMinutes(next);
-        state_.CurrentStep = static_cast<std::uint8_t>(next + 1);
-        return pauseFor(kAfterSwitch);
-    });
 }
 
 void MainFormLogic::bStopMultiClick() {
-    if (acceptStop()) {
-        stopProgramme();
-    }
-}
-
-void MainFormLogic::stopProgramme() {
-    SharedState& s = state_;
-    s.PendingProgramStop = true;
-    s.ProgramRunning = false;
-    s.ControlActive = false;
-    ui_.timerMulti.setEnabled(false);
-    ui_.lTotal.setText(texts::kNoValue);
-    ui_.lFinish.setText(texts::kNoValue);
-    ui_.TimerCSV.setEnabled(false);
-    closeWriter();
-    ui_.EnableItems();
+    accepted(chamber_.stop(RunEndReason::StoppedByOperator));
 }
 
 void MainFormLogic::timerMultiTimer() {
-    if (!health_.live()) {
+    if (!linkHealth().live()) {
         return;  // no reading: a gap in the curve, not a repeated value
     }
-    const double minutes = ticksSince(state_.ProgramStartTick, clock_.now()) / 1000.0 / 60.0;
-    ui_.Series1.append(minutes, state_.LastTemperature);
+    ui_.Series1.append(run().runMinutes(chamber_.runClock().now()), state().LastTemperature);
 }
 
 void MainFormLogic::chkTargetTempClick() {
@@ -157,13 +164,20 @@ void MainFormLogic::chkTargetTempClick() {
 void MainFormLogic::DrawTargetTempCurve() {
     ui_.Series2.clear();
     ui_.repaint();
-    StepTemperatures temperatures{};
-    StepHoldMinutes holds{};
-    for (int k = 0; k < kProgrammeSteps; ++k) {
-        temperatures[k] = ui_.fiSP[k]->value();
-        holds[k] = holdMinutes(k);
+    // A running programme is drawn as it runs; otherwise the fields as they stand.
+    std::vector<TargetCurvePoint> points;
+    if (run().controlling() && run().programme()) {
+        points = run().programme()->targetCurve();
+    } else {
+        StepTemperatures temperatures{};
+        StepHoldMinutes holds{};
+        for (int k = 0; k < kProgrammeSteps; ++k) {
+            temperatures[k] = ui_.fiSP[k]->value();
+            holds[k] = holdMinutes(k);
+        }
+        points = targetCurvePoints(temperatures, holds);
     }
-    for (const TargetCurvePoint& point : targetCurvePoints(temperatures, holds)) {
+    for (const TargetCurvePoint& point : points) {
         ui_.Series2.append(point.minutes, point.temperature);
     }
 }
@@ -174,8 +188,8 @@ void MainFormLogic::ValidateTemperature(int index) {
     }
     NumericField& field = *ui_.fiSP[index];
     const double value = field.value();
-    const SetPointCheck check = validateSetPoint(value, state_.SetPointMin, state_.SetPointMax,
-                                                 state_.EmergencyThreshold, locale_);
+    const SetPointCheck check = validateSetPoint(value, state().SetPointMin, state().SetPointMax,
+                                                 state().EmergencyThreshold, locale_);
     if (check.value != value) {
         field.setValue(check.value);
     }

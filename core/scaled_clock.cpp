@@ -1,4 +1,4 @@
-#include "cli/scaled_clock.h"
+#include "core/scaled_clock.h"
 
 #include <cmath>
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "threading/event_wait.h"
 
-namespace lumas::cli {
+namespace lumas {
 
 namespace {
 
@@ -78,4 +78,4 @@ double ScaledClock::factor() const {
     return factor_;
 }
 
-}  // namespace lumas::cli
+}  // namespace lumas

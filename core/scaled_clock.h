@@ -5,13 +5,13 @@
 
 #include "core/clock.h"
 
-namespace lumas::cli {
+namespace lumas {
 
-// The core's clock for the command line. Its ticks run `factor` times faster than the monotonic
-// clock and each of its waits lasts 1/factor of its length in real time, so that a programme of
-// minutes runs in seconds against the simulated controller (whose chamber is sped up alike). With
-// factor 1 it keeps real time. The factor can change while the clock runs; the ticks go on from
-// where they are. The UI thread and the monitoring worker use it alike.
+// The run clock of a trial, for lumasctl and the demo. Its ticks run `factor` times faster than the
+// monotonic clock and each of its waits lasts 1/factor of its length in real time, so that a
+// programme of minutes runs in seconds against the simulated controller (whose chamber is sped up
+// alike). With factor 1 it keeps real time. The factor can change while the clock runs; the ticks
+// go on from where they are. The UI thread and the monitoring worker use it alike.
 class ScaledClock final : public Clock {
   public:
     // The slowest the clock runs. A factor below 1 slows the core's time down, which no trial
@@ -60,4 +60,4 @@ class ScaledClock final : public Clock {
     double clockMsThen_ = 0.0;
 };
 
-}  // namespace lumas::cli
+}  // namespace lumas

@@ -110,6 +110,26 @@ EmergencyThresholdSetting emergencyThresholdIn(const IniFile& file, IniFile::Loa
     return {*value, std::nullopt};
 }
 
+BlindStopSetting blindStopIn(const IniFile& file) {
+    const QString key = QStringLiteral("BlindStopSeconds");
+    if (!file.hasKey(kTemperatures, key)) {
+        return {};
+    }
+    const QString stored = file.readString(kTemperatures, key, QString()).trimmed();
+    bool ok = stored.size() <= 9 && !stored.isEmpty() &&
+              std::all_of(stored.begin(), stored.end(), [](QChar c) { return c.isDigit(); });
+    const long long seconds = ok ? stored.toLongLong(&ok) : 0;
+    if (!ok || seconds > kMaxBlindStop.count()) {
+        return {kDefaultBlindStop,
+                QStringLiteral("BlindStopSeconds \"%1\" in the settings file is not a whole number "
+                               "of seconds from 0 to %2; %3 s is used instead.")
+                    .arg(stored)
+                    .arg(kMaxBlindStop.count())
+                    .arg(kDefaultBlindStop.count())};
+    }
+    return {std::chrono::seconds(seconds), std::nullopt};
+}
+
 }  // namespace
 
 QString settingsDir() {
@@ -153,6 +173,7 @@ StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize
     values.singleSetPoint = file.readInteger(kTemperatures, QStringLiteral("SingleSP"), 0);
     values.emergencyTemp = emergency.value;
     result.emergencyTempProblem = emergency.problem;
+    result.blindStop = blindStopIn(file);
 
     result.save = saveWithFolder(file);
     return result;
@@ -180,6 +201,14 @@ EmergencyThresholdSetting readEmergencyThreshold(const QString& path, const QLoc
     IniFile file(path, locale);
     const IniFile::LoadResult loaded = file.load();
     return emergencyThresholdIn(file, loaded, locale);
+}
+
+BlindStopSetting readBlindStopLimit(const QString& path) {
+    IniFile file(path);
+    if (file.load() == IniFile::LoadResult::Unreadable) {
+        return {};
+    }
+    return blindStopIn(file);
 }
 
 double readEmergencyTemp(const QString& path, const QLocale& locale) {

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QSize>
 #include <QString>
+#include <chrono>
 #include <optional>
 
 #include "core/target_curve.h"
@@ -22,6 +23,9 @@ QString settingsFile();
 
 constexpr double kDefaultEmergencyTemp = 280.0;
 constexpr int kDefaultCsvInterval = 30;
+// A run without a valid temperature for this long is stopped (Temperatures/BlindStopSeconds).
+constexpr std::chrono::seconds kDefaultBlindStop{120};
+constexpr std::chrono::seconds kMaxBlindStop{86400};
 
 // What became of a write to the settings file.
 struct SaveResult {
@@ -61,12 +65,22 @@ struct CsvLogSettings {
     QString folderPath;
 };
 
+// The blind-run limit in force (Temperatures/BlindStopSeconds: whole seconds from 0, which switches
+// the stop off, to kMaxBlindStop), and why the stored one is not, when it is not. A text that is
+// not such a number leaves the default in force and is named in `problem`; a missing key is no
+// problem.
+struct BlindStopSetting {
+    std::chrono::seconds limit = kDefaultBlindStop;
+    std::optional<QString> problem;  // one sentence for the operator
+};
+
 struct StartupSettings {
     StoredSettings values;
     SaveResult save;  // the save of Param=Value
     // Why values.emergencyTemp is the default rather than the stored threshold; see
     // EmergencyThresholdSetting. To be shown to the operator once.
     std::optional<QString> emergencyTempProblem;
+    BlindStopSetting blindStop;
 };
 
 // Start-up: creates the file's folder with all missing parents, writes Settings/Param=Value and
@@ -87,6 +101,8 @@ SaveResult saveOnClose(const QString& path, const StoredSettings& values);
 // decimal separator of the numbers in `problem`.
 EmergencyThresholdSetting readEmergencyThreshold(const QString& path,
                                                  const QLocale& locale = QLocale());
+// Temperatures/BlindStopSeconds as BlindStopSetting describes it.
+BlindStopSetting readBlindStopLimit(const QString& path);
 // The emergency temperature dialog: the threshold in force, readEmergencyThreshold's value.
 double readEmergencyTemp(const QString& path, const QLocale& locale = QLocale());
 SaveResult writeEmergencyTemp(const QString& path, double value, const QLocale& locale = QLocale());

@@ -22,6 +22,11 @@ inline constexpr double kSetPointMax = 500.0;
 // starts and then written by that worker alone; the UI thread's reply watchdog reads
 // `LastSendTick`, so both are atomics. Every other member is read and written on the UI thread
 // only (handlers, timers and UpdateMainForm all run there).
+//
+// The run flags, the pending-command flags and the programme's timing are written by the run
+// model (RunModel) alone; everyone else reads them. Ticks of the programme (ProgramStartTick,
+// SingleStartTick) are the run clock's, which --time-scale may speed up; LastSendTick is the line
+// clock's, which always keeps real time.
 struct SharedState {
     std::atomic<int> PollStep{0};
     std::atomic<Tick> LastSendTick{0};
@@ -47,11 +52,15 @@ struct SharedState {
 
     Tick SingleStartTick = 0;
 
+    // The commands asked for that the worker's next update sends. The set point goes with the
+    // value it was asked with: what was on the screen then is what is sent, whatever the field
+    // shows by the time the update runs. One Stop flag serves every Stop (a programme's, a
+    // single run's, the cut-off's).
     bool PendingSingleSetPoint = false;
+    double PendingSetPointValue = 0.0;  // °C
     bool PendingRun = false;
     bool PendingStop = false;
     bool PendingProgramStart = false;
-    bool PendingProgramStop = false;
 };
 
 // The CSV log settings in effect; all off until the CSV export dialog is confirmed.

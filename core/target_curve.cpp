@@ -1,6 +1,6 @@
 #include "core/target_curve.h"
 
-#include "core/number_text.h"
+#include "core/operator_texts.h"
 
 namespace lumas {
 
@@ -10,9 +10,9 @@ std::vector<TargetCurvePoint> targetCurvePoints(const StepTemperatures& temperat
                                                 const StepHoldMinutes& holdMinutes) {
     std::vector<TargetCurvePoint> points;
     points.reserve(2 * kProgrammeSteps + 1);
-    points.push_back({0, 0.0});
-    points.push_back({0, temperatures[0]});
-    int stepEnd = holdMinutes[0];
+    points.push_back({0.0, 0.0});
+    points.push_back({0.0, temperatures[0]});
+    double stepEnd = holdMinutes[0];
     points.push_back({stepEnd, temperatures[0]});
     for (int step = 1; step < kProgrammeSteps; ++step) {
         if (holdMinutes[step] < 1) {
@@ -40,15 +40,10 @@ SetPointCheck validateSetPoint(double value, double setPointMin, double setPoint
     // Written so that a value that is not a number counts as out of range as well.
     if (!(value >= setPointMin && value <= setPointMax)) {
         check.value = 0.0;
-        check.warnings.push_back(QStringLiteral("Temperature range:   ") +
-                                 generalNumberText(setPointMin, locale) + QStringLiteral(" - ") +
-                                 generalNumberText(setPointMax, locale) + QStringLiteral("°C"));
+        check.warnings.push_back(texts::temperatureRange(setPointMin, setPointMax, locale));
     }
     if (check.value > emergencyThreshold) {
-        check.warnings.push_back(
-            QStringLiteral("Temperature set point exceeds the emergency temperature threshold "
-                           "value.\rPlease input the temperature lower than ") +
-            generalNumberText(emergencyThreshold, locale) + QStringLiteral(" °C"));
+        check.warnings.push_back(texts::aboveThreshold(emergencyThreshold, locale));
     }
     return check;
 }

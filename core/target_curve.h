@@ -19,7 +19,7 @@ using StepHoldMinutes = std::array<int, kProgrammeSteps>;
 
 // One corner of the target-temperature staircase on the chart.
 struct TargetCurvePoint {
-    int minutes = 0;           // elapsed programme time, the running sum of the hold times
+    double minutes = 0.0;      // elapsed programme time, the running sum of the hold times
     double temperature = 0.0;  // °C
 
     friend bool operator==(const TargetCurvePoint&, const TargetCurvePoint&) = default;

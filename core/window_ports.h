@@ -120,6 +120,8 @@ struct MainWindowPorts {
     TextDisplay& lTotal;            // "Total Cycles"
     TextDisplay& statusConnection;  // status bar panel 0
     TextDisplay& statusWarning;     // status bar panel 1
+    TextDisplay& statusRun;         // status bar panel 2: the run's state and progress
+    TextDisplay& lStep;             // the programme's step and the time left in it
     NumericField& fiSingleSP;
     std::array<NumericField*, 12> fiSP;   // T1..T12
     std::array<NumericField*, 12> fiSPt;  // t1..t12

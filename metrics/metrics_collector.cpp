@@ -1,36 +1,52 @@
 #include "metrics/metrics_collector.h"
 
-#include "threading/ui_hand_over.h"
+#include "lumas_version.h"
 
 namespace lumas::metrics {
 
-MetricsCollector::MetricsCollector(MainFormLogic& logic, MetricsStore& store)
-    : logic_(logic), store_(store) {
-    logic_.addObserver(this);
-    QObject::connect(&UiHandOver::instance(), &UiHandOver::handedOver, &refreshTimer_,
-                     [this] { refresh(); });
+MetricsCollector::MetricsCollector(ChamberControl& chamber, MetricsStore& store)
+    : chamber_(chamber), store_(store) {
+    chamber_.addLinkObserver(this);
+    chamber_.run().addObserver(this);
     QObject::connect(&refreshTimer_, &QTimer::timeout, [this] { refresh(); });
     refreshTimer_.start(kRefreshEvery);
     refresh();
 }
 
 MetricsCollector::~MetricsCollector() {
-    logic_.removeObserver(this);
+    chamber_.run().removeObserver(this);
+    chamber_.removeLinkObserver(this);
 }
 
 void MetricsCollector::refresh() {
-    const SharedState& s = logic_.state();
-    const TOmronCom& driver = logic_.controller();
+    const SharedState& s = chamber_.state();
+    const RunModel& run = chamber_.run();
+    const TOmronCom& driver = chamber_.controller();
     MetricsSnapshot snapshot;
-    snapshot.linkUp = logic_.linkHealth().live();
+    snapshot.linkUp = chamber_.linkHealth().live();
     if (snapshot.linkUp) {
         snapshot.temperatureCelsius = s.LastTemperature;
         snapshot.setPointCelsius = s.LastSetPoint;
+        snapshot.controllerRunning = !driver.Stopped();
     }
-    snapshot.runActive = s.ProgramRunning || s.SingleRunning;
-    if (s.ProgramRunning) {
-        snapshot.programmeStep = s.CurrentStep;
-        snapshot.programmeRemainingMinutes = logic_.TotalTimeLeft();
+    snapshot.runActive = run.active();
+    const bool stoppingForSafety =
+        run.stopping() && (run.stopCause() == RunEndReason::EmergencyCutOff ||
+                           run.stopCause() == RunEndReason::NoReadings);
+    snapshot.alarmActive =
+        stoppingForSafety || stopNotConfirmedNow_ || run.phase() == RunPhase::Held;
+    if (driver.TemperatureReadings() > 0 && chamber_.linkHealth().wanted()) {
+        snapshot.lastReadingAgeSeconds =
+            ticksSince(chamber_.linkHealth().lastFreshReadingTick(), chamber_.lineClock().now()) /
+            1000.0;
+    }
+    if (run.active()) {
+        snapshot.runStartTimeSeconds = run.start().startedAt.toMSecsSinceEpoch() / 1000.0;
+    }
+    if (run.controlling() && run.kind() == RunKind::Programme) {
+        snapshot.programmeStep = run.currentStep();
+        snapshot.programmeSteps = run.programme()->stepCount();
+        snapshot.programmeRemainingMinutes = run.minutesLeft(chamber_.runClock().now());
     }
     snapshot.emergencyThresholdCelsius = s.EmergencyThreshold;
     snapshot.emergencyCutOffs = emergencyCutOffs_;
@@ -43,6 +59,8 @@ void MetricsCollector::refresh() {
         {"no_reply", failures.noReply},           {"stale", failures.stale},
     };
     snapshot.temperatureReadings = driver.TemperatureReadings();
+    snapshot.version = LUMAS_VERSION;
+    snapshot.port = chamber_.devicePath();
     store_.publish(std::move(snapshot));
 }
 
@@ -51,13 +69,24 @@ void MetricsCollector::linkLost(Loss why) {
     refresh();
 }
 
-void MetricsCollector::emergencyCutOff(double /*celsius*/) {
+void MetricsCollector::stopAsked(RunEndReason /*why*/) {
+    refresh();
+}
+
+void MetricsCollector::emergencyCutOff(double /*celsius*/, double /*threshold*/,
+                                       const QDateTime& /*at*/) {
     ++emergencyCutOffs_;
     refresh();
 }
 
 void MetricsCollector::stopNotConfirmed() {
     ++stopsNotConfirmed_;
+    stopNotConfirmedNow_ = true;
+    refresh();
+}
+
+void MetricsCollector::stopConfirmed() {
+    stopNotConfirmedNow_ = false;
     refresh();
 }
 

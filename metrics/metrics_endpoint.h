@@ -2,20 +2,20 @@
 
 #include <QString>
 
-#include "core/main_form_logic.h"
+#include "core/chamber_control.h"
 #include "metrics/metrics_collector.h"
 #include "metrics/metrics_server.h"
 #include "metrics/metrics_snapshot.h"
 
 namespace lumas::metrics {
 
-// /metrics for one MainFormLogic: the store, the server that reads it on its own thread and the
-// collector that fills it on the UI thread. Created and destroyed on the UI thread, before the
-// logic goes away. Throws std::runtime_error when it cannot listen at `where`.
+// /metrics for one chamber's control: the store, the server that reads it on its own thread and
+// the collector that fills it on the UI thread. Created and destroyed on the UI thread, before the
+// chamber's control goes away. Throws std::runtime_error when it cannot listen at `where`.
 class MetricsEndpoint {
   public:
-    MetricsEndpoint(MainFormLogic& logic, const ListenAddress& where)
-        : server_(store_, where), collector_(logic, store_) {}
+    MetricsEndpoint(ChamberControl& chamber, const ListenAddress& where)
+        : server_(store_, where), collector_(chamber, store_) {}
 
     QString url() const { return server_.url(); }
 

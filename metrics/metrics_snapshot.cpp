@@ -108,8 +108,24 @@ std::string renderPrometheus(const MetricsSnapshot& s) {
           s.setPointCelsius);
     gauge(out, "lumas_link_up", "1 while fresh temperature readings come in, else 0.",
           flag(s.linkUp));
-    gauge(out, "lumas_run_active", "1 while a programme or single set-point control runs.",
+    gauge(out, "lumas_run_active",
+          "1 while a programme or single set-point run is going on, its Stop not yet confirmed "
+          "included.",
           flag(s.runActive));
+    gauge(out, "lumas_controller_running",
+          "1 while the controller reports Running, 0 while it reports Stopped; absent while the "
+          "link is not live.",
+          s.controllerRunning ? flag(*s.controllerRunning) : std::nullopt);
+    gauge(out, "lumas_alarm_active",
+          "1 while the chamber needs the operator: stopping after the emergency cut-off or the "
+          "blind-run stop, a Stop not confirmed, or the controller found stopped mid-run.",
+          flag(s.alarmActive));
+    gauge(out, "lumas_last_reading_age_seconds",
+          "Seconds since the last valid temperature reading.", s.lastReadingAgeSeconds);
+    gauge(out, "lumas_run_start_time_seconds",
+          "Start of the run going on, in seconds since 1970-01-01 UTC.", s.runStartTimeSeconds);
+    gauge(out, "lumas_programme_steps", "Number of steps of the running programme.",
+          s.programmeSteps ? std::optional<double>(*s.programmeSteps) : std::nullopt);
     gauge(out, "lumas_programme_step", "Current step (1 to 12) of the running programme.",
           s.programmeStep ? std::optional<double>(*s.programmeStep) : std::nullopt);
     gauge(out, "lumas_programme_remaining_minutes", "Minutes left of the running programme.",
@@ -127,6 +143,12 @@ std::string renderPrometheus(const MetricsSnapshot& s) {
                     s.failedReplies);
     counter(out, "lumas_temperature_readings_total", "Valid temperature replies decoded.",
             s.temperatureReadings);
+    header(out, "lumas_build_info", "gauge", "Always 1; the program's version and the port.");
+    out += "lumas_build_info{version=\"";
+    out += escapeLabelValue(s.version);
+    out += "\",port=\"";
+    out += escapeLabelValue(s.port);
+    out += "\"} 1\n";
     return out;
 }
 

@@ -16,8 +16,18 @@ struct MetricsSnapshot {
     std::optional<double> temperatureCelsius;  // the last reading, while the link is live
     std::optional<double> setPointCelsius;     // the last set point read, while the link is live
     bool linkUp = false;                       // link health is Live
-    bool runActive = false;                    // a programme or single set-point control runs
-    std::optional<int> programmeStep;          // 1..12 while a programme runs
+    bool runActive = false;  // a programme or single set-point run is going on (stopping too)
+    // The run state as the controller reports it (true: Running), while the link is live.
+    std::optional<bool> controllerRunning;
+    // The chamber needs the operator now: the run is stopping after the emergency cut-off or the
+    // blind-run stop, a Stop is not confirmed, or the controller was found stopped mid-run.
+    bool alarmActive = false;
+    // Seconds since the last valid temperature reading (real time); none before the first.
+    std::optional<double> lastReadingAgeSeconds;
+    // When the run going on began, in seconds since 1970 (UTC).
+    std::optional<double> runStartTimeSeconds;
+    std::optional<int> programmeSteps;                // the running programme's number of steps
+    std::optional<int> programmeStep;                 // 1..12 while a programme runs
     std::optional<double> programmeRemainingMinutes;  // while a programme runs
     std::optional<double> emergencyThresholdCelsius;
 
@@ -29,6 +39,10 @@ struct MetricsSnapshot {
     std::vector<std::pair<std::string, std::uint64_t>> failedReplies;
     // Valid temperature replies decoded by the driver; it grows with every poll cycle.
     std::uint64_t temperatureReadings = 0;
+    // The program's version and the port of the link (empty before one), as labels of
+    // lumas_build_info.
+    std::string version;
+    std::string port;
 };
 
 // The snapshot handed from the UI thread, which alone writes it, to the metrics server's thread,

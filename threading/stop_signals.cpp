@@ -1,4 +1,4 @@
-#include "cli/stop_signals.h"
+#include "threading/stop_signals.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -8,10 +8,11 @@
 #include <cerrno>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 #include <utility>
 
-namespace lumas::cli {
+namespace lumas {
 
 namespace {
 
@@ -42,7 +43,36 @@ void setAction(int signalNumber, void (*handler)(int)) {
 
 }  // namespace
 
-StopSignals::StopSignals() {
+static_assert(StopSignals::kInterrupt == SIGINT && StopSignals::kTerminate == SIGTERM);
+
+std::initializer_list<int> StopSignals::endingSignals() {
+    static constexpr std::initializer_list<int> kEnding = {SIGHUP,  SIGQUIT, SIGINT, SIGTERM,
+                                                           SIGPIPE, SIGUSR1, SIGUSR2};
+    return kEnding;
+}
+
+std::string StopSignals::name(int signalNumber) {
+    switch (signalNumber) {
+        case SIGHUP:
+            return "SIGHUP";
+        case SIGQUIT:
+            return "SIGQUIT";
+        case SIGINT:
+            return "Ctrl-C (SIGINT)";
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGPIPE:
+            return "SIGPIPE";
+        case SIGUSR1:
+            return "SIGUSR1";
+        case SIGUSR2:
+            return "SIGUSR2";
+        default:
+            return "signal " + std::to_string(signalNumber);
+    }
+}
+
+StopSignals::StopSignals(std::initializer_list<int> handled) : signals_(handled) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
         throw std::system_error(errno, std::generic_category(), "pipe2");
@@ -58,14 +88,16 @@ StopSignals::StopSignals() {
     notifier_ = std::make_unique<QSocketNotifier>(readEnd_, QSocketNotifier::Read);
     // Connected first, so that it runs before the calls of whenReceived.
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { readPipe(); });
-    setAction(SIGINT, onStopSignal);
-    setAction(SIGTERM, onStopSignal);
+    for (const int signalNumber : signals_) {
+        setAction(signalNumber, onStopSignal);
+    }
 }
 
 StopSignals::~StopSignals() {
     try {
-        setAction(SIGINT, SIG_DFL);
-        setAction(SIGTERM, SIG_DFL);
+        for (const int signalNumber : signals_) {
+            setAction(signalNumber, SIG_DFL);
+        }
     } catch (const std::system_error&) {
         // sigaction fails only for invalid arguments, which these are not.
     }
@@ -88,4 +120,4 @@ void StopSignals::whenReceived(QObject* context, std::function<void()> call) {
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, context, std::move(call));
 }
 
-}  // namespace lumas::cli
+}  // namespace lumas

@@ -270,9 +270,14 @@ QWidget* TForm1::buildAdvancedTab() {
     infoGrid->addWidget(lFinish, 1, 1);
     infoGrid->addWidget(new QLabel(QStringLiteral("Controller Status:"), info), 2, 0);
     infoGrid->addWidget(lCS, 2, 1);
+    // The step that runs and the time left in it; wraps within the panel.
+    lStep = infoValue(info, "lStep");
+    lStep->setWordWrap(true);
+    lStep->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    infoGrid->addWidget(lStep, 3, 0, 1, 2);
     chkTargetTemp = new QCheckBox(QStringLiteral("Show Target Temperature Curve"), info);
     chkTargetTemp->setObjectName(QStringLiteral("chkTargetTemp"));
-    infoGrid->addWidget(chkTargetTemp, 3, 0, 1, 2);
+    infoGrid->addWidget(chkTargetTemp, 4, 0, 1, 2);
     column->addWidget(info);
 
     bStartMulti = button(QStringLiteral("Start"), "bStartMulti", tab);
@@ -328,8 +333,11 @@ void TForm1::buildStatusBar() {
     statusConnection_->setFixedWidth(70);
     statusWarning_ = new QLabel(this);
     statusWarning_->setObjectName(QStringLiteral("statusWarning"));
+    statusRun_ = new QLabel(this);
+    statusRun_->setObjectName(QStringLiteral("statusRun"));
     statusBar()->addWidget(statusConnection_);
     statusBar()->addWidget(statusWarning_, 1);
+    statusBar()->addPermanentWidget(statusRun_);
     statusBar()->setFixedHeight(19);
     statusBar()->setSizeGripEnabled(false);
 }
@@ -343,6 +351,8 @@ void TForm1::buildPorts() {
     lTotalText_ = std::make_unique<LabelText>(lTotal);
     statusConnectionText_ = std::make_unique<LabelText>(statusConnection_);
     statusWarningText_ = std::make_unique<LabelText>(statusWarning_);
+    statusRunText_ = std::make_unique<LabelText>(statusRun_);
+    lStepText_ = std::make_unique<LabelText>(lStep);
     targetCurveBox_ = std::make_unique<CheckBoxState>(chkTargetTemp);
     measuredSeries_ =
         std::make_unique<ChartSeriesPort>(*Chart1, TemperatureChart::Series::Measured);
@@ -359,6 +369,8 @@ void TForm1::buildPorts() {
                                                                *lTotalText_,
                                                                *statusConnectionText_,
                                                                *statusWarningText_,
+                                                               *statusRunText_,
+                                                               *lStepText_,
                                                                *fiSingleSP,
                                                                {},
                                                                {},
@@ -448,7 +460,7 @@ void TForm1::layOut() {
 }
 
 void TForm1::showHoldTimeTotal() {
-    lTotalTime->setText(QString::number(logic_->TotalTime()) + QStringLiteral(" Minutes"));
+    lTotalTime->setText(logic_->totalTimeText());
 }
 
 void TForm1::setProgrammeInputsEnabled(bool enabled) {
@@ -486,7 +498,7 @@ void TForm1::DisableItems() {
 }
 
 void TForm1::ClearFormFields() {
-    for (QLabel* label : {lCS, lCS2, lTotal, lFinish}) {
+    for (QLabel* label : {lCS, lCS2, lTotal, lFinish, lStep}) {
         label->setText(QStringLiteral("--"));
     }
 }
@@ -511,8 +523,7 @@ void TForm1::ExportChart1Click() {
 }
 
 void TForm1::CSVExport1Click() {
-    const SharedState& state = logic_->state();
-    if (state.ProgramRunning || state.SingleRunning) {
+    if (logic_->run().active()) {
         messages_->information(kStopFirst);
         return;
     }

@@ -120,6 +120,8 @@ class TForm1 final : public QMainWindow {
     QLabel* lTotalTime = nullptr;
     QLabel* statusConnection_ = nullptr;
     QLabel* statusWarning_ = nullptr;
+    QLabel* statusRun_ = nullptr;
+    QLabel* lStep = nullptr;
     DecimalField* fiSingleSP = nullptr;
     UpDown* UpDown1 = nullptr;
     std::array<DecimalField*, 12> fiSP{};
@@ -136,7 +138,7 @@ class TForm1 final : public QMainWindow {
 
     // The widgets seen through the core's interfaces.
     std::unique_ptr<LabelText> lTempText_, lSetPointText_, lCSText_, lCS2Text_, lFinishText_,
-        lTotalText_, statusConnectionText_, statusWarningText_;
+        lTotalText_, statusConnectionText_, statusWarningText_, statusRunText_, lStepText_;
     std::unique_ptr<CheckBoxState> targetCurveBox_;
     std::unique_ptr<ChartSeriesPort> measuredSeries_, targetSeries_;
     std::unique_ptr<TimerSwitch> timerMultiSwitch_, timerSingleSwitch_, timerCsvSwitch_;

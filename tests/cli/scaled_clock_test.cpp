@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "cli/scaled_clock.h"
+#include "core/scaled_clock.h"
 
 namespace lumas::cli {
 namespace {

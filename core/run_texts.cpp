@@ -1,0 +1,66 @@
+#include "core/run_texts.h"
+
+#include <cmath>
+
+#include "core/number_text.h"
+
+namespace lumas::texts {
+
+QString blindStopPlan(std::chrono::seconds limit) {
+    if (limit.count() <= 0) {
+        return QStringLiteral("The stop of a run without readings is switched off.");
+    }
+    return QStringLiteral("Without a reading for %1 s, Lumas stops the controller.")
+        .arg(limit.count());
+}
+
+QString blindStopped(std::chrono::seconds withoutReadings) {
+    return QStringLiteral(
+               "No reading came in for %1 s: nobody can watch the chamber, so Lumas stopped the "
+               "controller and waits for it to confirm the Stop.")
+        .arg(withoutReadings.count());
+}
+
+QString cutOffDetails(double threshold, double reading, const QString& when,
+                      const QLocale& locale) {
+    return QStringLiteral("Threshold: %1 °C. The reading that fired the cut-off: %2 °C at %3.")
+        .arg(generalNumberText(threshold, locale), oneDecimalText(reading, locale), when);
+}
+
+QString minutesText(double minutes, const QLocale& locale) {
+    if (minutes >= 10.0) {
+        return QString::number(static_cast<long long>(std::floor(minutes)));
+    }
+    return oneDecimalText(std::floor(minutes * 10.0) / 10.0, locale);
+}
+
+QString stepProgress(int step, int stepCount, double minutesLeftInStep, const QLocale& locale) {
+    return QStringLiteral("Step %1 of %2, %3 min left in it")
+        .arg(step)
+        .arg(stepCount)
+        .arg(minutesText(minutesLeftInStep, locale));
+}
+
+QString programmeStatus(const QString& stepProgress, double minutesLeft, const QLocale& locale) {
+    return QStringLiteral("Programme: %1; %2 min left in all")
+        .arg(stepProgress, minutesText(minutesLeft, locale));
+}
+
+QString singleStatus(std::optional<double> setPoint, const QLocale& locale) {
+    if (!setPoint) {
+        return QStringLiteral("Single set point: running");
+    }
+    return QStringLiteral("Single set point: running at %1 °C")
+        .arg(oneDecimalText(*setPoint, locale));
+}
+
+QString runEndedLine(const RunEnd& end, std::chrono::seconds blindLimit, const QString& when) {
+    QString line = QStringLiteral("Run ended: ") + runEndReasonText(end.reason, blindLimit);
+    if (end.reason == RunEndReason::StopNotConfirmed && end.stopAskedFor) {
+        line += QStringLiteral(" (the Stop was asked: ") +
+                runEndReasonText(*end.stopAskedFor, blindLimit) + u')';
+    }
+    return line + QStringLiteral("  [") + when + u']';
+}
+
+}  // namespace lumas::texts

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+#include "core/run_events.h"
+
+namespace lumas::texts {
+
+// The texts the operator reads about a run, whichever front end shows them.
+
+// The blind-run stop is switched off in the settings file.
+inline const QString kBlindStopOff = QStringLiteral(
+    "The stop of a run without readings is switched off (BlindStopSeconds=0 in the settings "
+    "file): a run goes on however long the controller sends no readings.");
+inline const QString kReadingsBack = QStringLiteral("The controller answers again.");
+inline const QString kControllerFoundStopped = QStringLiteral(
+    "The controller reports Stopped although the run expects it Running (a power cut, a restart "
+    "or a Stop at its front panel). The run waits; its programme time stands still.");
+inline const QString kRunOnQuestion = QStringLiteral(
+    "The controller reports Stopped although the run expects it Running: it may have lost power, "
+    "restarted, or been stopped at its front panel. The run waits and its programme time stands "
+    "still.\rRun on? Yes sends Run and goes on with the run; No ends the run and leaves the "
+    "controller stopped.");
+
+// What happens when no reading comes in during a run: "Without a reading for 120 s, Lumas stops
+// the controller." (or that this is switched off).
+QString blindStopPlan(std::chrono::seconds limit);
+// The blind-run stop fired.
+QString blindStopped(std::chrono::seconds withoutReadings);
+// The second line of the cut-off's alarm: the threshold, the reading that fired it and when.
+QString cutOffDetails(double threshold, double reading, const QString& when, const QLocale& locale);
+// "Step 2 of 3, 4.5 min left in it".
+QString stepProgress(int step, int stepCount, double minutesLeftInStep, const QLocale& locale);
+// The run's status line while a programme runs, and while a single run holds its set point.
+QString programmeStatus(const QString& stepProgress, double minutesLeft, const QLocale& locale);
+QString singleStatus(std::optional<double> setPoint, const QLocale& locale);
+// The run's status line once it has ended, stamped with `when`.
+QString runEndedLine(const RunEnd& end, std::chrono::seconds blindLimit, const QString& when);
+// Minutes as the operator reads them: whole minutes from ten on, one decimal below.
+QString minutesText(double minutes, const QLocale& locale);
+
+}  // namespace lumas::texts
