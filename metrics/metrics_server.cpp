@@ -6,15 +6,21 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <deque>
 #include <future>
 #include <memory>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -124,25 +130,70 @@ class GuardedTcpServer final : public QTcpServer {
     QTimer expiry_;                // at the oldest open connection's end
 };
 
+// The pipe that tells the server's thread to end: the owner writes a byte, the server's thread
+// reads it. Both ends are opened before the thread starts and closed after it has been joined.
+class StopPipe {
+  public:
+    StopPipe() {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+            throw std::system_error(errno, std::generic_category(), "pipe2");
+        }
+        readEnd_ = ends[0];
+        writeEnd_ = ends[1];
+    }
+    ~StopPipe() {
+        ::close(readEnd_);
+        ::close(writeEnd_);
+    }
+    StopPipe(const StopPipe&) = delete;
+    StopPipe& operator=(const StopPipe&) = delete;
+
+    int readEnd() const { return readEnd_; }
+
+    // The owner's: one byte, into an empty pipe.
+    void signal() const {
+        const char stop = 0;
+        while (::write(writeEnd_, &stop, 1) < 0 && errno == EINTR) {
+        }
+    }
+
+    // The server's thread's.
+    void drain() const {
+        char stop = 0;
+        while (::read(readEnd_, &stop, 1) > 0) {
+        }
+    }
+
+  private:
+    int readEnd_ = -1;
+    int writeEnd_ = -1;
+};
+
 }  // namespace
 
 // The server's thread: a plain std::thread (its start and join are what ThreadSanitizer follows)
-// running an event loop of its own. Everything Qt in it is created, used and destroyed there.
+// running an event loop of its own. Everything Qt in it is created, used and destroyed there, and
+// the owner touches none of it: not even a queued call to the loop, since posting an event wakes
+// the receiving thread's event dispatcher after the event is queued, and the server's thread may
+// take the event in the meantime, end, and close and free that dispatcher (its wake-up descriptor
+// with it) while the owner is still waking it. The owner ends the loop through the stop pipe
+// instead, which belongs to neither side's Qt.
 class MetricsServer::Thread {
   public:
     Thread(const MetricsStore& store, const ListenAddress& where, const ServerLimits& limits) {
         std::future<ListenAddress> listening = listening_.get_future();
         thread_ = std::thread([this, &store, where, limits] { run(store, where, limits); });
         try {
-            listeningAt_ = listening.get();  // also hands loop_ over
+            listeningAt_ = listening.get();
         } catch (...) {
             thread_.join();
             throw;
         }
     }
-    // Ends the loop (a queued call, safe from any thread) and joins.
+    // Ends the loop, which closes every connection, and joins; the stop pipe is closed after.
     ~Thread() {
-        QMetaObject::invokeMethod(loop_, "quit", Qt::QueuedConnection);
+        stop_.signal();
         thread_.join();
     }
     Thread(const Thread&) = delete;
@@ -153,6 +204,13 @@ class MetricsServer::Thread {
   private:
     void run(const MetricsStore& store, const ListenAddress& where, const ServerLimits& limits) {
         QEventLoop loop;
+        // Watched from before the loop runs, so that a stop asked for at any time after the
+        // constructor returns is seen: the byte stays in the pipe until it is read.
+        QSocketNotifier stopAsked(stop_.readEnd(), QSocketNotifier::Read);
+        QObject::connect(&stopAsked, &QSocketNotifier::activated, &loop, [this, &loop] {
+            stop_.drain();
+            loop.quit();
+        });
         QHttpServer http;
         http.route(QStringLiteral("/metrics"), QHttpServerRequest::Method::Get, [&store] {
             return QHttpServerResponse(
@@ -167,17 +225,17 @@ class MetricsServer::Thread {
             return;
         }
         http.bind(tcp);
-        loop_ = &loop;
         listening_.set_value({tcp->serverAddress(), tcp->serverPort()});
         loop.exec();
         tcp->closeAll();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    std::promise<ListenAddress> listening_;
-    // Written by the server's thread before it fulfils listening_; read by the owner after.
-    QEventLoop* loop_ = nullptr;
-    ListenAddress listeningAt_;  // the owner's
+    // Opened by the owner before the thread starts and closed after it has been joined; the owner
+    // writes it, the server's thread reads it.
+    const StopPipe stop_;
+    std::promise<ListenAddress> listening_;  // fulfilled by the server's thread, read by the owner
+    ListenAddress listeningAt_;              // the owner's
     std::thread thread_;
 };
 

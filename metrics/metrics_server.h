@@ -34,12 +34,14 @@ struct ServerLimits {
 // its own event loop, so that neither the UI thread nor the poll cycle ever waits for a client.
 // Anything else is answered with 404.
 //
-// Threads: the constructor and destructor run on the owner's thread; the HTTP server, its sockets
-// and timers live on and are touched only by the server's thread. `store` is read there, under its
-// own lock, and must outlive the server.
+// Threads: the constructor and destructor run on the owner's thread; the HTTP server, its sockets,
+// timers and event loop live on and are touched only by the server's thread (the destructor ends
+// that thread through a pipe, not through Qt). `store` is read there, under its own lock, and must
+// outlive the server.
 class MetricsServer {
   public:
-    // Starts the thread and listens; throws std::runtime_error when it cannot listen.
+    // Starts the thread and listens; throws std::runtime_error when it cannot listen, and
+    // std::system_error when it cannot open the pipe that ends the thread.
     MetricsServer(const MetricsStore& store, const ListenAddress& where, ServerLimits limits = {});
     // Ends the thread's event loop, closing every connection, and joins the thread.
     ~MetricsServer();

@@ -80,6 +80,21 @@ TEST(MetricsServer, ServesGetMetricsAndNothingElse) {
     }
 }
 
+// The server's thread is often still busy with a connection that has just closed when the server
+// is stopped; the stop must reach it every time, end the thread and close the port.
+TEST(MetricsServer, StopsRightAfterAClientHasGone) {
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        quint16 port = 0;
+        {
+            const MetricsServer server(storeWithAReading(), ListenAddress{});
+            port = server.listening().port;
+            ASSERT_EQ(statusLine(httpRequest(port, kScrape)), "HTTP/1.1 200 OK");
+        }
+        EXPECT_FALSE(TcpClient(port).connected());
+    }
+}
+
 TEST(MetricsServer, ListenAddressIsAddressColonPort) {
     struct Case {
         const char* text;
