@@ -1,10 +1,13 @@
 // The program's message boxes as the operator sees them: caption, icon, text, buttons, the
-// default answer and the answer read back; notices shown after their caller has gone on.
+// default answer and the answer read back; notices and alarms shown one at a time after their
+// caller has gone on, notices withdrawn, alarms acknowledged.
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -12,6 +15,7 @@
 #include <memory>
 
 #include "dialog_support/modal_watch.h"
+#include "support/event_wait.h"
 #include "ui/message_boxes.h"
 
 namespace lumas::ui {
@@ -37,16 +41,21 @@ class MessageBoxesTest : public QObject {
                               QMessageBox::StandardButton answer);
     // The message boxes open now.
     static int openBoxes();
+    // The notice or alarm on screen (opened without an event loop of its own), if any.
+    static QMessageBox* openNotice();
 
   private slots:
     void eachKindShowsItsCaptionIconAndButtons_data();
     void eachKindShowsItsCaptionIconAndButtons();
     void confirmationAnswersByTheButtonPressed();
     void carriageReturnBreaksTheLineAndMarkupStaysText();
-    void noticeIsTheWarningBoxShownOnceTheCallerHasGoneOn();
+    void noticeIsAWindowModalWarningOpenedOnceTheCallerHasGoneOn();
     void noticesFollowOneAnotherNeverStacked();
+    void withdrawnNoticesCloseOrAreDropped_data();
+    void withdrawnNoticesCloseOrAreDropped();
+    void alarmIsAcknowledgedOnlyWhenTheOperatorClosesIt();
     void noticeWaitsOutAPauseInsideAHandler();
-    void noticeIsDroppedWithItsWindowOrItsBoxes();
+    void nothingIsShownOrAcknowledgedOnceTheWindowIsGone();
 };
 
 int MessageBoxesTest::openBoxes() {
@@ -57,6 +66,16 @@ int MessageBoxesTest::openBoxes() {
         }
     }
     return open;
+}
+
+QMessageBox* MessageBoxesTest::openNotice() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box != nullptr && box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
 }
 
 MessageBoxesTest::Seen MessageBoxesTest::seenIn(const QMessageBox& box) {
@@ -169,16 +188,21 @@ void MessageBoxesTest::carriageReturnBreaksTheLineAndMarkupStaysText() {
     QCOMPARE(seen.format, Qt::PlainText);
 }
 
-void MessageBoxesTest::noticeIsTheWarningBoxShownOnceTheCallerHasGoneOn() {
+void MessageBoxesTest::noticeIsAWindowModalWarningOpenedOnceTheCallerHasGoneOn() {
     QWidget owner;
     QtMessageBoxes boxes(&owner);
     Seen seen;
+    Qt::WindowModality modality = Qt::NonModal;
+    int loopLevel = -1;
     test::ModalWatch<QMessageBox> watch([&](QMessageBox& box) {
         seen = seenIn(box);
+        modality = box.windowModality();
+        loopLevel = QThread::currentThread()->loopLevel();
         box.button(QMessageBox::Ok)->click();
     });
 
-    boxes.notice(QStringLiteral("The controller does not answer.\rHeating is off."));
+    const auto first =
+        boxes.notice(QStringLiteral("The controller does not answer.\rHeating is off."));
     QCOMPARE(openBoxes(), 0);  // the caller goes on first
     QVERIFY(!watch.seen());
 
@@ -187,6 +211,15 @@ void MessageBoxesTest::noticeIsTheWarningBoxShownOnceTheCallerHasGoneOn() {
     QCOMPARE(seen.text, QStringLiteral("The controller does not answer.\nHeating is off."));
     QCOMPARE(seen.icon, QMessageBox::Warning);
     QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(seen.format, Qt::PlainText);
+    QCOMPARE(modality, Qt::WindowModal);
+    QCOMPARE(loopLevel, 0);  // opened, not run in an event loop of its own
+    QTRY_COMPARE(openBoxes(), 0);
+
+    const auto second = boxes.notice(QStringLiteral("again"));
+    QVERIFY(first != 0 && second != 0 && first != second);
+    QTRY_VERIFY(openNotice() != nullptr);
+    openNotice()->button(QMessageBox::Ok)->click();
     QTRY_COMPARE(openBoxes(), 0);
 }
 
@@ -195,7 +228,7 @@ void MessageBoxesTest::noticesFollowOneAnotherNeverStacked() {
     QStringList shown;  // each text with the number of boxes open beside it
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QMessageBox* box = openNotice();
         if (box == nullptr) {
             return;
         }
@@ -216,13 +249,110 @@ void MessageBoxesTest::noticesFollowOneAnotherNeverStacked() {
     QCOMPARE(shown.size(), 3);
 }
 
-// A handler that pauses while serving events (as the worker's update does between commands) must
-// not get a box opened inside its pause: the box would hold the handler, and monitoring with it,
-// until someone closes it.
+// A notice withdrawn while it is open closes and its replacement opens next; one still waiting is
+// dropped or replaced where it stands; for one already closed (or id 0) only the replacement comes,
+// after the others.
+void MessageBoxesTest::withdrawnNoticesCloseOrAreDropped_data() {
+    QTest::addColumn<QString>("which");  // "open", "queued", "closed" or "none" (id 0)
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("open") << "open" << QString() << QStringList{"a", "b", "c"};
+    QTest::newRow("open, replaced") << "open"
+                                    << "a is over" << QStringList{"a", "a is over", "b", "c"};
+    QTest::newRow("queued") << "queued" << QString() << QStringList{"a", "c"};
+    QTest::newRow("queued, replaced") << "queued"
+                                      << "b is over" << QStringList{"a", "b is over", "c"};
+    QTest::newRow("closed") << "closed" << QString() << QStringList{"a", "b", "c"};
+    QTest::newRow("closed, replaced") << "closed"
+                                      << "a is over" << QStringList{"a", "b", "c", "a is over"};
+    QTest::newRow("id 0, replaced") << "none"
+                                    << "all is well" << QStringList{"a", "b", "c", "all is well"};
+}
+
+void MessageBoxesTest::withdrawnNoticesCloseOrAreDropped() {
+    QFETCH(QString, which);
+    QFETCH(QString, replacement);
+    QFETCH(QStringList, shown);
+    QWidget owner;
+    QtMessageBoxes boxes(&owner);
+    const auto a = boxes.notice(QStringLiteral("a"));
+    const auto b = boxes.notice(QStringLiteral("b"));
+    boxes.notice(QStringLiteral("c"));
+    QStringList seen;
+    QTRY_VERIFY(openNotice() != nullptr);
+    seen << openNotice()->text();
+
+    if (which == "open") {
+        QPointer<QMessageBox> withdrawn = openNotice();
+        boxes.withdrawNotice(a, replacement);
+        QVERIFY(withdrawn.isNull() || !withdrawn->isVisible());  // closed at once
+    } else if (which == "queued") {
+        boxes.withdrawNotice(b, replacement);
+    } else {
+        openNotice()->button(QMessageBox::Ok)->click();
+        QTRY_COMPARE(openNotice() != nullptr ? openNotice()->text() : QString(),
+                     QStringLiteral("b"));
+        boxes.withdrawNotice(which == "closed" ? a : 0, replacement);
+        QCOMPARE(openNotice()->text(), QStringLiteral("b"));  // the open one stays
+    }
+    // The operator closes the rest one by one.
+    while (true) {
+        if (!test::waitUntil([&] { return openNotice() != nullptr; }, 300)) {
+            break;
+        }
+        if (seen.size() > 1 || openNotice()->text() != seen.front()) {
+            seen << openNotice()->text();
+        }
+        QCOMPARE(openBoxes(), 1);
+        openNotice()->button(QMessageBox::Ok)->click();
+    }
+    QCOMPARE(seen, shown);
+}
+
+// An alarm waits its turn among the notices, cannot be withdrawn, and is acknowledged once the
+// operator has closed it, and only then.
+void MessageBoxesTest::alarmIsAcknowledgedOnlyWhenTheOperatorClosesIt() {
+    for (const QString way : {"OK", "Esc", "close box"}) {
+        QWidget owner;
+        QtMessageBoxes boxes(&owner);
+        int acknowledged = 0;
+        const auto before = boxes.notice(QStringLiteral("before"));
+        boxes.alarm(QStringLiteral("Over temperature.\rHeating is off."), [&] { ++acknowledged; });
+        boxes.notice(QStringLiteral("after"));
+
+        QTRY_VERIFY(openNotice() != nullptr);
+        QCOMPARE(openNotice()->text(), QStringLiteral("before"));
+        openNotice()->button(QMessageBox::Ok)->click();
+        QTRY_VERIFY(openNotice() != nullptr &&
+                    openNotice()->text() == QStringLiteral("Over temperature.\nHeating is off."));
+        QPointer<QMessageBox> alarmBox = openNotice();
+        QCOMPARE(alarmBox->icon(), QMessageBox::Warning);
+        boxes.withdrawNotice(before + 1);  // the id an alarm would have, were it a notice
+        boxes.withdrawNotice(before);
+        QTest::qWait(50);
+        QCOMPARE(openNotice(), alarmBox.data());
+        QCOMPARE(acknowledged, 0);
+
+        if (way == "OK") {
+            alarmBox->button(QMessageBox::Ok)->click();
+        } else if (way == "Esc") {
+            QTest::keyClick(alarmBox, Qt::Key_Escape);
+        } else {
+            alarmBox->close();
+        }
+        QTRY_COMPARE(acknowledged, 1);
+        QTRY_VERIFY(openNotice() != nullptr);
+        QCOMPARE(openNotice()->text(), QStringLiteral("after"));
+        openNotice()->button(QMessageBox::Ok)->click();
+        QTest::qWait(50);
+        QCOMPARE(acknowledged, 1);
+    }
+}
+
+// A handler that pauses while serving events (as the worker's update does between commands) gets
+// no box opened inside its pause: the notice waits until the handler has returned.
 void MessageBoxesTest::noticeWaitsOutAPauseInsideAHandler() {
     QtMessageBoxes boxes;
-    test::ModalWatch<QMessageBox> watch(
-        [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
     bool seenDuringPause = true;
     bool handlerReturned = false;
     QEventLoop topLevel;  // stands for the program's own event loop
@@ -231,12 +361,13 @@ void MessageBoxesTest::noticeWaitsOutAPauseInsideAHandler() {
         QEventLoop pause;
         QTimer::singleShot(300, &pause, &QEventLoop::quit);
         pause.exec();
-        seenDuringPause = watch.seen();
+        seenDuringPause = openNotice() != nullptr;
         handlerReturned = true;
     });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &topLevel, [&] {
-        if (watch.seen()) {
+        if (QMessageBox* box = openNotice()) {
+            box->button(QMessageBox::Ok)->click();
             topLevel.quit();
         }
     });
@@ -245,25 +376,55 @@ void MessageBoxesTest::noticeWaitsOutAPauseInsideAHandler() {
     topLevel.exec();
     QVERIFY(handlerReturned);
     QVERIFY(!seenDuringPause);
-    QVERIFY(watch.seen());
+    QTRY_COMPARE(openBoxes(), 0);
 }
 
-void MessageBoxesTest::noticeIsDroppedWithItsWindowOrItsBoxes() {
-    auto owner = std::make_unique<QWidget>();
-    QtMessageBoxes boxes(owner.get());
-    boxes.notice(QStringLiteral("for a window that closes"));
-    owner.reset();
+// Once the window is gone, or the boxes themselves, nothing more is shown and no alarm is
+// acknowledged: not the notice on screen, not the ones waiting.
+void MessageBoxesTest::nothingIsShownOrAcknowledgedOnceTheWindowIsGone() {
+    int acknowledged = 0;
     {
-        QtMessageBoxes gone;
-        gone.notice(QStringLiteral("for boxes that are gone"));
+        auto owner = std::make_unique<QWidget>();
+        QtMessageBoxes boxes(owner.get());
+        boxes.alarm(QStringLiteral("on screen when the window closes"), [&] { ++acknowledged; });
+        boxes.alarm(QStringLiteral("waiting when the window closes"), [&] { ++acknowledged; });
+        boxes.notice(QStringLiteral("waiting as well"));
+        QTRY_VERIFY(openNotice() != nullptr);
+        owner.reset();
+        QTest::qWait(100);
+        QCOMPARE(openBoxes(), 0);
+        boxes.notice(QStringLiteral("given after the window has gone"));
+        QTest::qWait(100);
+        QCOMPARE(openBoxes(), 0);
     }
-    bool anyShown = false;
-    test::ModalWatch<QMessageBox> watch([&](QMessageBox& box) {
-        anyShown = true;
-        box.button(QMessageBox::Ok)->click();
-    });
-    QTest::qWait(100);
-    QVERIFY(!anyShown);
+    {
+        // Closed just before the window goes: the acknowledgement, due from the event loop, would
+        // find the window gone.
+        auto owner = std::make_unique<QWidget>();
+        QtMessageBoxes boxes(owner.get());
+        boxes.alarm(QStringLiteral("closed as the window closes"), [&] { ++acknowledged; });
+        QTRY_VERIFY(openNotice() != nullptr);
+        openNotice()->button(QMessageBox::Ok)->click();
+        owner.reset();
+        QTest::qWait(100);
+    }
+    {
+        QWidget owner;
+        {
+            QtMessageBoxes boxes(&owner);
+            boxes.alarm(QStringLiteral("on screen when the boxes go"), [&] { ++acknowledged; });
+            boxes.notice(QStringLiteral("waiting when the boxes go"));
+            QTRY_VERIFY(openNotice() != nullptr);
+        }
+        QCOMPARE(openBoxes(), 0);
+        {
+            QtMessageBoxes gone;
+            gone.notice(QStringLiteral("for boxes that are gone"));
+        }
+        QTest::qWait(100);
+        QCOMPARE(openBoxes(), 0);
+    }
+    QCOMPARE(acknowledged, 0);
 }
 
 }  // namespace lumas::ui
