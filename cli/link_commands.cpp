@@ -5,32 +5,14 @@
 
 #include "cli/command_line.h"
 #include "cli/controller_session.h"
+#include "core/operator_texts.h"
+#include "core/settings_store.h"
 
 namespace lumas::cli {
 
 namespace {
 
 constexpr std::chrono::milliseconds kReplyTimeout{3000};
-
-void requireArgumentCount(const std::vector<std::string>& arguments, std::size_t count,
-                          const char* command) {
-    if (arguments.size() != count) {
-        throw SessionError(std::string("Wrong number of arguments for ") + command + ".",
-                           kExitUsage);
-    }
-}
-
-// The set point given on the command line; a decimal comma is taken as well as a point.
-double parseSetPoint(const std::string& text) {
-    const double value = parseTemperature(text);
-    if (value < -70.0 || value > 400.0) {
-        throw SessionError(
-            "The set point must lie between -70 and 400 \xC2\xB0"
-            "C.",
-            kExitUsage);
-    }
-    return value;
-}
 
 void requireConfirmed(ControllerSession& session) {
     if (!session.connect()) {
@@ -41,8 +23,8 @@ void requireConfirmed(ControllerSession& session) {
 }
 
 int runOrStop(const std::vector<std::string>& arguments, bool run) {
-    requireArgumentCount(arguments, 1, run ? "run" : "stop");
-    ControllerSession session(arguments[0], kReplyTimeout);
+    const std::string port = parsePortArguments(arguments, run ? "run" : "stop");
+    ControllerSession session(port, kReplyTimeout);
     requireConfirmed(session);
     session.enableWriting();
     session.request(run ? "starting the controller" : "stopping the controller",
@@ -74,8 +56,8 @@ int runOrStop(const std::vector<std::string>& arguments, bool run) {
 }  // namespace
 
 int probeCommand(const std::vector<std::string>& arguments) {
-    requireArgumentCount(arguments, 1, "probe");
-    ControllerSession session(arguments[0], kReplyTimeout);
+    const std::string port = parsePortArguments(arguments, "probe");
+    ControllerSession session(port, kReplyTimeout);
     const bool confirmed = session.connect();
     std::cout << "Port:        " << session.devicePath() << " (9600 bit/s, 7E2, node 1)\n";
     std::cout << "Echo test:   " << (confirmed ? "confirmed" : "FAILED (other data came back)")
@@ -94,9 +76,17 @@ int probeCommand(const std::vector<std::string>& arguments) {
 }
 
 int setPointCommand(const std::vector<std::string>& arguments) {
-    requireArgumentCount(arguments, 2, "set-point");
-    const double value = parseSetPoint(arguments[1]);
-    ControllerSession session(arguments[0], kReplyTimeout);
+    const SetPointArguments parsed = parseSetPointArguments(arguments);
+    const double value = parsed.value;
+    // As the window's Set: a set point above the emergency cut-off's threshold is refused.
+    const EmergencyThresholdSetting threshold =
+        readEmergencyThreshold(settingsFile(), QLocale::c());
+    if (value > threshold.value) {
+        throw SessionError(
+            texts::aboveThreshold(threshold.value, QLocale::c()).replace(u'\r', u' ').toStdString(),
+            kExitUsage);
+    }
+    ControllerSession session(parsed.port, kReplyTimeout);
     requireConfirmed(session);
     session.enableWriting();
     session.request("writing the set point", [value](TOmronCom& d) { d.cmdSetPoint(value); });

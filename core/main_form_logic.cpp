@@ -372,6 +372,8 @@ void MainFormLogic::runEnded(const RunEnd& end) {
     ui_.lTotal.setText(texts::kNoValue);
     ui_.lFinish.setText(texts::kNoValue);
     setStatusLine(texts::runEndedLine(end, chamber_.blindStopLimit(), stampText(end.at)));
+    // With an alarm, the inputs come back when it is acknowledged (which may be at once).
+    bool alarmRaised = false;
     if (cutOff_ && (end.reason == RunEndReason::EmergencyCutOff ||
                     end.stopAskedFor == RunEndReason::EmergencyCutOff)) {
         const CutOff fired = *cutOff_;
@@ -385,6 +387,7 @@ void MainFormLogic::runEnded(const RunEnd& end) {
         ui_.statusWarning.setText(firstLine);
         // The alarm must be acknowledged: until then the status bar keeps it and no run starts.
         alarmOpen_ = true;
+        alarmRaised = true;
         ui_.messages.alarm(
             firstLine + u'\r' +
                 texts::cutOffDetails(fired.threshold, fired.celsius, stampText(fired.at), locale_),
@@ -396,7 +399,7 @@ void MainFormLogic::runEnded(const RunEnd& end) {
             });
     }
     cutOff_.reset();
-    if (!alarmOpen_) {
+    if (!alarmRaised) {
         ui_.EnableItems();
     }
 }

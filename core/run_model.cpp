@@ -135,9 +135,9 @@ void RunModel::askStop(RunEndReason why) {
         return;
     }
     stopCause_ = why;
+    // A Run not yet sent still goes out, before the Stop (the update's order): the controller ends
+    // stopped either way.
     state_.PendingStop = true;
-    state_.PendingRun = false;
-    state_.PendingProgramStart = false;
     setPhase(RunPhase::Stopping);
     notify([why](RunObserver& o) { o.stopAsked(why); });
 }

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <chrono>
 
@@ -41,6 +43,15 @@ class LumasctlProcess {
     explicit LumasctlProcess(const QStringList& arguments, const QString& configHome = {})
         : start_(std::chrono::steady_clock::now()) {
         process_.setProcessEnvironment(lumasctlEnvironment(configHome));
+        // lumasctl goes with the test: a test process that dies (a sanitizer's abort, a time-out)
+        // must not leave a lumasctl behind that reopens a terminal number another test is given.
+        const pid_t test = ::getpid();
+        process_.setChildProcessModifier([test] {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != test) {
+                ::_exit(127);  // the test was already gone
+            }
+        });
         process_.start(QStringLiteral(LUMASCTL_PATH), arguments);
         EXPECT_TRUE(process_.waitForStarted(5000));
     }

@@ -63,7 +63,7 @@ void PrintTo(const Row& row, std::ostream* out) {
 }
 
 // Records the core's events with the fake time they came at.
-class EventLog final : public LinkObserver {
+class EventLog final : public LinkObserver, public RunObserver {
   public:
     explicit EventLog(const FakeClock& clock) : clock_(clock) {}
     void linkUp() override { ups.push_back(clock_.now()); }
@@ -96,10 +96,14 @@ class LinkUnderFault : public ::testing::Test {
         window.targetCurve.onChange = [this] { logic.chkTargetTempClick(); };
         logic.currentDateTime = [this] { return kStart.addMSecs(clock.now()); };
         logic.addObserver(&events);
+        logic.addRunObserver(&events);
         test::attachToSimulator(sim, port, controller);
     }
 
-    ~LinkUnderFault() override { logic.removeObserver(&events); }
+    ~LinkUnderFault() override {
+        logic.removeRunObserver(&events);
+        logic.removeObserver(&events);
+    }
 
     static sim::SimulatedControllerOptions options(const QString& link) {
         sim::SimulatedControllerOptions chamber = test::frozenChamber();

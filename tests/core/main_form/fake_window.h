@@ -72,7 +72,8 @@ struct FakeWindow {
         }
     }
 
-    FakeText lTemp, lSetPoint, lCS, lCS2, lFinish, lTotal, statusConnection, statusWarning;
+    FakeText lTemp, lSetPoint, lCS, lCS2, lFinish, lTotal, statusConnection, statusWarning,
+        statusRun, lStep;
     FakeNumber singleSetPoint;
     std::array<FakeNumber, 12> temperatures;
     std::array<FakeNumber, 12> holdTimes;
@@ -93,6 +94,8 @@ struct FakeWindow {
                           lTotal,
                           statusConnection,
                           statusWarning,
+                          statusRun,
+                          lStep,
                           singleSetPoint,
                           {},
                           {},

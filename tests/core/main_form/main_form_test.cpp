@@ -42,6 +42,9 @@ class CoreOnSimulator : public ::testing::Test {
                 QLocale(QLocale::English, QLocale::UnitedStates)) {
         window.targetCurve.onChange = [this] { logic.chkTargetTempClick(); };
         logic.currentDateTime = [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 5, 9)); };
+        // Most of these tests run the updates without a poll cycle, so no reading comes in: the
+        // stop of a run without readings would end their runs. Its own tests switch it on.
+        logic.chamber().setBlindStopLimit(std::chrono::seconds(0));
     }
 
     void SetUp() override { test::attachToSimulator(sim, port, controller); }
@@ -90,6 +93,17 @@ class CoreOnSimulator : public ::testing::Test {
         ASSERT_TRUE(waitUntil([&] { return controller.StatusReadings() > before; }, 2000));
         commandsSeen = sim.receivedCommands().size();
     }
+
+    // Sends the Stop asked for and lets the controller's run state confirm it: the run ends.
+    void stopAndConfirm() {
+        logic.UpdateMainForm();  // sends the Stop
+        readRunState();
+        logic.UpdateMainForm();  // takes the confirmation
+        ASSERT_FALSE(logic.run().active());
+    }
+
+    // The stamp of every notice and status-bar line, from the fixture's date and time.
+    static QString stamp(const QString& text) { return text + "  [12/10/2026 2:05:09 PM]"; }
 
     // Runs one update and returns how much time its waits took.
     Tick timedUpdate() {
@@ -244,15 +258,32 @@ TEST_F(CoreOnSimulator, SetTwiceThenStartInOnePassSendsTheSetPointOnceThenRun) {
     EXPECT_EQ(timedUpdate(), 0u) << "nothing left to send";
 }
 
-TEST_F(CoreOnSimulator, StartThenStopInOnePassSendsRunThenStop) {
+// Start sends the set point on the screen before Run (the controller's is not known yet); a Stop
+// pressed in the same pass follows them, and the run ends only once the controller confirms it.
+TEST_F(CoreOnSimulator, StartThenStopInOnePassEndsTheRunOnlyOnceTheStopIsConfirmed) {
     openLink();
+    window.singleSetPoint.setValue(30.0);
     logic.bStartSingleClick();
     logic.bStopSingleClick();
     EXPECT_FALSE(logic.state().ControlActive);
-    EXPECT_FALSE(window.timerSingle.on);
-    EXPECT_EQ(timedUpdate(), 640u);
-    EXPECT_EQ(newCommands(2), (std::vector<std::string>{commands::kRun, commands::kStop}));
+    EXPECT_TRUE(logic.run().stopping());
+    EXPECT_TRUE(window.timerSingle.on) << "a run that is stopping is still recorded";
+    EXPECT_EQ(window.enableCalls, 0) << "Start stays disabled while the run is stopping";
+    EXPECT_EQ(window.statusRun.text, texts::kWaitingForStop);
+    EXPECT_EQ(timedUpdate(), 960u);
+    EXPECT_EQ(newCommands(3),
+              (std::vector<std::string>{setPointWrite(30.0), commands::kRun, commands::kStop}));
     EXPECT_FALSE(sim.running());
+    EXPECT_TRUE(logic.run().stopping()) << "no run state read since the Stop";
+
+    readRunState();
+    logic.UpdateMainForm();
+    ASSERT_TRUE(logic.run().end().has_value());
+    EXPECT_EQ(logic.run().end()->reason, RunEndReason::StoppedByOperator);
+    EXPECT_FALSE(window.timerSingle.on);
+    EXPECT_EQ(window.enableCalls, 1);
+    EXPECT_TRUE(window.statusRun.text.startsWith("Run ended: stopped by the operator"))
+        << window.statusRun.text.toStdString();
 }
 
 TEST_F(CoreOnSimulator, HandlersWithoutConnectionWarnAndChangeNothing) {
@@ -269,8 +300,7 @@ TEST_F(CoreOnSimulator, HandlersWithoutConnectionWarnAndChangeNothing) {
     }
     const SharedState& s = logic.state();
     EXPECT_FALSE(s.ControlActive || s.SingleRunning || s.ProgramRunning || s.PendingRun ||
-                 s.PendingStop || s.PendingSingleSetPoint || s.PendingProgramStart ||
-                 s.PendingProgramStop);
+                 s.PendingStop || s.PendingSingleSetPoint || s.PendingProgramStart);
 }
 
 TEST_F(CoreOnSimulator, ProgrammeStartNeedsAFirstHoldTimeOfOneTo9999Minutes) {
@@ -289,14 +319,29 @@ TEST_F(CoreOnSimulator, ProgrammeStartNeedsAFirstHoldTimeOfOneTo9999Minutes) {
     }
 }
 
-TEST_F(CoreOnSimulator, ProgrammeEndsAtTheFirstZeroHoldTimeWhileFinishInCountsAllSteps) {
+// The programme ends at the first step without a hold time. The operator is told which steps will
+// not run before it starts, and the total, "Finish in", the curve and the end all agree.
+TEST_F(CoreOnSimulator, ProgrammeEndsAtTheFirstZeroHoldTimeAndSaysSoBeforeItStarts) {
     openLink();
     window.setProgramme({{40.0, 10}, {50.0, 0}, {60.0, 5}});
+    EXPECT_EQ(logic.TotalTime(), 10);
+    EXPECT_EQ(logic.totalTimeText(),
+              "10 Minutes; Step 3 will not run: t2 is 0, which ends the programme after step 1.");
+    const QString question =
+        "Step 3 will not run: t2 is 0, which ends the programme after step 1.\rStart the "
+        "programme of 1 step(s) anyway?";
+    window.messages.confirmAnswer = false;
+    logic.bStartMultiClick();
+    EXPECT_EQ(window.messages.shown,
+              (std::vector<test::RecordedMessages::Shown>{{"confirm", question}}));
+    EXPECT_FALSE(logic.run().active()) << "No: not started";
+
+    window.messages.confirmAnswer = true;
     logic.bStartMultiClick();
     const SharedState& s = logic.state();
     EXPECT_EQ(s.StepCount, 1);
     EXPECT_EQ(window.lTotal.text, "1");
-    EXPECT_EQ(s.TotalMinutes, 15);
+    EXPECT_EQ(s.TotalMinutes, 10);
     EXPECT_TRUE(window.targetCurve.state);
     EXPECT_EQ(window.target.points, (std::vector<QPointF>{{0, 0}, {0, 40}, {10, 40}}));
     EXPECT_EQ(window.disableCalls, 1);
@@ -308,14 +353,18 @@ TEST_F(CoreOnSimulator, ProgrammeEndsAtTheFirstZeroHoldTimeWhileFinishInCountsAl
 
     QStringList finishIn = window.lFinish.history;
     EXPECT_EQ(finishIn.takeLast(), "--");
-    EXPECT_EQ(finishIn.first(), "15 minutes");
-    EXPECT_EQ(finishIn.last(), "5 minutes");
+    EXPECT_EQ(finishIn.first(), "10 minutes");
+    EXPECT_EQ(finishIn.last(), "0 minutes");
     finishIn.removeDuplicates();
     EXPECT_EQ(finishIn.size(), 11) << finishIn.join(", ").toStdString();
 
     logic.UpdateMainForm();  // sends the stop of the programme's end
     EXPECT_EQ(newCommands(3),
               (std::vector<std::string>{setPointWrite(40.0), commands::kRun, commands::kStop}));
+    EXPECT_EQ(window.enableCalls, 0) << "not before the controller confirms the Stop";
+    readRunState();
+    logic.UpdateMainForm();
+    EXPECT_EQ(logic.run().end()->reason, RunEndReason::Finished);
     EXPECT_EQ(window.enableCalls, 1);
 }
 
@@ -426,8 +475,7 @@ TEST_F(CoreOnSimulator, SetPointCorrectionComparesInTheTenthsTheControllerStores
                   (std::vector<std::string>{setPointWrite(c.step), commands::kReadSetPoint}));
 
         logic.bStopMultiClick();
-        logic.UpdateMainForm();
-        newCommands(1);
+        stopAndConfirm();
     }
 }
 
@@ -452,6 +500,7 @@ TEST_F(CoreOnSimulator, ProgrammeStartNamesTheStepsHeldAtTheDriversLimit) {
         {"above after the last step run", {{40.0, 10}, {50.0, 0}, {450.0, 5}}, {}},
     };
     openLink();
+    logic.state().EmergencyThreshold = 500.0;  // the steps above 280 °C are meant
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         window.setProgramme(std::vector<std::pair<double, int>>(12, {0.0, 0}));
@@ -461,14 +510,23 @@ TEST_F(CoreOnSimulator, ProgrammeStartNamesTheStepsHeldAtTheDriversLimit) {
         ASSERT_TRUE(logic.state().ProgramRunning);
         QStringList shown;
         for (const auto& message : window.messages.shown) {
-            shown << message.text;
+            if (message.kind != "confirm") {  // the steps that will not run are asked about
+                shown << message.text;
+            }
         }
-        EXPECT_EQ(shown, c.shown);
+        QStringList expected;
+        for (const QString& text : c.shown) {
+            expected << stamp(text);
+        }
+        EXPECT_EQ(shown, expected);
         logic.bStopMultiClick();
+        stopAndConfirm();
     }
 }
 
-// The cut-off fires when the temperature is above the threshold during a run, and only once.
+// The cut-off fires when the temperature is above the threshold during a run, and only once. Its
+// Stop goes out at once; the reading that fired it is drawn; once the controller confirms the
+// Stop, the alarm names the threshold, the reading and the time, and must be acknowledged.
 TEST_F(CoreOnSimulator, EmergencyCutOffStopsARunAboveTheThresholdOnce) {
     struct Case {
         bool runActive;
@@ -480,10 +538,11 @@ TEST_F(CoreOnSimulator, EmergencyCutOffStopsARunAboveTheThresholdOnce) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.temperature);
         window.statusWarning.setText(QString());
+        window.messages.shown.clear();
         if (c.runActive) {
             logic.bStartSingleClick();
             logic.UpdateMainForm();
-            EXPECT_EQ(newCommands(1), (std::vector<std::string>{commands::kRun}));
+            EXPECT_EQ(newCommands(1).back(), commands::kRun);
         }
         readTemperature(c.temperature);
         logic.UpdateMainForm();
@@ -491,25 +550,38 @@ TEST_F(CoreOnSimulator, EmergencyCutOffStopsARunAboveTheThresholdOnce) {
         if (!c.cutOff) {
             EXPECT_EQ(window.statusWarning.text, "");
             EXPECT_EQ(timedUpdate(), 0u);
-            logic.bStopSingleClick();
-            logic.UpdateMainForm();
-            newCommands(1);
+            if (c.runActive) {
+                logic.bStopSingleClick();
+                stopAndConfirm();
+            }
+            EXPECT_TRUE(window.messages.shown.empty());
             continue;
         }
         EXPECT_EQ(window.statusWarning.text,
                   "Warning: The emergency temperature  was reached; waiting for the controller "
                   "to confirm the Stop.  [12/10/2026 2:05:09 PM]")
             << "stopped is said only once the controller confirms it";
-        EXPECT_FALSE(window.timerSingle.on);
-        logic.UpdateMainForm();
-        EXPECT_EQ(newCommands(2), (std::vector<std::string>{commands::kStop, commands::kStop}));
+        EXPECT_EQ(newCommands(1), (std::vector<std::string>{commands::kStop}))
+            << "sent by the cut-off itself, once";
         EXPECT_FALSE(sim.running());
+        EXPECT_TRUE(window.timerSingle.on) << "still recorded until the Stop is confirmed";
+        ASSERT_FALSE(window.measured.points.empty());
+        EXPECT_EQ(window.measured.points.back().y(), c.temperature)
+            << "the reading that fired the cut-off is on the chart";
         readRunState();
         EXPECT_EQ(timedUpdate(), 0u) << "nothing more once stopped";
+        EXPECT_EQ(logic.run().end()->reason, RunEndReason::EmergencyCutOff);
         EXPECT_EQ(window.statusWarning.text, kEmergencyPrefix + "12/10/2026 2:05:09 PM]");
         EXPECT_FALSE(logic.stopConfirmation().pending());
+        EXPECT_EQ(window.messages.shown,
+                  (std::vector<test::RecordedMessages::Shown>{
+                      {"warning", kEmergencyPrefix +
+                                      "12/10/2026 2:05:09 PM]\rThreshold: 280 °C. The reading "
+                                      "that fired the cut-off: 280.1 °C at 12/10/2026 2:05:09 "
+                                      "PM."}}))
+            << "one alarm, acknowledged by the recording boxes at once";
+        EXPECT_EQ(window.enableCalls, 2) << "after the alarm was acknowledged";
     }
-    EXPECT_TRUE(window.messages.shown.empty());
 }
 
 TEST_F(CoreOnSimulator, ProgrammeStartedAboveTheThresholdStartsThenStops) {
@@ -522,9 +594,8 @@ TEST_F(CoreOnSimulator, ProgrammeStartedAboveTheThresholdStartsThenStops) {
     EXPECT_FALSE(logic.state().ProgramRunning);
     EXPECT_TRUE(window.statusWarning.text.startsWith(
         "Warning: The emergency temperature  was reached; waiting"));
-    logic.UpdateMainForm();
-    EXPECT_EQ(newCommands(4), (std::vector<std::string>{setPointWrite(40.0), commands::kRun,
-                                                        commands::kStop, commands::kStop}));
+    EXPECT_EQ(newCommands(3),
+              (std::vector<std::string>{setPointWrite(40.0), commands::kRun, commands::kStop}));
 }
 
 // Disconnect sends no Stop, so during a run it asks first; on Yes the run ends in the program,
@@ -576,8 +647,7 @@ TEST_F(CoreOnSimulator, DisconnectDuringARunAsksAndOnYesEndsTheRunWithoutAStop) 
             EXPECT_TRUE(s.ProgramRunning || s.SingleRunning);
             EXPECT_NE(logic.writer(), nullptr);
             c.run == Run::Single ? logic.bStopSingleClick() : logic.bStopMultiClick();
-            logic.UpdateMainForm();
-            ASSERT_TRUE(waitUntil([&] { return !sim.running(); }, 2000));
+            stopAndConfirm();
             continue;
         }
         EXPECT_FALSE(controller.Connected());
@@ -588,8 +658,11 @@ TEST_F(CoreOnSimulator, DisconnectDuringARunAsksAndOnYesEndsTheRunWithoutAStop) 
         EXPECT_EQ(window.statusWarning.text,
                   c.run == Run::None
                       ? QString()
-                      : QStringLiteral("The run was ended by Disconnect; the controller was not "
-                                       "stopped and keeps running at its last set point."));
+                      : stamp("The run was ended by Disconnect; the controller was not "
+                              "stopped and keeps running at its last set point."));
+        if (c.run != Run::None) {
+            EXPECT_EQ(logic.run().end()->reason, RunEndReason::Disconnected);
+        }
         if (c.run == Run::Programme) {
             EXPECT_EQ(window.lTotal.text, "--");
             EXPECT_EQ(window.lFinish.text, "--");
@@ -617,8 +690,7 @@ TEST_F(CoreOnSimulator, ReconnectingAfterDisconnectingARunningProgrammeDoesNotRe
         << "past the programme's end";
 
     const SharedState& s = logic.state();
-    EXPECT_FALSE(s.ProgramRunning || s.ControlActive || s.PendingProgramStart ||
-                 s.PendingProgramStop);
+    EXPECT_FALSE(s.ProgramRunning || s.ControlActive || s.PendingProgramStart);
     EXPECT_EQ(s.CurrentStep, 1) << "no step switched";
     EXPECT_FALSE(window.timerMulti.on);
     const auto received = sim.receivedCommands();
@@ -648,7 +720,7 @@ TEST_F(CoreOnSimulator, PortConfigurationDuringARunEndsItWithoutAStop) {
     EXPECT_FALSE(controller.Connected());
     EXPECT_FALSE(s.ControlActive || s.ProgramRunning || s.PendingProgramStart);
     EXPECT_FALSE(window.timerMulti.on);
-    EXPECT_EQ(window.statusWarning.text, texts::kRunEndedByPortConfiguration);
+    EXPECT_EQ(window.statusWarning.text, stamp(texts::kRunEndedByPortConfiguration));
     EXPECT_TRUE(sim.running()) << "no Stop is sent";
 }
 
@@ -681,6 +753,7 @@ TEST_F(CoreOnSimulator, ClosingDuringARunAsksFirst) {
                            "A run is active. The controller keeps running at its last "
                            "set point. Exit anyway?"}}));
             c.run == Run::Single ? logic.bStopSingleClick() : logic.bStopMultiClick();
+            stopAndConfirm();
         }
     }
 }
@@ -757,6 +830,8 @@ TEST_F(CoreOnSimulator, RunGoesOnWhenItsLogCannotBeCreated) {
         logic.TimerCSVTimer();
         const QString path = logic.writer() ? logic.writer()->filePath() : QString();
         logic.bStopSingleClick();
+        EXPECT_EQ(logic.writer() != nullptr, c.logged) << "kept while the run is stopping";
+        stopAndConfirm();
         EXPECT_EQ(logic.writer(), nullptr);
         if (c.logged) {
             QFile log(path);
