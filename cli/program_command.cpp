@@ -64,8 +64,9 @@ class ProgrammeReport final : public RunObserver {
                   << minutesText(run.elapsedMinutes(now)) << " min elapsed, "
                   << minutesText(run.minutesLeft(now)) << " min left" << std::endl;
     }
-    void emergencyCutOff(double celsius, double threshold, const QDateTime& /*at*/) override {
+    void emergencyCutOff(double celsius, double threshold, const QDateTime& at) override {
         cutOffReading_ = celsius;
+        cutOffAt_ = at;
         std::cout << "Emergency cut-off: " << celsiusText(celsius) << " is above the threshold of "
                   << generalNumberText(threshold, QLocale::c()).toStdString()
                   << " °C; the controller is being stopped." << std::endl;
@@ -87,12 +88,14 @@ class ProgrammeReport final : public RunObserver {
     bool held() const { return held_; }
     bool stopNotConfirmedNow() const { return stopNotConfirmed_; }
     const std::optional<double>& cutOffReading() const { return cutOffReading_; }
+    const QDateTime& cutOffAt() const { return cutOffAt_; }
 
   private:
     ChamberControl& chamber_;
     bool held_ = false;
     bool stopNotConfirmed_ = false;
     std::optional<double> cutOffReading_;
+    QDateTime cutOffAt_;
 };
 
 }  // namespace
@@ -187,7 +190,7 @@ int programCommand(const std::vector<std::string>& arguments) {
                        (run.stopping() && report.stopNotConfirmedNow()) ||
                        (signalTaken == 0 && stopSignals.first() != 0);
             },
-            std::nullopt, true);
+            std::nullopt, signalTaken == 0);
         if (!run.active()) {
             break;
         }
@@ -233,8 +236,9 @@ int programCommand(const std::vector<std::string>& arguments) {
             return 0;
         case RunEndReason::EmergencyCutOff:
             std::cout << "Programme stopped by the emergency cut-off at " << where << " ("
-                      << celsiusText(report.cutOffReading().value_or(0.0))
-                      << "); the controller confirmed the Stop." << std::endl;
+                      << celsiusText(report.cutOffReading().value_or(0.0)) << "): "
+                      << texts::emergencyWarning(report.cutOffAt(), QLocale()).toStdString()
+                      << std::endl;
             return kExitEmergency;
         case RunEndReason::NoReadings:
             std::cout << "Programme stopped at " << where << ": no readings for "

@@ -219,8 +219,7 @@ QString MainFormLogic::readoutText(double celsius) const {
 }
 
 QString MainFormLogic::stampText(const QDateTime& at) const {
-    return locale_.toString(at.date(), csvLogDateFormat(locale_)) + u' ' +
-           locale_.toString(at.time(), csvLogTimeFormat(locale_));
+    return texts::stampText(at, locale_);
 }
 
 QString MainFormLogic::stamped(const QString& text) const {
@@ -228,10 +227,7 @@ QString MainFormLogic::stamped(const QString& text) const {
 }
 
 QString MainFormLogic::emergencyWarningText(const QDateTime& at) const {
-    return QStringLiteral(
-               "Warning: The emergency temperature  was reached and the controller has been "
-               "stopped!  [") +
-           stampText(at) + u']';
+    return texts::emergencyWarning(at, locale_);
 }
 
 void MainFormLogic::polled(const LinkView& view) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/csv_log.h"
 #include "core/number_text.h"
 
 namespace lumas::texts {
@@ -28,10 +29,23 @@ QString cutOffDetails(double threshold, double reading, const QString& when,
 }
 
 QString minutesText(double minutes, const QLocale& locale) {
-    if (minutes >= 10.0) {
-        return QString::number(static_cast<long long>(std::floor(minutes)));
+    const double tenths = std::round(minutes * 10.0) / 10.0;
+    if (tenths == std::trunc(tenths)) {
+        return QString::number(static_cast<long long>(tenths));
     }
-    return oneDecimalText(std::floor(minutes * 10.0) / 10.0, locale);
+    return oneDecimalText(tenths, locale);
+}
+
+QString stampText(const QDateTime& at, const QLocale& locale) {
+    return locale.toString(at.date(), csvLogDateFormat(locale)) + u' ' +
+           locale.toString(at.time(), csvLogTimeFormat(locale));
+}
+
+QString emergencyWarning(const QDateTime& at, const QLocale& locale) {
+    return QStringLiteral(
+               "Warning: The emergency temperature  was reached and the controller has been "
+               "stopped!  [") +
+           stampText(at, locale) + u']';
 }
 
 QString stepProgress(int step, int stepCount, double minutesLeftInStep, const QLocale& locale) {

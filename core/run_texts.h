@@ -40,7 +40,12 @@ QString programmeStatus(const QString& stepProgress, double minutesLeft, const Q
 QString singleStatus(std::optional<double> setPoint, const QLocale& locale);
 // The run's status line once it has ended, stamped with `when`.
 QString runEndedLine(const RunEnd& end, std::chrono::seconds blindLimit, const QString& when);
-// Minutes as the operator reads them: whole minutes from ten on, one decimal below.
+// Minutes as the operator reads them: to a tenth, without ".0" for whole minutes ("2", "1.4").
 QString minutesText(double minutes, const QLocale& locale);
+// The local date and time as the status bar, the log and the notices show them: the locale's short
+// date and long time ("12/10/2026 2:05:09 PM").
+QString stampText(const QDateTime& at, const QLocale& locale);
+// The status-bar warning of the emergency cut-off once its Stop is confirmed, stamped with `at`.
+QString emergencyWarning(const QDateTime& at, const QLocale& locale);
 
 }  // namespace lumas::texts

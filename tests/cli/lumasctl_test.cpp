@@ -155,7 +155,7 @@ TEST(Lumasctl, RejectsBadArguments) {
         {"program", "ttyS0", "--step", "50,1.5"},
         {"program", "ttyS0", "--step", "50,10000"},
         {"program", "ttyS0", "--step", "hot,10"},
-        {"program", "ttyS0", "--step=25,5,10"},
+        {"program", "ttyS0", "--step=25,5,5,10"},
         {"program", "ttyS0", "--step", "25,10", "--csv-interval", "5"},
         {"program", "ttyS0", "--step", "25,10", "--csv", "/tmp", "--csv-interval", "0"},
         {"program", "ttyS0", "--step", "25,10", "--frobnicate", "1"},
@@ -239,7 +239,8 @@ TEST(Lumasctl, ProgramTellsOnceWhyTheStoredEmergencyThresholdIsNotUsed) {
 
         const CommandRun run =
             lumasctl({"program", "/dev/lumas-no-such-port", "--step", "290,10"}, config.path());
-        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+        EXPECT_EQ(run.exitCode, 1)
+            << "refused before the port is opened: " << run.err.toStdString();
         EXPECT_TRUE(run.err.contains("Please input the temperature lower than " + c.inForce +
                                      QString::fromUtf8(" °C")))
             << run.err.toStdString();

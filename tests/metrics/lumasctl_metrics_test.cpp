@@ -122,8 +122,8 @@ TEST(LumasctlMetrics, ScrapesShowTheReadingsAndTheLinkGoingDownAndUp) {
 TEST(LumasctlMetrics, SlowClientsDoNotSlowThePollCycle) {
     lumas::sim::SimulatedController sim(steadyChamber(23.4));
     const QTemporaryDir config;
-    // Ten times faster: the poll cycle's passes follow each other as fast as the line allows, so
-    // a stall of the UI thread shows in their count.
+    // The line keeps real time whatever --time-scale says: a request every other pass of 250 ms,
+    // so a stall of the UI thread shows in their count.
     LumasctlProcess watch(
         {"watch", QString::fromStdString(sim.portPath()), "--metrics", "0", "--time-scale", "10"},
         config.path());
@@ -131,7 +131,7 @@ TEST(LumasctlMetrics, SlowClientsDoNotSlowThePollCycle) {
     ASSERT_NE(port, 0);
     ASSERT_TRUE(awaitSample(port, "lumas_link_up", 1.0, 5000));
 
-    constexpr auto kWindow = std::chrono::seconds(4);
+    constexpr auto kWindow = std::chrono::seconds(6);
     const auto requestsDuring = [&sim, kWindow](const std::function<void()>& meanwhile) {
         const std::size_t before = sim.requestCount();
         const auto end = Clock::now() + kWindow;
@@ -166,12 +166,12 @@ TEST(LumasctlMetrics, SlowClientsDoNotSlowThePollCycle) {
     const std::optional<double> readingsAfter =
         scrapeSample(port, "lumas_temperature_readings_total");
 
-    EXPECT_GT(quiet, 30u) << "the poll cycle's pace could not be measured";
+    EXPECT_GE(quiet, 9u) << "the poll cycle's pace could not be measured";
     EXPECT_GE(static_cast<double>(attacked), 0.85 * static_cast<double>(quiet))
-        << quiet << " requests in 4 s without slow clients, " << attacked << " with them";
+        << quiet << " requests in 6 s without slow clients, " << attacked << " with them";
     EXPECT_LT(slowestScrape, 0.5);
     ASSERT_TRUE(readingsBefore && readingsAfter);
-    EXPECT_GE(*readingsAfter - *readingsBefore, 10.0);  // a reading every sixth pass
+    EXPECT_GE(*readingsAfter - *readingsBefore, 6.0);  // a reading every sixth pass
 
     watch.signal(SIGTERM);
     EXPECT_EQ(watch.finish().exitCode, 0);

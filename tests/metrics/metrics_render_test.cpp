@@ -23,6 +23,10 @@ MetricsSnapshot runningProgramme() {
     s.setPointCelsius = 40.0;
     s.linkUp = true;
     s.runActive = true;
+    s.controllerRunning = true;
+    s.lastReadingAgeSeconds = 0.5;
+    s.runStartTimeSeconds = 1765375509;
+    s.programmeSteps = 5;
     s.programmeStep = 3;
     s.programmeRemainingMinutes = 125;
     s.emergencyThresholdCelsius = 280.0;
@@ -31,6 +35,8 @@ MetricsSnapshot runningProgramme() {
     s.linkLosses = {{"no_reply", 4}, {"port_failed", 0}};
     s.failedReplies = {{"wrong_bcc", 7}, {"stale", 0}};
     s.temperatureReadings = 1234;
+    s.version = "3.0.3";
+    s.port = "/dev/serial/by-id/usb-\"chamber\"";
     return s;
 }
 
@@ -58,6 +64,11 @@ TEST(MetricsRender, EveryFigureIsASampleOfItsFamily) {
         "lumas_set_point_celsius 40",
         "lumas_link_up 1",
         "lumas_run_active 1",
+        "lumas_controller_running 1",
+        "lumas_alarm_active 0",
+        "lumas_last_reading_age_seconds 0.5",
+        "lumas_run_start_time_seconds 1765375509",
+        "lumas_programme_steps 5",
         "lumas_programme_step 3",
         "lumas_programme_remaining_minutes 125",
         "lumas_emergency_threshold_celsius 280",
@@ -68,6 +79,7 @@ TEST(MetricsRender, EveryFigureIsASampleOfItsFamily) {
         "lumas_failed_replies_total{kind=\"wrong_bcc\"} 7",
         "lumas_failed_replies_total{kind=\"stale\"} 0",
         "lumas_temperature_readings_total 1234",
+        "lumas_build_info{version=\"3.0.3\",port=\"/dev/serial/by-id/usb-\\\"chamber\\\"\"} 1",
     };
     const std::vector<std::string> lines = linesOf(text);
     std::vector<std::string> samples;
