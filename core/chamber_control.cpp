@@ -219,6 +219,7 @@ Outcome ChamberControl::startSingle(std::optional<double> setPoint) {
     start.devicePath = QString::fromStdString(linkDevicePath_);
     start.startedAt = currentDateTime();
     runStartLineTick_ = lineClock_.now();
+    statusReadingsAtRun_ = controller_.StatusReadings();
     run_.begin(std::move(start), runClock_.now());
     // What is on the screen is what runs: a set point the controller does not hold (or that
     // cannot be known now) goes out before Run.
@@ -247,6 +248,7 @@ Outcome ChamberControl::startProgramme(const Programme& programme) {
     start.devicePath = QString::fromStdString(linkDevicePath_);
     start.startedAt = currentDateTime();
     runStartLineTick_ = lineClock_.now();
+    statusReadingsAtRun_ = controller_.StatusReadings();
     run_.begin(std::move(start), runClock_.now());
     return std::nullopt;
 }
@@ -271,6 +273,8 @@ Outcome ChamberControl::resumeHeldRun() {
     if (auto refused = requireConnection()) {
         return refused;
     }
+    // The run state read before Run goes out again is not its answer.
+    statusReadingsAtRun_ = controller_.StatusReadings();
     run_.resume();
     return std::nullopt;
 }

@@ -210,7 +210,8 @@ class ChamberControl {
     std::optional<std::string> linkAlias_;  // its stable name, for a USB adapter
     Tick lastReopenTick_ = 0;
     std::chrono::seconds blindStopLimit_ = kDefaultBlindStop;
-    // Status readings when Run last went out: the run state counts as after Run two readings on.
+    // Status readings when Run was last asked for or went out: the run state counts as the answer
+    // to Run two readings on.
     unsigned long statusReadingsAtRun_ = 0;
     // The driver's reading count last reported as the run's reading, and whether the link was
     // live then.
