@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <utility>
+#include <vector>
 
 namespace lumas::ui {
 
@@ -29,7 +30,8 @@ QString messageBoxText(const QString& text) {
 
 QtMessageBoxes::QtMessageBoxes(QWidget* parent) : parent_(parent), hasParent_(parent != nullptr) {
     noticeTimer_.setSingleShot(true);
-    QObject::connect(&noticeTimer_, &QTimer::timeout, &noticeTimer_, [this] { showNext(); });
+    QObject::connect(&noticeTimer_, &QTimer::timeout, &noticeTimer_,
+                     [this] { noticeTimerFired(); });
 }
 
 QtMessageBoxes::~QtMessageBoxes() {
@@ -154,15 +156,27 @@ void QtMessageBoxes::closedByOperator(NoticeId id) {
         box->deleteLater();
     }
     if (closed.acknowledged) {
-        // From the event loop, once the box's own handling is over; not if the window goes first
-        // (the box would then close with it, not by the operator's OK).
-        QTimer::singleShot(0, &noticeTimer_, [this, acknowledged = std::move(closed.acknowledged)] {
-            if (!windowGone()) {
-                acknowledged();
-            }
-        });
+        acknowledgements_.push_back(std::move(closed.acknowledged));
     }
-    postShowing();
+    noticeTimer_.start(0);  // the acknowledgement, then the next box
+}
+
+void QtMessageBoxes::noticeTimerFired() {
+    // Each acknowledgement runs from the event loop, once the box's own handling is over; not if
+    // the window has gone meanwhile (the box then closed with it, not by the operator alone), and
+    // none after one of them has closed the window or these boxes.
+    std::vector<std::function<void()>> due;
+    due.swap(acknowledgements_);
+    const QPointer<QTimer> alive(&noticeTimer_);
+    for (const std::function<void()>& acknowledged : due) {
+        if (alive.isNull() || windowGone()) {
+            return;
+        }
+        acknowledged();
+    }
+    if (!alive.isNull()) {
+        showNext();
+    }
 }
 
 void QtMessageBoxes::boxDestroyed(NoticeId id) {

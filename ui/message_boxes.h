@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "core/window_ports.h"
 
@@ -48,8 +49,10 @@ class QtMessageBoxes final : public MessageBoxes {
         std::function<void()> acknowledged;  // alarms only; may be empty
     };
 
-    // Has showNext() run from the event loop, unless it is due already.
+    // Has noticeTimerFired() run from the event loop, unless it is due already.
     void postShowing();
+    // Runs the acknowledgements due, then opens the next box.
+    void noticeTimerFired();
     void showNext();
     // The open box was closed by the operator.
     void closedByOperator(NoticeId id);
@@ -67,9 +70,11 @@ class QtMessageBoxes final : public MessageBoxes {
     std::deque<Notice> queued_;      // not yet shown, in order
     std::optional<Notice> open_;     // the one on screen
     QPointer<QMessageBox> openBox_;  // its box
+    // Of alarms the operator has closed, to run from the event loop.
+    std::vector<std::function<void()>> acknowledgements_;
     NoticeId lastId_ = 0;
-    // Runs showNext() from the event loop; it is also the context of every connection to a box
-    // and of the acknowledgements, so that none runs once these boxes are gone.
+    // Runs noticeTimerFired() from the event loop; it is also the context of every connection to
+    // a box, so that none runs once these boxes are gone.
     QTimer noticeTimer_;
 };
 
