@@ -84,8 +84,7 @@ void QtMessageBoxes::withdrawNotice(NoticeId id, const QString& replacement) {
         if (QMessageBox* box = openBox_.data()) {
             openBox_.clear();
             QObject::disconnect(box, nullptr, &noticeTimer_, nullptr);
-            box->hide();
-            box->deleteLater();
+            delete box;
         }
         if (!replacement.isEmpty()) {
             queued_.push_front(
@@ -162,9 +161,9 @@ void QtMessageBoxes::closedByOperator(NoticeId id) {
 }
 
 void QtMessageBoxes::noticeTimerFired() {
-    // Each acknowledgement runs from the event loop, once the box's own handling is over; not if
-    // the window has gone meanwhile (the box then closed with it, not by the operator alone), and
-    // none after one of them has closed the window or these boxes.
+    // Each acknowledgement runs from the event loop, once the box's own handling is over; none
+    // runs once the window has gone (what it would act on went with it), nor after one of them
+    // has closed the window or these boxes.
     std::vector<std::function<void()>> due;
     due.swap(acknowledgements_);
     const QPointer<QTimer> alive(&noticeTimer_);
