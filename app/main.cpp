@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,6 +22,8 @@
 #include <string>
 
 #include "core/clock.h"
+#include "core/number_text.h"
+#include "core/scaled_clock.h"
 #include "core/settings_store.h"
 #include "lumas_version.h"
 #include "metrics/metrics_endpoint.h"
@@ -28,6 +31,7 @@
 #include "sim/fault_console.h"
 #include "sim/simulated_controller.h"
 #include "threading/exception_report.h"
+#include "threading/stop_signals.h"
 #include "threading/ui_hand_over.h"
 #include "ui/application_setup.h"
 #include "ui/main_window.h"
@@ -56,9 +60,11 @@ class LumasApplication final : public QApplication {
 // /dev/serial/by-id/, so that it can be unplugged and plugged in again from its fault console.
 class DemoController {
   public:
-    DemoController() {
+    // The demo's chamber reacts ten times faster than a real one, and `timeScale` times faster
+    // again when the demo's programme clock runs faster.
+    explicit DemoController(double timeScale) {
         lumas::sim::SimulatedControllerOptions options;
-        options.timeScale = 10.0;
+        options.timeScale = 10.0 * timeScale;
         options.stableLinkPath =
             QDir(folder_.path()).filePath(QStringLiteral("simulated-controller")).toStdString();
         linkPath_ = options.stableLinkPath;
@@ -109,7 +115,7 @@ class DemoController {
     std::string pending_;
 };
 
-// The program's options: --demo, --metrics ADDRESS:PORT, --help and --version.
+// The program's options: --demo, --time-scale F, --metrics ADDRESS:PORT, --help and --version.
 class CommandLine {
   public:
     CommandLine() : help_(parser_.addHelpOption()), version_(parser_.addVersionOption()) {
@@ -117,12 +123,15 @@ class CommandLine {
             QStringLiteral("Lumas Software for Temperature Chambers: operates a temperature "
                            "chamber through an Omron controller on a serial port."));
         parser_.addOption(demo_);
+        parser_.addOption(timeScale_);
         parser_.addOption(metrics_);
     }
 
     QCommandLineParser& parser() { return parser_; }
     bool asksForHelpOrVersion() const { return parser_.isSet(help_) || parser_.isSet(version_); }
     bool asksForDemo() const { return parser_.isSet(demo_); }
+    // The demo's time scale; empty when not given.
+    QString timeScale() const { return parser_.value(timeScale_); }
     // Where to serve /metrics; empty when not asked for.
     QString metricsAddress() const { return parser_.value(metrics_); }
 
@@ -133,6 +142,12 @@ class CommandLine {
     QCommandLineOption demo_{QStringLiteral("demo"),
                              QStringLiteral("Run against a simulated controller; its port is "
                                             "listed under File > Connect.")};
+    QCommandLineOption timeScale_{
+        QStringLiteral("time-scale"),
+        QStringLiteral("With --demo: run the programme's clock and the simulated chamber F times "
+                       "faster (0.1 to 1000), so that a long programme can be watched in minutes. "
+                       "The line to the controller keeps real time."),
+        QStringLiteral("F")};
     QCommandLineOption metrics_{
         QStringLiteral("metrics"),
         QStringLiteral("Serve the readings and the link's state for Prometheus on "
@@ -177,14 +192,39 @@ int main(int argc, char* argv[]) {
                               QString::fromStdString(text));
     });
 
+    double timeScale = 1.0;
+    if (const QString given = commandLine.timeScale(); !given.isEmpty()) {
+        const auto read = lumas::parseTypedNumber(given);
+        if (!commandLine.asksForDemo() || !read || !lumas::ScaledClock::validFactor(read->value)) {
+            std::cerr << "lumas: --time-scale goes with --demo and takes a number from 0.1 to "
+                         "1000, not \""
+                      << given.toStdString() << "\".\n";
+            return 1;
+        }
+        timeScale = read->value;
+    }
+
     std::unique_ptr<DemoController> demoController;
     if (commandLine.asksForDemo()) {
-        demoController = std::make_unique<DemoController>();
+        demoController = std::make_unique<DemoController>(timeScale);
     }
 
     lumas::MonotonicClock clock;
-    lumas::ui::TForm1 window(clock, lumas::settingsFile());
+    lumas::ScaledClock runClock(timeScale);
+    lumas::ui::TForm1 window(clock, lumas::settingsFile(), nullptr, nullptr, &runClock);
     window.show();  // loads the settings into the core
+
+    // SIGTERM and SIGHUP (a logout, a service stop) close the window as Exit does, without a
+    // question: the settings are saved and a run ends; the controller is left as it is.
+    lumas::StopSignals endSignals({SIGTERM, SIGHUP});
+    endSignals.whenReceived(&window, [&window, &endSignals] {
+        std::cerr << "lumas: " << lumas::StopSignals::name(endSignals.first())
+                  << ": closing as Exit does; the settings are saved, a run in progress ends "
+                     "(ended by a signal) and the controller is left as it is, not stopped."
+                  << std::endl;
+        window.closeForSignal();
+        QApplication::quit();
+    });
     // After the window, so that it goes before the window's core, which it observes.
     std::unique_ptr<lumas::metrics::MetricsEndpoint> metrics;
     if (const QString address = commandLine.metricsAddress(); !address.isEmpty()) {
@@ -195,7 +235,8 @@ int main(int argc, char* argv[]) {
             return 1;
         }
         try {
-            metrics = std::make_unique<lumas::metrics::MetricsEndpoint>(window.logic().chamber(), *where);
+            metrics =
+                std::make_unique<lumas::metrics::MetricsEndpoint>(window.logic().chamber(), *where);
         } catch (const std::runtime_error& error) {
             std::cerr << "lumas: " << error.what() << '\n';
             return 1;

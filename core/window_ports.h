@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 #include "serial/com_config.h"
 
@@ -103,9 +104,10 @@ class MessageBoxes {
     // once), and `acknowledged` runs on the UI thread once the operator has closed it with OK. By
     // default it is shown at once, as `warning` shows it, and acknowledged when that returns.
     virtual void alarm(const QString& text, std::function<void()> acknowledged) {
+        const std::function<void()> whenClosed = std::move(acknowledged);
         warning(text);
-        if (acknowledged) {
-            acknowledged();
+        if (whenClosed) {
+            whenClosed();
         }
     }
 };

@@ -64,7 +64,7 @@ CsvExportDialog::CsvExportDialog(QWidget* owner, QString settingsPath, TCSVExpor
 
     Label1 = fieldLabel(fieldsGroup, QStringLiteral("Interval:"), QPoint(10, 17));
     Label1->setObjectName(QStringLiteral("Label1"));
-    advInterval = new WholeNumberField(0, 999, 3, fieldsGroup);
+    advInterval = new WholeNumberField(0, 999, fieldsGroup, messages_);
     advInterval->setObjectName(QStringLiteral("advInterval"));
     advInterval->setGeometry(62, 13, 49, 23);
     advInterval->installEventFilter(this);
@@ -165,6 +165,9 @@ void CsvExportDialog::advFolderClickBtn() {
 }
 
 void CsvExportDialog::bOKClick() {
+    if (!advInterval->commit()) {
+        return;
+    }
     const bool enabled = chkEnableCSV->isChecked();
     const QString folder = advFolder->text();
     if (enabled && !QFileInfo(folder).isDir()) {

@@ -27,8 +27,8 @@ EmergencyTempDialog::EmergencyTempDialog(QWidget* owner, QString settingsPath, S
     thresholdLabel = new QLabel(QStringLiteral("Threshold value:"), frame);
     thresholdLabel->move(12, 22);
     thresholdLabel->adjustSize();
-    advEmergencyTemp =
-        new DecimalField({.minusAllowed = false, .maxLength = 0, .maxIntegerDigits = 0}, frame);
+    advEmergencyTemp = new DecimalField(
+        {.minusAllowed = false, .minimum = 0.0, .maximum = kSetPointMax}, frame, messages_);
     advEmergencyTemp->setObjectName(QStringLiteral("advEmergencyTemp"));
     advEmergencyTemp->setGeometry(112, 18, 89, 23);
     unitLabel = new QLabel(QStringLiteral(" °C"), frame);
@@ -87,6 +87,8 @@ void EmergencyTempDialog::done(int result) {
 }
 
 void EmergencyTempDialog::FormClose() {
+    // What is typed is taken first; text the field refuses leaves the threshold as it was.
+    advEmergencyTemp->commit();
     const double threshold = advEmergencyTemp->value();
     const SaveResult saved = writeEmergencyTemp(settingsPath_, threshold, locale_);
     state_.EmergencyThreshold = threshold;

@@ -91,10 +91,12 @@ QScrollArea* scrollable(QWidget* page) {
 
 }  // namespace
 
-TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidget* parent)
+TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidget* parent,
+               Clock* runClock)
     : QMainWindow(parent),
       clock_(clock),
       settingsPath_(std::move(settingsPath)),
+      runClock_(runClock),
       messages_(messages) {
     if (messages_ == nullptr) {
         ownMessages_ = std::make_unique<QtMessageBoxes>(this);
@@ -175,7 +177,11 @@ QWidget* TForm1::buildBasicTab() {
     setRow->setSpacing(3);
     auto* caption = new QLabel(QStringLiteral("Set Temperature:"), tab);
     caption->setFont(windowFont(QStringLiteral("Tahoma"), 13));
-    fiSingleSP = new DecimalField({true, 5, 0}, tab);
+    // The single set point takes what the driver sends; Enter in it is Set.
+    fiSingleSP = new DecimalField({.minusAllowed = true,
+                                   .minimum = ChamberControl::kSingleSetPointMin,
+                                   .maximum = ChamberControl::kSingleSetPointMax},
+                                  tab, messages_);
     fiSingleSP->setObjectName(QStringLiteral("fiSingleSP"));
     fiSingleSP->setFixedWidth(44);
     UpDown1 = new UpDown(-70, 400, tab);
@@ -206,6 +212,7 @@ QWidget* TForm1::buildBasicTab() {
     connect(UpDown1, &UpDown::stepped, this,
             [this](int position) { fiSingleSP->setText(QString::number(position)); });
     connect(bSetSingleSP, &QPushButton::clicked, this, [this] { logic_->bSetSingleSPClick(); });
+    connect(fiSingleSP, &DecimalField::entered, this, [this] { logic_->bSetSingleSPClick(); });
     connect(bStartSingle, &QPushButton::clicked, this, [this] { logic_->bStartSingleClick(); });
     connect(bStopSingle, &QPushButton::clicked, this, [this] { logic_->bStopSingleClick(); });
     return tab;
@@ -224,14 +231,12 @@ QWidget* TForm1::buildAdvancedTab() {
     holdGrid->setVerticalSpacing(1);
     const QFont rowFont = windowFont(QStringLiteral("Arial"), 13);
     for (int k = 0; k < kProgrammeSteps; ++k) {
-        // T1 and T2 take at most three digits before the separator; T9 takes no minus sign.
-        DecimalField::Rules rules{true, 5, k < 2 ? 3 : 0};
-        if (k == 8) {
-            rules = {false, 0, 0};
-        }
-        fiSP[k] = new DecimalField(rules, temperatures);
+        // The programme's range; T9 takes no minus sign.
+        const DecimalField::Rules rules{
+            .minusAllowed = k != 8, .minimum = kSetPointMin, .maximum = kSetPointMax};
+        fiSP[k] = new DecimalField(rules, temperatures, messages_);
         fiSP[k]->setObjectName(QStringLiteral("fiSP%1").arg(k));
-        fiSPt[k] = new WholeNumberField(0, kMaxHoldMinutes, 4, holds);
+        fiSPt[k] = new WholeNumberField(0, kMaxHoldMinutes, holds, messages_);
         fiSPt[k]->setObjectName(QStringLiteral("fiSP%1t").arg(k));
         auto* tLabel = new QLabel(QStringLiteral("T%1:").arg(k + 1), temperatures);
         auto* hLabel = new QLabel(QStringLiteral("t%1:").arg(k + 1), holds);
@@ -391,7 +396,8 @@ void TForm1::buildPorts() {
         ports_->fiSP[k] = fiSP[k];
         ports_->fiSPt[k] = fiSPt[k];
     }
-    logic_ = std::make_unique<MainFormLogic>(Controller, ComPort1, *ports_, clock_, settingsPath_);
+    logic_ = std::make_unique<MainFormLogic>(Controller, ComPort1, *ports_, clock_, settingsPath_,
+                                             QLocale(), runClock_);
 }
 
 void TForm1::setVisible(bool visible) {
@@ -433,12 +439,29 @@ void TForm1::applyOuterSizeLimits() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (closingForSignal_) {
+        logic_->ApplicationClose(pos(), RunEndReason::EndedBySignal);
+        event->accept();
+        return;
+    }
     if (!logic_->confirmCloseDuringRun()) {
         event->ignore();
         return;
     }
     logic_->ApplicationClose(pos());
     event->accept();
+}
+
+void TForm1::closeForSignal() {
+    closingForSignal_ = true;
+    // A box or dialog open over the window would hold its close until the operator answers.
+    for (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != this;
+         modal = QApplication::activeModalWidget()) {
+        if (!modal->close()) {
+            break;
+        }
+    }
+    close();
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {

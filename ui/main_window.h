@@ -41,9 +41,11 @@ class TForm1 final : public QMainWindow {
     Q_OBJECT
 
   public:
-    // `messages` replaces the window's message boxes (tests); by default they are Qt's.
+    // `messages` replaces the window's message boxes (tests); by default they are Qt's. `runClock`
+    // measures the programme's and the chart's time (a demo may run it faster); by default it is
+    // `clock`, which keeps the line's time.
     TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages = nullptr,
-           QWidget* parent = nullptr);
+           QWidget* parent = nullptr, Clock* runClock = nullptr);
     ~TForm1() override;
 
     MainFormLogic& logic() { return *logic_; }
@@ -64,6 +66,11 @@ class TForm1 final : public QMainWindow {
     void SPRamp1Click();
     void About1Click();
     void ClearChart1Click();
+
+    // Closes as Exit does, without asking (the program was told to end by a signal): open boxes
+    // and dialogs are closed, the settings saved, a run ends for "ended by a signal", and the
+    // controller is left as it is.
+    void closeForSignal();
 
     // The menu items, for the dialogs' guards and the tests.
     QAction* action(const QString& objectName) const;
@@ -104,7 +111,9 @@ class TForm1 final : public QMainWindow {
     TOmronCom& Controller = link_.driver;
     Clock& clock_;
     QString settingsPath_;
+    Clock* runClock_ = nullptr;
     bool shown_ = false;
+    bool closingForSignal_ = false;
 
     TemperatureChart* Chart1 = nullptr;
     QWidget* rightColumn_ = nullptr;

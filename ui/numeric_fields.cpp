@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/number_text.h"
+#include "core/operator_texts.h"
 #include "ui/message_boxes.h"
 
 namespace lumas::ui {
@@ -47,11 +48,6 @@ QString moreThanOneDecimal(const QString& typed, double value, const QLocale& lo
                " has more than one decimal. Enter the temperature to a tenth of a degree, such "
                "as ") +
            oneDecimalText(value, locale) + QLatin1Char('.');
-}
-
-QString temperatureRange(double minimum, double maximum, const QLocale& locale) {
-    return QStringLiteral("Temperature range:   ") + generalNumberText(minimum, locale) +
-           QStringLiteral(" - ") + generalNumberText(maximum, locale) + QStringLiteral("°C");
 }
 
 QString notAWholeNumber(const QString& typed) {
@@ -199,7 +195,7 @@ NumberEntryField::Reading DecimalField::read(const QString& text) const {
         return field_texts::moreThanOneDecimal(text, number.value, locale_);
     }
     if (!(number.value >= rules_.minimum && number.value <= rules_.maximum)) {
-        return field_texts::temperatureRange(rules_.minimum, rules_.maximum, locale_);
+        return texts::temperatureRange(rules_.minimum, rules_.maximum, locale_);
     }
     return number.value;
 }
@@ -220,9 +216,6 @@ WholeNumberField::WholeNumberField(int minimum, int maximum, QWidget* parent,
     setMessageBoxes(messages);
     showZero();
 }
-
-WholeNumberField::WholeNumberField(int minimum, int maximum, int /*maxLength*/, QWidget* parent)
-    : WholeNumberField(minimum, maximum, parent) {}
 
 NumberEntryField::Reading WholeNumberField::read(const QString& text) const {
     const QString trimmed = text.trimmed();

@@ -89,10 +89,6 @@ class DecimalField final : public NumberEntryField {
   public:
     struct Rules {
         bool minusAllowed = true;
-        // No longer applied: nothing typed is cut or dropped any more. These remain only so that
-        // callers written for the earlier length limits still build; give a range instead.
-        int maxLength = 0;
-        int maxIntegerDigits = 0;
         // The values the field takes, bounds included (°C).
         double minimum = std::numeric_limits<double>::lowest();
         double maximum = std::numeric_limits<double>::max();
@@ -118,9 +114,6 @@ class WholeNumberField final : public NumberEntryField {
   public:
     WholeNumberField(int minimum, int maximum, QWidget* parent = nullptr,
                      MessageBoxes* messages = nullptr);
-    // The form callers written for the earlier length limit use: `maxLength` is no longer
-    // applied (nothing typed is cut any more); the range alone decides.
-    WholeNumberField(int minimum, int maximum, int maxLength, QWidget* parent);
 
   protected:
     Reading read(const QString& text) const override;
@@ -136,7 +129,6 @@ class WholeNumberField final : public NumberEntryField {
 namespace field_texts {
 QString notATemperature(const QString& typed, const QLocale& locale);
 QString moreThanOneDecimal(const QString& typed, double value, const QLocale& locale);
-QString temperatureRange(double minimum, double maximum, const QLocale& locale);
 inline const QString kNoMinusSign = QStringLiteral("This field takes no minus sign.");
 QString notAWholeNumber(const QString& typed);
 QString wholeNumberRange(const QString& typed, int minimum, int maximum);

@@ -12,8 +12,7 @@ namespace {
 constexpr std::chrono::milliseconds kRequestPause{80};
 
 DecimalField* rateField(QWidget* parent, const char* name, QRect geometry) {
-    auto* field =
-        new DecimalField({.minusAllowed = false, .maxLength = 0, .maxIntegerDigits = 0}, parent);
+    auto* field = new DecimalField({.minusAllowed = false}, parent);
     field->setObjectName(QString::fromLatin1(name));
     field->setGeometry(geometry);
     return field;
@@ -129,6 +128,9 @@ void SpRampDialog::rDisableClick() {
 }
 
 void SpRampDialog::bApplyClick() {
+    if (!RampSetValue->commit() || !RampFallValue->commit()) {
+        return;
+    }
     const bool ramped = !rDisable->isChecked();
     const double setValue = ramped ? RampSetValue->value() : 0.0;
     const double fallValue = ramped ? RampFallValue->value() : 0.0;

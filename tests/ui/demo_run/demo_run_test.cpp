@@ -91,9 +91,11 @@ class DemoRunTest : public QObject {
 
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("bStopMulti")),
                           Qt::LeftButton);
-        QVERIFY(start->isEnabled());
-        QVERIFY(window.findChild<QLineEdit*>(QStringLiteral("fiSP0"))->isEnabled());
+        // The run ends, and Start comes back, once the controller confirms the Stop.
+        QVERIFY(!start->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!simulator.running(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(start->isEnabled(), 8000);
+        QVERIFY(window.findChild<QLineEdit*>(QStringLiteral("fiSP0"))->isEnabled());
         QVERIFY(messages.shown.empty());
         window.close();
         lumas::setAdditionalPortNames({});

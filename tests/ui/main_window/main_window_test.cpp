@@ -51,6 +51,16 @@ class MainWindowTest : public QObject {
         return window;
     }
 
+    // Puts the window's run into a run of `kind` as a Start does, without a controller.
+    static void beginRun(TForm1& window, lumas::RunKind kind) {
+        lumas::RunStart start;
+        start.kind = kind;
+        if (kind == lumas::RunKind::Programme) {
+            start.programme = std::get<lumas::Programme>(lumas::Programme::make({{40.0, 10}}, {}));
+        }
+        window.logic().chamber().run().begin(start, 0);
+    }
+
     template <typename W>
     static W* child(TForm1& window, const char* name) {
         W* found = window.findChild<W*>(QLatin1String(name));
@@ -103,9 +113,8 @@ class MainWindowTest : public QObject {
         QFETCH(bool, single);
         QFETCH(QStringList, disabled);
         auto window = makeWindow();
-        window->logic().state().ProgramRunning = programme;
-        window->logic().state().SingleRunning = single;
         if (programme || single) {
+            beginRun(*window, programme ? lumas::RunKind::Programme : lumas::RunKind::Single);
             window->DisableItems();
         }
         const QStringList all{"fiSP0",         "fiSP11",     "fiSP0t",       "fiSP11t",
@@ -185,43 +194,65 @@ class MainWindowTest : public QObject {
         QVERIFY(window->grab().save(QStringLiteral("main_window_smallest.png")));
     }
 
+    // What is typed is taken when the field is left, or refused with a message, the field then
+    // showing its last good value (0.0 or 0 here): nothing typed is dropped or reinterpreted.
     void entryFieldsFollowTheirRules_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");  // after leaving the field
+        QTest::addColumn<QString>("shown");    // after leaving the field
+        QTest::addColumn<QString>("message");  // the refusal, if any
+        const QString noMinus = QStringLiteral("This field takes no minus sign.");
         QTest::newRow("single set point takes a minus") << "fiSingleSP"
                                                         << "-12.5"
-                                                        << "-12.5";
+                                                        << "-12.5"
+                                                        << "";
+        QTest::newRow("a decimal comma") << "fiSP0"
+                                         << "40,5"
+                                         << "40.5"
+                                         << "";
         QTest::newRow("T4 takes a minus") << "fiSP3"
                                           << "-5"
-                                          << "-5.0";
+                                          << "-5.0"
+                                          << "";
         QTest::newRow("T9 takes no minus") << "fiSP8"
                                            << "-5"
-                                           << "5.0";
-        QTest::newRow("T1 three digits before the point") << "fiSP0"
-                                                          << "1234"
-                                                          << "123.0";
-        QTest::newRow("five characters at most") << "fiSP5"
-                                                 << "12.345"
-                                                 << "12.3";
+                                           << "0.0" << noMinus;
+        QTest::newRow("above the programme's range") << "fiSP0"
+                                                     << "1234"
+                                                     << "0.0"
+                                                     << "Temperature range:   -70 - 500°C";
+        QTest::newRow("above the single set point's range") << "fiSingleSP"
+                                                            << "405"
+                                                            << "0.0"
+                                                            << "Temperature range:   -70 - 400°C";
+        QTest::newRow("two decimals") << "fiSP5"
+                                      << "12.34"
+                                      << "0.0"
+                                      << "\"12.34\" has more than one decimal. Enter the "
+                                         "temperature to a tenth of a degree, such as 12.3.";
         QTest::newRow("empty decimal field") << "fiSP2"
                                              << ""
-                                             << "0.0";
+                                             << "0.0"
+                                             << "";
         QTest::newRow("hold time: digits only") << "fiSP0t"
                                                 << "-1x2"
-                                                << "12";
-        QTest::newRow("hold time: four digits") << "fiSP1t"
-                                                << "123456"
-                                                << "1234";
+                                                << "0"
+                                                << "*";
+        QTest::newRow("hold time: above 9999") << "fiSP1t"
+                                               << "123456"
+                                               << "0"
+                                               << "*";
         QTest::newRow("empty hold time") << "fiSP3t"
                                          << ""
-                                         << "0";
+                                         << "0"
+                                         << "";
     }
 
     void entryFieldsFollowTheirRules() {
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, shown);
+        QFETCH(QString, message);
         auto window = makeWindow();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -231,8 +262,19 @@ class MainWindowTest : public QObject {
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->text(), typed);  // nothing typed is dropped
+        messages_.shown.clear();
         child<QPushButton>(*window, "bStartMulti")->setFocus();  // leave the field
         QCOMPARE(edit->text(), shown);
+        if (message.isEmpty()) {
+            QVERIFY(messages_.shown.empty());
+        } else {
+            QCOMPARE(messages_.shown.size(), std::size_t{1});
+            QCOMPARE(messages_.shown[0].kind, QStringLiteral("warning"));
+            if (message != QStringLiteral("*")) {
+                QCOMPARE(messages_.shown[0].text, message);
+            }
+        }
     }
 
     // A set point over the threshold is warned about when the operator leaves its field for
@@ -256,7 +298,8 @@ class MainWindowTest : public QObject {
         QFocusEvent focusOut(QEvent::FocusOut, static_cast<Qt::FocusReason>(reason));
         QApplication::sendEvent(t3, &focusOut);
         QCOMPARE(messages_.shown.empty(), !checked);
-        QCOMPARE(t3->text(), QStringLiteral("290.0"));
+        // Shown again in the field's form once it is left; otherwise left as it stands.
+        QCOMPARE(t3->text(), checked ? QStringLiteral("290.0") : QStringLiteral("290"));
     }
 
     void spinButtonsFollowTheSingleSetPoint() {
@@ -285,7 +328,7 @@ class MainWindowTest : public QObject {
 
     void csvExportIsRefusedDuringARun() {
         auto window = makeWindow();
-        window->logic().state().SingleRunning = true;
+        beginRun(*window, lumas::RunKind::Single);
         window->CSVExport1Click();
         QCOMPARE(messages_.shown.size(), std::size_t{1});
         QCOMPARE(messages_.shown[0].kind, QStringLiteral("information"));
@@ -354,7 +397,7 @@ class MainWindowTest : public QObject {
     // Closing the window during a run asks first; No keeps it open and the run going.
     void closingDuringARunAsksFirst() {
         auto window = makeWindow();
-        window->logic().state().ProgramRunning = true;
+        beginRun(*window, lumas::RunKind::Programme);
         messages_.confirmAnswer = false;
         QVERIFY(!window->close());
         QVERIFY(window->isVisible());
@@ -381,7 +424,7 @@ class MainWindowTest : public QObject {
         lumas::sim::SimulatedController simulator;
         auto window = makeWindow();
         QCOMPARE(window->logic().ConnectToPort(simulator.portPath()), std::nullopt);
-        window->logic().state().ControlActive = true;
+        beginRun(*window, lumas::RunKind::Single);
         messages_.confirmAnswer = false;
         window->SPRamp1Click();
         QCOMPARE(messages_.shown.size(), std::size_t{1});
