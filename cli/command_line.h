@@ -22,8 +22,6 @@ inline constexpr double kStepLowest = kSetPointMin;
 inline constexpr double kStepHighest = kSetPointMax;
 
 inline constexpr int kMaxCsvIntervalSeconds = 86400;
-inline constexpr std::chrono::seconds kDefaultBlindStop{120};
-inline constexpr std::chrono::seconds kMaxBlindStop{86400};
 
 // The arguments of `lumasctl set-point PORT VALUE`.
 struct SetPointArguments {
