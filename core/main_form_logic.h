@@ -110,8 +110,8 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     std::int32_t TotalTime() const;
     std::int32_t TotalTimeLeft() const;
     std::uint8_t CalculateTotalSetPoints() const;
-    // The hold-time total as the Advanced tab shows it ("135 Minutes", and the steps that will not
-    // run).
+    // The hold-time total as the Advanced tab shows it: "135 Minutes", or "3 Minutes (step 5 will
+    // not run)".
     QString totalTimeText() const;
     void bStartMultiClick();
     void bStopMultiClick();

@@ -39,7 +39,13 @@ QString MainFormLogic::totalTimeText() const {
         }
     }
     if (count >= 1 && !notRun.empty()) {
-        text += QStringLiteral("; ") + texts::stepsNotRun(notRun, count);
+        QStringList numbers;
+        for (const int step : notRun) {
+            numbers << QString::number(step);
+        }
+        text += (notRun.size() == 1 ? QStringLiteral(" (step %1 will not run)")
+                                    : QStringLiteral(" (steps %1 will not run)"))
+                    .arg(numbers.join(QStringLiteral(", ")));
     }
     return text;
 }

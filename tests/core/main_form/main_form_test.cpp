@@ -325,8 +325,7 @@ TEST_F(CoreOnSimulator, ProgrammeEndsAtTheFirstZeroHoldTimeAndSaysSoBeforeItStar
     openLink();
     window.setProgramme({{40.0, 10}, {50.0, 0}, {60.0, 5}});
     EXPECT_EQ(logic.TotalTime(), 10);
-    EXPECT_EQ(logic.totalTimeText(),
-              "10 Minutes; Step 3 will not run: t2 is 0, which ends the programme after step 1.");
+    EXPECT_EQ(logic.totalTimeText(), "10 Minutes (step 3 will not run)");
     const QString question =
         "Step 3 will not run: t2 is 0, which ends the programme after step 1.\rStart the "
         "programme of 1 step(s) anyway?";

@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
@@ -19,10 +21,12 @@
 #include <memory>
 
 #include "core/clock.h"
+#include "core/operator_texts.h"
 #include "dialog_support/modal_watch.h"
 #include "sim/simulated_controller.h"
 #include "ui/about_dialog.h"
 #include "ui/application_setup.h"
+#include "ui/chart_widget.h"
 #include "ui/csv_export_dialog.h"
 #include "ui/emergency_temp_dialog.h"
 #include "ui/main_window.h"
@@ -60,6 +64,14 @@ QString shownCaption(QWidget& window) {
         }
     }
     return name;
+}
+
+// A simulated controller whose chamber stays at `celsius` until the test changes it.
+sim::SimulatedControllerOptions frozenAt(double celsius) {
+    sim::SimulatedControllerOptions options;
+    options.ambient = celsius;
+    options.timeScale = 0.0;
+    return options;
 }
 
 void saveScreen(const QString& name) {
@@ -102,6 +114,54 @@ class DesktopSmokeTest : public QObject {
     }
 
     QString settingsPath() const { return settingsDir_.filePath(QStringLiteral("Settings.ini")); }
+
+    // A framed, active window with the program's own message boxes, as the operator sees them,
+    // connected to `simulator` and showing its readings.
+    std::unique_ptr<TForm1> startConnectedWindow(sim::SimulatedController& simulator,
+                                                 const QByteArray& settings) {
+        QFile file(settingsPath());
+        file.open(QIODevice::WriteOnly);
+        file.write(settings);
+        file.close();
+        auto window = std::make_unique<TForm1>(clock_, settingsPath());
+        window->show();
+        if (!QTest::qWaitFor([&] { return framed(*window); }, 5000)) {
+            qWarning("the main window was not framed");
+        }
+        window->activateWindow();
+        if (window->logic().ConnectToPort(simulator.portPath()) != std::nullopt) {
+            qWarning("the simulator's port did not open");
+        }
+        const auto* temperature = window->findChild<QLabel*>(QStringLiteral("lTemp"));
+        if (!QTest::qWaitFor([&] { return temperature->text().endsWith(u'C'); }, 5000)) {
+            qWarning("no reading came in");
+        }
+        return window;
+    }
+
+    // The message box open over `window` (notices and alarms open window-modal), or none.
+    static QMessageBox* openBox(TForm1& window) {
+        for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+            if (box->isVisible()) {
+                return box;
+            }
+        }
+        return nullptr;
+    }
+
+    static QString shownText(TForm1& window, const char* name) {
+        return window.findChild<QLabel*>(QLatin1String(name))->text();
+    }
+
+    static QPushButton* button(TForm1& window, const char* name) {
+        return window.findChild<QPushButton*>(QLatin1String(name));
+    }
+
+    // Starts the Basic control tab's run at `celsius`, as the operator does.
+    static void startSingleRun(TForm1& window, const QString& celsius) {
+        window.findChild<QLineEdit*>(QStringLiteral("fiSingleSP"))->setText(celsius);
+        QTest::mouseClick(button(window, "bStartSingle"), Qt::LeftButton);
+    }
 
     MonotonicClock clock_;
     test::RecordedMessages messages_;
@@ -226,6 +286,133 @@ class DesktopSmokeTest : public QObject {
             QCOMPARE(messages_.shown.size(), std::size_t{connected ? 1U : 0U});  // close the port?
             QVERIFY(!window->controller().Connected());
         }
+        QVERIFY(window->close());
+    }
+
+    // The cut-off's reading is on the chart; once the controller confirms the Stop, an alarm
+    // names the threshold, the reading and the time, the status bar keeps the alarm, and no run
+    // starts until the operator has acknowledged it.
+    void cutOffAlarmMustBeAcknowledged() {
+        sim::SimulatedController simulator(frozenAt(30.0));
+        auto window = startConnectedWindow(simulator, "[Temperatures]\r\nEmergencyTemp=50\r\n");
+        startSingleRun(*window, QStringLiteral("40"));
+        QTRY_VERIFY_WITH_TIMEOUT(simulator.running() && simulator.setPoint() == 40.0, 5000);
+        QTest::qWait(1500);  // a few points on the chart
+        simulator.setTemperature(55.0);
+        QTRY_VERIFY_WITH_TIMEOUT(openBox(*window) != nullptr, 15000);
+        QMessageBox* alarm = openBox(*window);
+        QVERIFY(alarm->text().startsWith(
+            "Warning: The emergency temperature  was reached and the controller has been "
+            "stopped!  ["));
+        QVERIFY(alarm->text().contains(
+            QString::fromUtf8("Threshold: 50 °C. The reading that fired the cut-off: 55.0 °C at")));
+        QVERIFY(!simulator.running());
+        QVERIFY(
+            shownText(*window, "statusWarning").startsWith("Warning: The emergency temperature"));
+        QVERIFY(!button(*window, "bStartSingle")->isEnabled());
+        const auto* chart = window->findChild<TemperatureChart*>(QStringLiteral("Chart1"));
+        const ChartPoints& measured = chart->points(TemperatureChart::Series::Measured);
+        QVERIFY(!measured.empty());
+        QCOMPARE(measured.at(measured.size() - 1).y, 55.0);
+        saveScreen(QStringLiteral("cut_off_alarm"));
+        alarm->button(QMessageBox::Ok)->click();
+        QTRY_VERIFY(button(*window, "bStartSingle")->isEnabled());
+        QVERIFY(
+            shownText(*window, "statusWarning").startsWith("Warning: The emergency temperature"));
+        QVERIFY(window->close());
+    }
+
+    // A Stop the controller refuses: the run is stopping, not over. Start stays disabled, the
+    // chart goes on, the status bar says what the program waits for, and the operator is told
+    // when the Stop is still not confirmed; once the controller carries it out the run ends.
+    void refusedStopKeepsTheRunStopping() {
+        sim::SimulatedController simulator(frozenAt(30.0));
+        auto window = startConnectedWindow(simulator, {});
+        startSingleRun(*window, QStringLiteral("40"));
+        QTRY_VERIFY_WITH_TIMEOUT(simulator.running(), 5000);
+        simulator.setRefuseStop(true);
+        QTest::mouseClick(button(*window, "bStopSingle"), Qt::LeftButton);
+        QTRY_COMPARE(shownText(*window, "statusRun"), texts::kWaitingForStop);
+        QVERIFY(!button(*window, "bStartSingle")->isEnabled());
+        const auto* chart = window->findChild<TemperatureChart*>(QStringLiteral("Chart1"));
+        const std::size_t points = chart->points(TemperatureChart::Series::Measured).size();
+        QTRY_VERIFY_WITH_TIMEOUT(chart->points(TemperatureChart::Series::Measured).size() > points,
+                                 5000);
+        saveScreen(QStringLiteral("stopping"));
+        QTRY_VERIFY_WITH_TIMEOUT(openBox(*window) != nullptr, 20000);
+        QVERIFY(openBox(*window)->text().contains(texts::kStopNotConfirmed));
+        QVERIFY(simulator.running());
+        saveScreen(QStringLiteral("stop_not_confirmed"));
+        openBox(*window)->button(QMessageBox::Ok)->click();
+        simulator.setRefuseStop(false);
+        QTRY_VERIFY_WITH_TIMEOUT(button(*window, "bStartSingle")->isEnabled(), 10000);
+        QVERIFY(!simulator.running());
+        QVERIFY(shownText(*window, "statusRun").startsWith("Run ended: stopped by the operator"));
+        QVERIFY(window->close());
+    }
+
+    // No reading for the blind-run limit (6 s here) while the controller carries out what it is
+    // sent: the run is stopped, and the operator is told.
+    void aRunNobodyCanWatchIsStopped() {
+        sim::SimulatedController simulator(frozenAt(30.0));
+        auto window = startConnectedWindow(simulator, "[Temperatures]\r\nBlindStopSeconds=6\r\n");
+        startSingleRun(*window, QStringLiteral("40"));
+        QTRY_VERIFY_WITH_TIMEOUT(simulator.running(), 5000);
+        simulator.setFailTemperatureReads(true);
+        QTRY_COMPARE_WITH_TIMEOUT(shownText(*window, "statusConnection"), texts::kNoReply, 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!simulator.running(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            shownText(*window, "statusRun").startsWith("Run ended: no readings for 6 s"), 10000);
+        QVERIFY(button(*window, "bStartSingle")->isEnabled());
+        QVERIFY(openBox(*window) != nullptr);  // the loss of the readings, told once
+        saveScreen(QStringLiteral("blind_stop_loss_notice"));
+        openBox(*window)->button(QMessageBox::Ok)->click();
+        QTRY_VERIFY(openBox(*window) != nullptr &&
+                    openBox(*window)->text().startsWith("No reading came in for 6 s"));
+        saveScreen(QStringLiteral("blind_stop"));
+        openBox(*window)->button(QMessageBox::Ok)->click();
+        simulator.setFailTemperatureReads(false);
+        QVERIFY(window->close());
+    }
+
+    // A programme whose fourth step has no hold time ends after step 3: the operator is asked
+    // before it starts, and the total and the curve say three steps.
+    void aProgrammeThatEndsEarlySaysSoBeforeItStarts() {
+        sim::SimulatedController simulator(frozenAt(30.0));
+        auto window = startConnectedWindow(simulator, {});
+        const auto type = [&](const QString& name, const QString& text) {
+            window->findChild<QLineEdit*>(name)->setText(text);
+        };
+        for (int k = 0; k < 3; ++k) {
+            type(QStringLiteral("fiSP%1").arg(k), QString::number(40 + 5 * k));
+            type(QStringLiteral("fiSP%1t").arg(k), QStringLiteral("1"));
+        }
+        type(QStringLiteral("fiSP3t"), QStringLiteral("0"));
+        type(QStringLiteral("fiSP4"), QStringLiteral("80"));
+        type(QStringLiteral("fiSP4t"), QStringLiteral("1"));
+        QCOMPARE(shownText(*window, "lTotalTime"),
+                 QStringLiteral("3 Minutes (step 5 will not run)"));
+        window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
+        QString asked;
+        test::ModalWatch<QMessageBox> watch(
+            [&](QMessageBox& box) {
+                asked = box.text();
+                saveScreen(QStringLiteral("programme_ends_early"));
+                box.button(QMessageBox::Yes)->click();
+            },
+            [](QMessageBox& box) { return framed(box); });
+        QTest::mouseClick(button(*window, "bStartMulti"), Qt::LeftButton);
+        QVERIFY(watch.seen());
+        QCOMPARE(asked, QStringLiteral("Step 5 will not run: t4 is 0, which ends the programme "
+                                       "after step 3.\nStart the programme of 3 step(s) anyway?"));
+        QTRY_VERIFY_WITH_TIMEOUT(simulator.running(), 5000);
+        const auto* chart = window->findChild<TemperatureChart*>(QStringLiteral("Chart1"));
+        QCOMPARE(chart->points(TemperatureChart::Series::Target).size(), std::size_t{7});
+        QCOMPARE(shownText(*window, "lTotal"), QStringLiteral("3"));
+        QTRY_VERIFY(shownText(*window, "lStep").startsWith("Step 1 of 3"));
+        saveScreen(QStringLiteral("programme_running"));
+        QTest::mouseClick(button(*window, "bStopMulti"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(button(*window, "bStartMulti")->isEnabled(), 10000);
         QVERIFY(window->close());
     }
 };
