@@ -57,7 +57,7 @@ TEST(TargetCurve, AllTwelveStepsGiveTwentyFivePoints) {
 
     ASSERT_EQ(points.size(), 25u);
     EXPECT_EQ(points.front(), (TargetCurvePoint{0, 0}));
-    int stepStart = 0;
+    double stepStart = 0.0;
     for (int step = 0; step < kProgrammeSteps; ++step) {
         SCOPED_TRACE(step + 1);
         const auto rise = points[1 + 2 * step];
