@@ -419,8 +419,13 @@ void TOmronCom::SendFrame(const std::string& commandText) {
         return;
     }
     Request request{awaited_, commandText, awaited_.counted()};
+    request.urgent = commandText == commands::kStop;
     if (onLine_) {
         Enqueue(std::move(request));
+        return;
+    }
+    if (request.urgent) {
+        Transmit(request);  // a check of the link that is due follows it
         return;
     }
     if (linkCheckDue_ && !isEchoTest(commandText)) {
@@ -438,6 +443,10 @@ void TOmronCom::Enqueue(Request request) {
         if (waiting.commandText == request.commandText) {
             return;  // already waiting to go out; its reply will serve both
         }
+    }
+    if (request.urgent) {
+        queued_.push_front(std::move(request));
+        return;
     }
     queued_.push_back(std::move(request));
 }
@@ -472,7 +481,7 @@ void TOmronCom::SendNextOrIdle(unsigned serialBefore, bool checkNow) {
         return;  // a request issued while the reply was handled went out at once
     }
     if (FPortOk && !queued_.empty()) {
-        if (!linkCheckDue_) {
+        if (!linkCheckDue_ || queued_.front().urgent) {
             Request next = std::move(queued_.front());
             queued_.pop_front();
             awaited_ = next.awaited;
@@ -803,7 +812,11 @@ void TOmronCom::ComPortRxChar(TCustomComPort& sender, int /*count*/) {
 // come back the line is in step and what was queued follows. A check that fails itself does not
 // check again at once, which could keep a broken line busy for ever: what waits stays parked, and
 // the line is not idle, until the caller's time-out (AbandonRequest) or its next temperature read
-// checks again.
+// checks again. The Stop is the exception: on a controller that answers too late for every check
+// (or not at all) it would wait for ever, while the controller may well carry it out. So it never
+// waits for a check: it goes out as soon as the line is free, ahead of what waits, and the check
+// that is due follows it. Its reply, if a late one is taken for it, matters little: whether the
+// controller stopped is read from its run state.
 //
 // `awaited_` (CommandType) is a slot of its own: what the last request issued awaits. The rules
 // the callers see rest on it - whether a request is counted and needs a confirmed controller,

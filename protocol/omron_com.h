@@ -288,6 +288,9 @@ class TOmronCom {
         std::string commandText;
         bool counted = false;
         bool retried = false;  // sent again after the controller refused it once
+        // The Stop: it makes the chamber safe, so it never waits behind a check of the link (see
+        // ProcessReply): it goes out as soon as the line is free, and the check follows it.
+        bool urgent = false;
     };
 
     // A write of a variable of the command set, `value` as the command text ends with it.
@@ -306,7 +309,8 @@ class TOmronCom {
     void SendFrame(const std::string& commandText);
     // Writes a request's frame and puts it on the line.
     void Transmit(const Request& request);
-    // Puts a request behind the one on the line; the same command text is not queued twice.
+    // Puts a request behind the one on the line (an urgent one in front of the others); the same
+    // command text is not queued twice.
     void Enqueue(Request request);
     // Once nothing is on the line: sends the next queued request (after the echo test when the
     // link is to be checked and `checkNow`), or marks the line idle. `serialBefore` is the

@@ -722,22 +722,58 @@ TEST_F(DriverScripted, WhatWaitsAfterAFailedLinkCheckIsParkedUntilTheCallersTime
     ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
     answer(test::shortErrorReply("13"));  // a failed request: the link is checked next
     driver.SetAllowToSend(false);
-    driver.cmdStop();
+    driver.ReadStatusLeft();
     const std::string check = far.nextCommand();
     ASSERT_TRUE(isLinkCheck(check)) << check;
     answer(test::shortErrorReply("13"));  // the check fails too
     EXPECT_TRUE(far.silentFor(100)) << "not checked again and again on a broken line";
-    EXPECT_TRUE(driver.Busy()) << "the Stop waits";
-    EXPECT_FALSE(driver.AllowToSend()) << "the line is not idle while the Stop waits";
+    EXPECT_TRUE(driver.Busy()) << "the read waits";
+    EXPECT_FALSE(driver.AllowToSend()) << "the line is not idle while the read waits";
 
     driver.AbandonRequest();  // the caller's time-out: checked once more
     const std::string again = far.nextCommand();
     ASSERT_TRUE(isLinkCheck(again)) << again;
     ASSERT_EQ(replyThenNext(echoOf(again)), commands::kReadSetPoint);
-    ASSERT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kStop) << "the Stop goes out";
-    answer(okReply("3005", ""));
+    ASSERT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kReadStatusLeft)
+        << "the read goes out";
+    answer(okReply("0101", "0000"));
     EXPECT_FALSE(driver.Busy());
     EXPECT_TRUE(driver.AllowToSend());
+}
+
+// A controller that answers too late for every check of the link may still carry out what it is
+// sent: the Stop never waits behind a check, neither parked after a failed one nor queued behind
+// one that is due; the check follows it.
+TEST_F(DriverScripted, TheStopNeverWaitsBehindACheckOfTheLink) {
+    connect();
+    driver.GetSetPoint();
+    ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
+    driver.AbandonRequest();  // no reply in time
+    driver.ReadStatusLeft();
+    const std::string check = far.nextCommand();
+    ASSERT_TRUE(isLinkCheck(check)) << check;
+    driver.AbandonRequest();  // the check unanswered too: the read is parked
+    const std::string again = nextCommandServing();
+    ASSERT_TRUE(isLinkCheck(again)) << again;
+
+    driver.cmdStop();  // queued while a check is on the line: it goes first when that is over
+    driver.AbandonRequest();
+    ASSERT_EQ(nextCommandServing(), commands::kStop) << "before the next check";
+    driver.AbandonRequest();  // the Stop's reply is late as well
+    const std::string after = nextCommandServing();
+    ASSERT_TRUE(isLinkCheck(after)) << "the check follows the Stop: " << after;
+    ASSERT_EQ(replyThenNext(echoOf(after)), commands::kReadSetPoint);  // the check's own read
+    ASSERT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kReadStatusLeft)
+        << "then what waited";
+    answer(okReply("0101", "0100"));
+    EXPECT_TRUE(driver.RunStop());
+
+    // With nothing on the line but a check due, the Stop goes out at once.
+    driver.GetSetPoint();
+    ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
+    answer(test::shortErrorReply("13"));
+    driver.cmdStop();
+    ASSERT_EQ(far.nextCommand(), commands::kStop);
 }
 
 TEST_F(DriverScripted, AVanishedDeviceIsKnownWithoutAWrite) {
