@@ -214,13 +214,7 @@ Outcome ChamberControl::startSingle(std::optional<double> setPoint) {
     RunStart start;
     start.kind = RunKind::Single;
     start.singleSetPoint = setPoint;
-    start.emergencyThreshold = state_.EmergencyThreshold;
-    start.blindStopLimit = blindStopLimit_;
-    start.devicePath = QString::fromStdString(linkDevicePath_);
-    start.startedAt = currentDateTime();
-    runStartLineTick_ = lineClock_.now();
-    statusReadingsAtRun_ = controller_.StatusReadings();
-    run_.begin(std::move(start), runClock_.now());
+    beginRun(std::move(start));
     // What is on the screen is what runs: a set point the controller does not hold (or that
     // cannot be known now) goes out before Run.
     if (setPoint &&
@@ -243,14 +237,19 @@ Outcome ChamberControl::startProgramme(const Programme& programme) {
     RunStart start;
     start.kind = RunKind::Programme;
     start.programme = programme;
+    beginRun(std::move(start));
+    return std::nullopt;
+}
+
+void ChamberControl::beginRun(RunStart start) {
     start.emergencyThreshold = state_.EmergencyThreshold;
     start.blindStopLimit = blindStopLimit_;
     start.devicePath = QString::fromStdString(linkDevicePath_);
     start.startedAt = currentDateTime();
     runStartLineTick_ = lineClock_.now();
+    // The run state read before Run goes out is not its answer.
     statusReadingsAtRun_ = controller_.StatusReadings();
     run_.begin(std::move(start), runClock_.now());
-    return std::nullopt;
 }
 
 Outcome ChamberControl::stop(RunEndReason why) {

@@ -182,6 +182,8 @@ class ChamberControl {
     void runSent();
     void forgetStop();
     void sendPendingStops();
+    // Begins the run `start` describes, with what is in force now (threshold, limits, port, time).
+    void beginRun(RunStart start);
     Outcome requireConnection() const;
     Outcome requireNoRun() const;
     template <typename Event>

@@ -420,6 +420,11 @@ void TOmronCom::SendFrame(const std::string& commandText) {
     }
     Request request{awaited_, commandText, awaited_.counted()};
     request.urgent = commandText == commands::kStop;
+    if (request.urgent) {
+        // A Run still waiting to go out would start the chamber after the Stop asked after it.
+        std::erase_if(queued_,
+                      [](const Request& waiting) { return waiting.commandText == commands::kRun; });
+    }
     if (onLine_) {
         Enqueue(std::move(request));
         return;
@@ -815,8 +820,10 @@ void TOmronCom::ComPortRxChar(TCustomComPort& sender, int /*count*/) {
 // checks again. The Stop is the exception: on a controller that answers too late for every check
 // (or not at all) it would wait for ever, while the controller may well carry it out. So it never
 // waits for a check: it goes out as soon as the line is free, ahead of what waits, and the check
-// that is due follows it. Its reply, if a late one is taken for it, matters little: whether the
-// controller stopped is read from its run state.
+// that is due follows it. Going first must not turn the order of Run and Stop round: a Run still
+// waiting when a Stop is asked is dropped (the chamber ends stopped, as the two in order would
+// leave it). Its reply, if a late one is taken for it, matters little: whether the controller
+// stopped is read from its run state.
 //
 // `awaited_` (CommandType) is a slot of its own: what the last request issued awaits. The rules
 // the callers see rest on it - whether a request is counted and needs a confirmed controller,

@@ -776,6 +776,20 @@ TEST_F(DriverScripted, TheStopNeverWaitsBehindACheckOfTheLink) {
     ASSERT_EQ(far.nextCommand(), commands::kStop);
 }
 
+// Going first never turns Run and Stop round: a Run still waiting when a Stop is asked is dropped,
+// and the controller is left stopped, as the two in order would leave it.
+TEST_F(DriverScripted, ARunWaitingWhenAStopIsAskedNeverGoesOut) {
+    connect();
+    driver.GetSetPoint();
+    ASSERT_EQ(far.nextCommand(), commands::kReadSetPoint);
+    driver.cmdRun();   // waits behind the read
+    driver.cmdStop();  // asked after it
+    ASSERT_EQ(replyThenNext(okReply("0101", "00FA")), commands::kStop);
+    answer(okReply("3005", ""));
+    EXPECT_TRUE(far.silentFor(100)) << "no Run after the Stop";
+    EXPECT_FALSE(driver.Busy());
+}
+
 TEST_F(DriverScripted, AVanishedDeviceIsKnownWithoutAWrite) {
     connect();
     far.hangUp();
