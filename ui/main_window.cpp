@@ -506,15 +506,17 @@ void TForm1::DisableItems() {
     setProgrammeInputsEnabled(false);
     bStartMulti->setEnabled(false);
     bStartSingle->setEnabled(false);
-    const SharedState& state = logic_->state();
-    if (state.ProgramRunning) {
+    const RunModel& run = logic_->run();
+    const bool programme = run.controlling() && run.kind() == RunKind::Programme;
+    const bool single = run.controlling() && run.kind() == RunKind::Single;
+    if (programme) {
         chkTargetTemp->setEnabled(true);
         for (QWidget* widget :
              std::initializer_list<QWidget*>{bStopSingle, bSetSingleSP, UpDown1, fiSingleSP}) {
             widget->setEnabled(false);
         }
     }
-    if (state.SingleRunning) {
+    if (single) {
         bStopMulti->setEnabled(false);
         chkTargetTemp->setEnabled(false);
     }
@@ -565,7 +567,7 @@ void TForm1::SPRamp1Click() {
         messages_->message(texts::kNoConnection);
         return;
     }
-    if (logic_->state().ControlActive) {
+    if (logic_->run().controlling()) {
         if (!messages_->confirm(kControlWillStop)) {
             return;
         }
