@@ -36,6 +36,8 @@ MainFormLogic::MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, Mai
           csvExport_, chamber_, locale, [this] { return currentDateTime(); },
           [this](const QString& text) { ui_.messages.notice(stamped(text)); }) {
     chamber_.currentDateTime = [this] { return currentDateTime(); };
+    askTimer_.setSingleShot(true);
+    QObject::connect(&askTimer_, &QTimer::timeout, [this] { askWhetherToRunOn(); });
     chamber_.addLinkObserver(this);
     chamber_.run().addObserver(&csvLog_);
     chamber_.run().addObserver(this);
@@ -335,20 +337,22 @@ void MainFormLogic::controllerFoundStopped() {
 
 void MainFormLogic::askAboutStoppedController() {
     // Asked from the event loop once the update's step has returned: a step never opens a box.
-    QTimer::singleShot(0, &deferred_, [this] {
-        if (run().phase() != RunPhase::Held) {
-            return;
-        }
-        const bool runOn = ui_.messages.confirm(stamped(texts::kRunOnQuestion));
-        if (run().phase() != RunPhase::Held) {
-            return;  // decided meanwhile (a Stop, Disconnect, the cut-off)
-        }
-        if (runOn) {
-            runOnAfterControllerStopped();
-        } else {
-            endRunAfterControllerStopped();
-        }
-    });
+    askTimer_.start(0);
+}
+
+void MainFormLogic::askWhetherToRunOn() {
+    if (run().phase() != RunPhase::Held) {
+        return;
+    }
+    const bool runOn = ui_.messages.confirm(stamped(texts::kRunOnQuestion));
+    if (run().phase() != RunPhase::Held) {
+        return;  // decided meanwhile (a Stop, Disconnect, the cut-off)
+    }
+    if (runOn) {
+        runOnAfterControllerStopped();
+    } else {
+        endRunAfterControllerStopped();
+    }
 }
 
 void MainFormLogic::runOnAfterControllerStopped() {

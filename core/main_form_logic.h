@@ -2,11 +2,11 @@
 
 #include <QDateTime>
 #include <QLocale>
-#include <QObject>
 #include <QPoint>
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -164,6 +164,7 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     void showRunProgress();
     // The operator's choice for a Held run, asked once the current handler has returned.
     void askAboutStoppedController();
+    void askWhetherToRunOn();
     // Shows why a request was refused; false when it was.
     bool accepted(const Outcome& outcome);
     // Takes what is typed in `field`; false when it was refused (the operator has been told).
@@ -197,8 +198,8 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     std::optional<CutOff> cutOff_;
     // An alarm is open: the status bar keeps it and Start stays disabled until it is acknowledged.
     bool alarmOpen_ = false;
-    // Context of the questions asked once the current handler has returned.
-    QObject deferred_;
+    // Asks the question about a Held run from the event loop.
+    QTimer askTimer_;
 };
 
 }  // namespace lumas

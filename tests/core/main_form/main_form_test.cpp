@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/main_form_logic.h"
+#include "core/run_texts.h"
 #include "core/settings_store.h"
 #include "fake_window.h"
 #include "protocol/omron_com.h"
@@ -285,6 +286,50 @@ TEST_F(CoreOnSimulator, StartThenStopInOnePassEndsTheRunOnlyOnceTheStopIsConfirm
     EXPECT_EQ(window.enableCalls, 1);
     EXPECT_TRUE(window.statusRun.text.startsWith("Run ended: stopped by the operator"))
         << window.statusRun.text.toStdString();
+}
+
+// A controller found stopped mid-run: the window says so at once and asks whether to run on; the
+// answer decides (No ends the run and leaves the controller stopped; Yes sends Run again).
+TEST_F(CoreOnSimulator, AControllerFoundStoppedIsAskedAboutAndTheAnswerDecides) {
+    for (const bool runOn : {false, true}) {
+        SCOPED_TRACE(runOn ? "Yes" : "No");
+        openLink();
+        window.setProgramme({{40.0, 10}});
+        logic.bStartMultiClick();
+        logic.UpdateMainForm();
+        newCommands(2);
+        readRunState();
+        readRunState();
+        logic.UpdateMainForm();
+        ASSERT_EQ(logic.run().phase(), RunPhase::Running);
+
+        sim.restart();
+        readRunState();
+        readRunState();
+        window.messages.shown.clear();
+        window.messages.confirmAnswer = runOn;
+        logic.UpdateMainForm();
+        ASSERT_EQ(logic.run().phase(), RunPhase::Held);
+        EXPECT_EQ(window.statusRun.text, stamp(texts::kControllerFoundStopped));
+        EXPECT_TRUE(window.messages.shown.empty()) << "asked once the update's step is over";
+        test::serveEventsFor(10);
+        ASSERT_EQ(window.messages.shown.size(), 1u);
+        EXPECT_EQ(window.messages.shown[0].kind, "confirm");
+        EXPECT_EQ(window.messages.shown[0].text, stamp(texts::kRunOnQuestion));
+        if (runOn) {
+            EXPECT_EQ(logic.run().phase(), RunPhase::Starting);
+            logic.UpdateMainForm();
+            EXPECT_EQ(newCommands(1).front(), commands::kRun);
+            logic.bStopMultiClick();
+            stopAndConfirm();
+        } else {
+            EXPECT_EQ(logic.run().end()->reason, RunEndReason::ControllerStopped);
+            EXPECT_TRUE(
+                window.statusRun.text.startsWith("Run ended: the controller stopped by itself"));
+            EXPECT_FALSE(sim.running());
+        }
+        controller.ClosePort();
+    }
 }
 
 TEST_F(CoreOnSimulator, HandlersWithoutConnectionWarnAndChangeNothing) {
