@@ -34,14 +34,23 @@ if [ ! -s "$work/display" ]; then
 fi
 export DISPLAY=":$(head -n1 "$work/display")"
 
-HOME="$work" openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-# The window manager is up once it has announced itself on the root window.
-for _ in $(seq 200); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.05
+# The window manager is up once it has announced itself on the root window. On a loaded machine
+# its first connection has been seen to fail; it is started again then, up to three times.
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+for attempt in 1 2 3; do
+  HOME="$work" openbox >>"$work/openbox.log" 2>&1 &
+  wm=$!
+  pids+=($wm)
+  for _ in $(seq 200); do
+    wm_up && break
+    kill -0 "$wm" 2>/dev/null || break
+    sleep 0.05
+  done
+  wm_up && break
+  kill "$wm" 2>/dev/null || true
+  sleep 0.5
 done
-if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+if ! wm_up; then
   echo "openbox did not start:" >&2
   cat "$work/openbox.log" >&2
   exit 1
