@@ -68,7 +68,7 @@ ChamberControl::Connection ChamberControl::connect(const std::string& portName) 
                 result.advice = QString::fromStdString(*advice);
             }
         }
-        readParameters();
+        result.answered = readParameters();
     } catch (const std::exception& error) {
         result.failure = texts::kErrorOccured + QString::fromStdString(error.what());
     }

@@ -99,6 +99,7 @@ class ChamberControl {
     struct Connection {
         std::optional<QString> failure;  // the text to show when a step failed
         std::optional<QString> advice;   // what the operator can do about a port refused
+        bool answered = false;           // the controller answered the first reads (readParameters)
     };
     // Stops a running worker, closes the driver's port, sets the port name, opens the driver's
     // port and runs readParameters(). An empty name (nothing selected) stops after the close.

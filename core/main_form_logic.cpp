@@ -112,7 +112,7 @@ std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName)
     if (made.advice) {
         ui_.messages.warning(*made.advice);
     }
-    if (!made.failure && controller_.Connected() && controller_.AllowToSend()) {
+    if (made.answered) {
         ui_.statusConnection.setText(texts::kConnected);
     }
     return made.failure;
