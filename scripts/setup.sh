@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev
+  # The run archive: Qt SQL's SQLite driver, and the sqlite3 tool to look into the database.
+  libqt6sql6-sqlite sqlite3
   # Qt HTTP Server for /metrics; its CMake package also needs Qt WebSockets, which Debian's
   # qt6-httpserver-dev does not pull in.
   qt6-httpserver-dev qt6-websockets-dev

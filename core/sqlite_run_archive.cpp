@@ -1,0 +1,723 @@
+#include "core/sqlite_run_archive.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <atomic>
+#include <cmath>
+#include <utility>
+
+namespace lumas {
+
+namespace {
+
+std::atomic<int> connectionSerial{0};
+
+QString utcText(const QDateTime& at) {
+    return at.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QDateTime fromUtcText(const QVariant& value) {
+    QDateTime at = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    at.setTimeSpec(Qt::UTC);
+    return at;
+}
+
+QVariant tenthsOf(const std::optional<double>& celsius) {
+    if (!celsius) {
+        return QVariant(QMetaType(QMetaType::LongLong));  // NULL
+    }
+    return QVariant(static_cast<qlonglong>(std::llround(*celsius * 10.0)));
+}
+
+std::optional<double> celsiusOf(const QVariant& tenths) {
+    if (tenths.isNull()) {
+        return std::nullopt;
+    }
+    return tenths.toLongLong() / 10.0;
+}
+
+QVariant optionalReal(const std::optional<double>& value) {
+    return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Double));
+}
+
+QString kindText(RunKind kind) {
+    return kind == RunKind::Programme ? QStringLiteral("programme") : QStringLiteral("single");
+}
+
+// A programme as the archive keeps it: the programme file's form (format, version, steps).
+QString programmeJson(const Programme& programme) {
+    QJsonArray steps;
+    for (const ProgrammeStep& step : programme.steps()) {
+        steps.append(QJsonObject{{QStringLiteral("temperature"), step.temperature},
+                                 {QStringLiteral("hold"), step.holdMinutes}});
+    }
+    const QJsonObject document{{QStringLiteral("format"), QStringLiteral("lumas-programme")},
+                               {QStringLiteral("version"), 1},
+                               {QStringLiteral("steps"), steps},
+                               {QStringLiteral("end"), QStringLiteral("stop")}};
+    return QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Compact));
+}
+
+std::optional<Programme> programmeFrom(const QString& json) {
+    if (json.isEmpty()) {
+        return std::nullopt;
+    }
+    const QJsonArray steps =
+        QJsonDocument::fromJson(json.toUtf8()).object()[QStringLiteral("steps")].toArray();
+    std::vector<ProgrammeStep> read;
+    for (const QJsonValue& step : steps) {
+        read.push_back({step[QStringLiteral("temperature")].toDouble(),
+                        step[QStringLiteral("hold")].toDouble()});
+    }
+    ProgrammeLimits any;
+    any.minTemperature = -1e9;
+    any.maxTemperature = 1e9;
+    auto made = Programme::make(std::move(read), any);
+    if (auto* programme = std::get_if<Programme>(&made)) {
+        return std::move(*programme);
+    }
+    return std::nullopt;
+}
+
+// Kinds of events that count as alarms of the run.
+bool isAlarm(const QString& kind) {
+    return kind == QLatin1String("cut-off") || kind == QLatin1String("blind stop") ||
+           kind == QLatin1String("stop not confirmed") ||
+           kind == QLatin1String("controller found stopped");
+}
+
+std::optional<QString> failed(const QSqlQuery& query) {
+    return query.lastError().text();
+}
+
+}  // namespace
+
+QString defaultArchivePath() {
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome)) {
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    }
+    return QDir::cleanPath(dataHome + QStringLiteral("/Lumas/runs.sqlite"));
+}
+
+SqliteRunArchive::SqliteRunArchive(QString path, QString connection, bool readOnly)
+    : path_(std::move(path)), connection_(std::move(connection)), readOnly_(readOnly) {}
+
+SqliteRunArchive::~SqliteRunArchive() {
+    {
+        QSqlDatabase db = database();
+        if (db.isOpen()) {
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+QSqlDatabase SqliteRunArchive::database() const {
+    return QSqlDatabase::database(connection_, false);
+}
+
+SqliteRunArchive::Opened SqliteRunArchive::open(const QString& path, Access access) {
+    Opened result;
+    const bool writing = access == Access::ReadWrite;
+    if (writing && !QDir().mkpath(QFileInfo(path).absolutePath())) {
+        result.problem =
+            QStringLiteral("The folder of the run archive %1 cannot be made.").arg(path);
+        return result;
+    }
+    if (!writing && !QFileInfo::exists(path)) {
+        result.problem = QStringLiteral("There is no run archive at %1.").arg(path);
+        return result;
+    }
+    const auto connect = [&](bool readOnly) {
+        const QString name = QStringLiteral("lumas-archive-%1").arg(++connectionSerial);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(readOnly
+                                 ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
+                                 : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+        std::unique_ptr<SqliteRunArchive> archive(new SqliteRunArchive(path, name, readOnly));
+        if (!db.open()) {
+            return std::pair{std::unique_ptr<SqliteRunArchive>(), db.lastError().text()};
+        }
+        return std::pair{std::move(archive), QString()};
+    };
+
+    auto [archive, error] = connect(!writing);
+    if (!archive) {
+        result.problem =
+            QStringLiteral("The run archive %1 cannot be opened: %2.").arg(path, error);
+        return result;
+    }
+    bool healthy = false;
+    {
+        QSqlQuery check(archive->database());
+        healthy = check.exec(QStringLiteral("PRAGMA quick_check")) && check.next() &&
+                  check.value(0).toString() == QLatin1String("ok");
+    }
+    if (!healthy) {
+        archive.reset();
+        if (!writing) {
+            result.problem =
+                QStringLiteral("The run archive %1 is damaged and cannot be read.").arg(path);
+            return result;
+        }
+        const QString aside =
+            path + QStringLiteral(".damaged-") +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        if (!QFile::rename(path, aside)) {
+            result.problem = QStringLiteral(
+                                 "The run archive %1 is damaged and could not be set "
+                                 "aside; runs are not recorded.")
+                                 .arg(path);
+            return result;
+        }
+        QFile::remove(path + QStringLiteral("-wal"));
+        QFile::remove(path + QStringLiteral("-shm"));
+        result.problem = QStringLiteral(
+                             "The run archive %1 was damaged; it is kept as %2 and a new "
+                             "one was begun.")
+                             .arg(path, aside);
+        auto [fresh, freshError] = connect(false);
+        if (!fresh) {
+            result.problem =
+                QStringLiteral("The run archive %1 cannot be opened: %2.").arg(path, freshError);
+            return result;
+        }
+        archive = std::move(fresh);
+    }
+
+    QSqlQuery version(archive->database());
+    int found = 0;
+    if (version.exec(QStringLiteral("PRAGMA user_version")) && version.next()) {
+        found = version.value(0).toInt();
+    }
+    version = QSqlQuery();
+    if (found > kSchemaVersion) {
+        if (writing) {
+            archive.reset();
+            auto [readOnly, readError] = connect(true);
+            if (!readOnly) {
+                result.problem =
+                    QStringLiteral("The run archive %1 cannot be opened: %2.").arg(path, readError);
+                return result;
+            }
+            archive = std::move(readOnly);
+        }
+        result.problem = QStringLiteral(
+                             "The run archive %1 was written by a newer Lumas (schema %2; "
+                             "this one knows %3): it is opened read-only and runs are "
+                             "not recorded in it.")
+                             .arg(path)
+                             .arg(found)
+                             .arg(kSchemaVersion);
+        result.archive = std::move(archive);
+        return result;
+    }
+    if (writing) {
+        if (const auto failure = archive->migrate()) {
+            result.problem =
+                QStringLiteral("The run archive %1 cannot be set up: %2.").arg(path, *failure);
+            return result;
+        }
+    } else if (found < kSchemaVersion) {
+        result.problem = QStringLiteral("The run archive %1 has not been set up yet.").arg(path);
+        if (found == 0) {
+            return result;
+        }
+    }
+    result.archive = std::move(archive);
+    return result;
+}
+
+std::optional<QString> SqliteRunArchive::migrate() {
+    QSqlDatabase db = database();
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        return failed(query);
+    }
+    query.finish();
+    query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    query.finish();
+    int found = 0;
+    if (query.exec(QStringLiteral("PRAGMA user_version")) && query.next()) {
+        found = query.value(0).toInt();
+    }
+    query.finish();
+    if (found >= kSchemaVersion) {
+        return std::nullopt;
+    }
+    if (!db.transaction()) {
+        return db.lastError().text();
+    }
+    // Schema 0 → 1: the tables.
+    const char* const kSchema1[] = {
+        "CREATE TABLE runs ("
+        " id INTEGER PRIMARY KEY,"
+        " started_utc TEXT NOT NULL,"
+        " utc_offset_s INTEGER NOT NULL,"
+        " ended_utc TEXT,"
+        " end_reason TEXT,"
+        " last_reading_utc TEXT,"
+        " kind TEXT NOT NULL,"
+        " single_set_point REAL,"
+        " programme TEXT,"
+        " threshold REAL NOT NULL,"
+        " blind_stop_s INTEGER NOT NULL,"
+        " port TEXT NOT NULL,"
+        " user_name TEXT NOT NULL,"
+        " host TEXT NOT NULL,"
+        " version TEXT NOT NULL,"
+        " continues INTEGER REFERENCES runs(id),"
+        " min_temp REAL,"
+        " max_temp REAL,"
+        " alarms INTEGER NOT NULL DEFAULT 0,"
+        " readings INTEGER NOT NULL DEFAULT 0,"
+        " seal TEXT)",
+        "CREATE TABLE readings ("
+        " run INTEGER NOT NULL,"
+        " t_ms INTEGER NOT NULL,"
+        " temp INTEGER,"
+        " sp INTEGER,"
+        " step INTEGER NOT NULL,"
+        " link INTEGER NOT NULL,"
+        " PRIMARY KEY (run, t_ms)) WITHOUT ROWID",
+        "CREATE TABLE events ("
+        " run INTEGER NOT NULL,"
+        " t_ms INTEGER NOT NULL,"
+        " kind TEXT NOT NULL,"
+        " text TEXT NOT NULL)",
+        "CREATE INDEX events_of_run ON events(run, t_ms)",
+        "PRAGMA user_version = 1",
+    };
+    for (const char* statement : kSchema1) {
+        if (!query.exec(QLatin1String(statement))) {
+            const QString error = query.lastError().text();
+            db.rollback();
+            return error;
+        }
+    }
+    if (!db.commit()) {
+        const QString error = db.lastError().text();
+        db.rollback();
+        return error;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> SqliteRunArchive::idOf(std::uint64_t key) const {
+    const auto found = ids_.find(key);
+    if (found == ids_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::optional<QString> SqliteRunArchive::write(const ArchiveBatch& batch) {
+    if (readOnly_) {
+        return QStringLiteral("the archive is read-only");
+    }
+    if (batch.empty()) {
+        return std::nullopt;
+    }
+    QSqlDatabase db = database();
+    if (!db.transaction()) {
+        return db.lastError().text();
+    }
+    std::map<std::uint64_t, std::int64_t> ids = ids_;
+    for (const ArchiveBatch::Operation& operation : batch.operations) {
+        if (const auto failure = apply(operation, ids)) {
+            db.rollback();
+            return failure;
+        }
+    }
+    if (!db.commit()) {
+        const QString error = db.lastError().text();
+        db.rollback();
+        return error;
+    }
+    ids_ = std::move(ids);
+    return std::nullopt;
+}
+
+std::optional<QString> SqliteRunArchive::apply(const ArchiveBatch::Operation& operation,
+                                               std::map<std::uint64_t, std::int64_t>& ids) {
+    QSqlDatabase db = database();
+    if (const auto* begin = std::get_if<ArchiveBatch::Begin>(&operation)) {
+        const RunStart& start = begin->start.start;
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral(
+            "INSERT INTO runs (started_utc, utc_offset_s, kind, single_set_point, programme, "
+            "threshold, blind_stop_s, port, user_name, host, version, continues) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        insert.addBindValue(utcText(start.startedAt));
+        insert.addBindValue(start.startedAt.offsetFromUtc());
+        insert.addBindValue(kindText(start.kind));
+        insert.addBindValue(optionalReal(start.singleSetPoint));
+        insert.addBindValue(start.programme ? programmeJson(*start.programme) : QString());
+        insert.addBindValue(start.emergencyThreshold);
+        insert.addBindValue(static_cast<qlonglong>(start.blindStopLimit.count()));
+        insert.addBindValue(start.devicePath);
+        insert.addBindValue(begin->start.user);
+        insert.addBindValue(begin->start.host);
+        insert.addBindValue(begin->start.version);
+        insert.addBindValue(begin->start.continues
+                                ? QVariant(static_cast<qlonglong>(*begin->start.continues))
+                                : QVariant(QMetaType(QMetaType::LongLong)));
+        if (!insert.exec()) {
+            return failed(insert);
+        }
+        ids[begin->key] = insert.lastInsertId().toLongLong();
+        return std::nullopt;
+    }
+    const auto keyOf = [](const ArchiveBatch::Operation& op) {
+        return std::visit([](const auto& o) { return o.key; }, op);
+    };
+    const auto found = ids.find(keyOf(operation));
+    if (found == ids.end()) {
+        return QStringLiteral("a run that was never begun");
+    }
+    const std::int64_t run = found->second;
+    if (const auto* readings = std::get_if<ArchiveBatch::Readings>(&operation)) {
+        if (readings->readings.empty()) {
+            return std::nullopt;
+        }
+        QSqlQuery started(db);
+        started.prepare(QStringLiteral("SELECT started_utc FROM runs WHERE id = ?"));
+        started.addBindValue(static_cast<qlonglong>(run));
+        if (!started.exec() || !started.next()) {
+            return failed(started);
+        }
+        const QDateTime startedAt = fromUtcText(started.value(0));
+        QVariantList runs, times, temps, sps, steps, links;
+        std::optional<double> lowest, highest;
+        std::optional<std::int64_t> lastLive;
+        for (const ArchivedReading& reading : readings->readings) {
+            runs << static_cast<qlonglong>(run);
+            times << static_cast<qlonglong>(reading.atMs);
+            temps << tenthsOf(reading.temperature);
+            sps << tenthsOf(reading.setPoint);
+            steps << reading.step;
+            links << static_cast<int>(reading.link);
+            if (reading.temperature) {
+                const double t = std::llround(*reading.temperature * 10.0) / 10.0;
+                lowest = lowest ? std::min(*lowest, t) : t;
+                highest = highest ? std::max(*highest, t) : t;
+                lastLive = reading.atMs;
+            }
+        }
+        QSqlQuery insert(db);
+        insert.prepare(
+            QStringLiteral("INSERT OR REPLACE INTO readings (run, t_ms, temp, sp, step, link) "
+                           "VALUES (?, ?, ?, ?, ?, ?)"));
+        insert.addBindValue(runs);
+        insert.addBindValue(times);
+        insert.addBindValue(temps);
+        insert.addBindValue(sps);
+        insert.addBindValue(steps);
+        insert.addBindValue(links);
+        if (!insert.execBatch()) {
+            return failed(insert);
+        }
+        QSqlQuery update(db);
+        update.prepare(
+            QStringLiteral("UPDATE runs SET readings = readings + ?, "
+                           "min_temp = CASE WHEN ? IS NULL THEN min_temp WHEN min_temp IS NULL OR "
+                           "? < min_temp THEN ? ELSE min_temp END, "
+                           "max_temp = CASE WHEN ? IS NULL THEN max_temp WHEN max_temp IS NULL OR "
+                           "? > max_temp THEN ? ELSE max_temp END, "
+                           "last_reading_utc = COALESCE(?, last_reading_utc) WHERE id = ?"));
+        update.addBindValue(static_cast<qlonglong>(readings->readings.size()));
+        for (int k = 0; k < 3; ++k) {
+            update.addBindValue(optionalReal(lowest));
+        }
+        for (int k = 0; k < 3; ++k) {
+            update.addBindValue(optionalReal(highest));
+        }
+        update.addBindValue(lastLive ? QVariant(utcText(startedAt.addMSecs(*lastLive)))
+                                     : QVariant(QMetaType(QMetaType::QString)));
+        update.addBindValue(static_cast<qlonglong>(run));
+        if (!update.exec()) {
+            return failed(update);
+        }
+        return std::nullopt;
+    }
+    if (const auto* events = std::get_if<ArchiveBatch::Events>(&operation)) {
+        int alarms = 0;
+        QSqlQuery insert(db);
+        insert.prepare(
+            QStringLiteral("INSERT INTO events (run, t_ms, kind, text) VALUES (?, ?, ?, ?)"));
+        for (const ArchivedEvent& event : events->events) {
+            insert.addBindValue(static_cast<qlonglong>(run));
+            insert.addBindValue(static_cast<qlonglong>(event.atMs));
+            insert.addBindValue(event.kind);
+            insert.addBindValue(event.text);
+            if (!insert.exec()) {
+                return failed(insert);
+            }
+            alarms += isAlarm(event.kind) ? 1 : 0;
+        }
+        if (alarms > 0) {
+            QSqlQuery update(db);
+            update.prepare(QStringLiteral("UPDATE runs SET alarms = alarms + ? WHERE id = ?"));
+            update.addBindValue(alarms);
+            update.addBindValue(static_cast<qlonglong>(run));
+            if (!update.exec()) {
+                return failed(update);
+            }
+        }
+        // An event after the run's end (an alarm acknowledged): sealed again with it.
+        QSqlQuery ended(db);
+        ended.prepare(QStringLiteral("SELECT seal IS NOT NULL FROM runs WHERE id = ?"));
+        ended.addBindValue(static_cast<qlonglong>(run));
+        if (ended.exec() && ended.next() && ended.value(0).toBool()) {
+            return seal(run);
+        }
+        return std::nullopt;
+    }
+    const auto& end = std::get<ArchiveBatch::End>(operation);
+    QSqlQuery update(db);
+    update.prepare(QStringLiteral(
+        "UPDATE runs SET ended_utc = ?, end_reason = ? WHERE id = ? AND ended_utc IS NULL"));
+    update.addBindValue(utcText(end.at));
+    update.addBindValue(end.reason);
+    update.addBindValue(static_cast<qlonglong>(run));
+    if (!update.exec()) {
+        return failed(update);
+    }
+    return seal(run);
+}
+
+QByteArray SqliteRunArchive::sealOf(std::int64_t id) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QSqlDatabase db = database();
+    QSqlQuery run(db);
+    run.prepare(QStringLiteral(
+        "SELECT id, started_utc, utc_offset_s, ended_utc, end_reason, kind, single_set_point, "
+        "programme, threshold, blind_stop_s, port, user_name, host, version, continues "
+        "FROM runs WHERE id = ?"));
+    run.addBindValue(static_cast<qlonglong>(id));
+    if (!run.exec() || !run.next()) {
+        return {};
+    }
+    for (int k = 0; k < 15; ++k) {
+        hash.addData(run.value(k).toString().toUtf8());
+        hash.addData(QByteArrayView("\x1f"));
+    }
+    QSqlQuery readings(db);
+    readings.setForwardOnly(true);
+    readings.prepare(QStringLiteral(
+        "SELECT t_ms, temp, sp, step, link FROM readings WHERE run = ? ORDER BY t_ms"));
+    readings.addBindValue(static_cast<qlonglong>(id));
+    if (!readings.exec()) {
+        return {};
+    }
+    while (readings.next()) {
+        const QString row = QStringLiteral("r%1|%2|%3|%4|%5\n")
+                                .arg(readings.value(0).toLongLong())
+                                .arg(readings.value(1).isNull() ? QStringLiteral("-")
+                                                                : readings.value(1).toString())
+                                .arg(readings.value(2).isNull() ? QStringLiteral("-")
+                                                                : readings.value(2).toString())
+                                .arg(readings.value(3).toInt())
+                                .arg(readings.value(4).toInt());
+        hash.addData(row.toUtf8());
+    }
+    QSqlQuery events(db);
+    events.setForwardOnly(true);
+    events.prepare(
+        QStringLiteral("SELECT t_ms, kind, text FROM events WHERE run = ? ORDER BY t_ms, rowid"));
+    events.addBindValue(static_cast<qlonglong>(id));
+    if (!events.exec()) {
+        return {};
+    }
+    while (events.next()) {
+        hash.addData(QStringLiteral("e%1|%2|%3\n")
+                         .arg(events.value(0).toLongLong())
+                         .arg(events.value(1).toString(), events.value(2).toString())
+                         .toUtf8());
+    }
+    return hash.result().toHex();
+}
+
+std::optional<QString> SqliteRunArchive::seal(std::int64_t id) {
+    const QByteArray sealed = sealOf(id);
+    if (sealed.isEmpty()) {
+        return QStringLiteral("the run's record could not be read to seal it");
+    }
+    QSqlQuery update(database());
+    update.prepare(QStringLiteral("UPDATE runs SET seal = ? WHERE id = ?"));
+    update.addBindValue(QString::fromLatin1(sealed));
+    update.addBindValue(static_cast<qlonglong>(id));
+    if (!update.exec()) {
+        return failed(update);
+    }
+    return std::nullopt;
+}
+
+std::vector<ArchivedRun> SqliteRunArchive::closeUnfinished() {
+    std::vector<ArchivedRun> closed;
+    if (readOnly_) {
+        return closed;
+    }
+    QSqlDatabase db = database();
+    QSqlQuery open(db);
+    std::vector<std::int64_t> ids;
+    if (open.exec(QStringLiteral("SELECT id FROM runs WHERE ended_utc IS NULL ORDER BY id"))) {
+        while (open.next()) {
+            ids.push_back(open.value(0).toLongLong());
+        }
+    }
+    open = QSqlQuery();
+    for (const std::int64_t id : ids) {
+        if (!db.transaction()) {
+            break;
+        }
+        QSqlQuery update(db);
+        update.prepare(QStringLiteral(
+            "UPDATE runs SET ended_utc = COALESCE(last_reading_utc, started_utc), end_reason = ? "
+            "WHERE id = ?"));
+        update.addBindValue(kEndedUnexpectedly);
+        update.addBindValue(static_cast<qlonglong>(id));
+        if (!update.exec() || seal(id)) {
+            db.rollback();
+            continue;
+        }
+        if (!db.commit()) {
+            db.rollback();
+            continue;
+        }
+        if (auto found = run(id)) {
+            closed.push_back(std::move(*found));
+        }
+    }
+    return closed;
+}
+
+namespace {
+
+const QString kRunColumns = QStringLiteral(
+    "id, started_utc, utc_offset_s, ended_utc, end_reason, last_reading_utc, kind, "
+    "single_set_point, programme, threshold, blind_stop_s, port, user_name, host, version, "
+    "continues, min_temp, max_temp, alarms, readings, seal");
+
+ArchivedRun runFrom(const QSqlQuery& q) {
+    ArchivedRun run;
+    run.id = q.value(0).toLongLong();
+    run.started = fromUtcText(q.value(1));
+    run.utcOffsetSeconds = q.value(2).toInt();
+    if (!q.value(3).isNull()) {
+        run.ended = fromUtcText(q.value(3));
+    }
+    run.endReason = q.value(4).toString();
+    if (!q.value(5).isNull()) {
+        run.lastReading = fromUtcText(q.value(5));
+    }
+    run.kind =
+        q.value(6).toString() == QLatin1String("programme") ? RunKind::Programme : RunKind::Single;
+    if (!q.value(7).isNull()) {
+        run.singleSetPoint = q.value(7).toDouble();
+    }
+    run.programme = programmeFrom(q.value(8).toString());
+    run.threshold = q.value(9).toDouble();
+    run.blindStopSeconds = q.value(10).toLongLong();
+    run.port = q.value(11).toString();
+    run.user = q.value(12).toString();
+    run.host = q.value(13).toString();
+    run.version = q.value(14).toString();
+    if (!q.value(15).isNull()) {
+        run.continues = q.value(15).toLongLong();
+    }
+    if (!q.value(16).isNull()) {
+        run.minimum = q.value(16).toDouble();
+    }
+    if (!q.value(17).isNull()) {
+        run.maximum = q.value(17).toDouble();
+    }
+    run.alarms = q.value(18).toInt();
+    run.readings = q.value(19).toLongLong();
+    run.seal = q.value(20).toString();
+    return run;
+}
+
+}  // namespace
+
+std::vector<ArchivedRun> SqliteRunArchive::runs() {
+    std::vector<ArchivedRun> all;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT ") + kRunColumns +
+                    QStringLiteral(" FROM runs ORDER BY id DESC"))) {
+        return all;
+    }
+    while (query.next()) {
+        all.push_back(runFrom(query));
+    }
+    return all;
+}
+
+std::optional<ArchivedRun> SqliteRunArchive::run(std::int64_t id) {
+    QSqlQuery query(database());
+    query.prepare(QStringLiteral("SELECT ") + kRunColumns +
+                  QStringLiteral(" FROM runs WHERE id = ?"));
+    query.addBindValue(static_cast<qlonglong>(id));
+    if (!query.exec() || !query.next()) {
+        return std::nullopt;
+    }
+    return runFrom(query);
+}
+
+std::vector<ArchivedReading> SqliteRunArchive::readings(std::int64_t id) {
+    std::vector<ArchivedReading> all;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral(
+        "SELECT t_ms, temp, sp, step, link FROM readings WHERE run = ? ORDER BY t_ms"));
+    query.addBindValue(static_cast<qlonglong>(id));
+    if (!query.exec()) {
+        return all;
+    }
+    while (query.next()) {
+        all.push_back({query.value(0).toLongLong(), celsiusOf(query.value(1)),
+                       celsiusOf(query.value(2)), query.value(3).toInt(),
+                       static_cast<LinkHealth::State>(query.value(4).toInt())});
+    }
+    return all;
+}
+
+std::vector<ArchivedEvent> SqliteRunArchive::events(std::int64_t id) {
+    std::vector<ArchivedEvent> all;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    query.prepare(
+        QStringLiteral("SELECT t_ms, kind, text FROM events WHERE run = ? ORDER BY t_ms, rowid"));
+    query.addBindValue(static_cast<qlonglong>(id));
+    if (!query.exec()) {
+        return all;
+    }
+    while (query.next()) {
+        all.push_back(
+            {query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString()});
+    }
+    return all;
+}
+
+std::optional<bool> SqliteRunArchive::verify(std::int64_t id) {
+    const std::optional<ArchivedRun> found = run(id);
+    if (!found || found->seal.isEmpty()) {
+        return std::nullopt;
+    }
+    return QString::fromLatin1(sealOf(id)) == found->seal;
+}
+
+}  // namespace lumas
