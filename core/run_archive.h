@@ -68,6 +68,12 @@ struct ArchivedRun {
     QString seal;  // SHA-256 of the run's rows, once it has ended
 };
 
+// A run's record as a report shows it: the run and its events.
+struct RunRecord {
+    ArchivedRun run;
+    std::vector<ArchivedEvent> events;
+};
+
 // The end reason of a run that had no end when the archive was opened again: the program was
 // ended by force (a crash, a power cut, kill -9) while it recorded.
 inline const QString kEndedUnexpectedly = QStringLiteral("ended unexpectedly");
