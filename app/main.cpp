@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QStringList>
@@ -21,10 +22,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/archive_writer.h"
 #include "core/clock.h"
 #include "core/number_text.h"
 #include "core/scaled_clock.h"
 #include "core/settings_store.h"
+#include "core/sqlite_run_archive.h"
 #include "lumas_version.h"
 #include "metrics/metrics_endpoint.h"
 #include "serial/port_discovery.h"
@@ -125,6 +128,8 @@ class CommandLine {
         parser_.addOption(demo_);
         parser_.addOption(timeScale_);
         parser_.addOption(metrics_);
+        parser_.addOption(archive_);
+        parser_.addOption(noArchive_);
     }
 
     QCommandLineParser& parser() { return parser_; }
@@ -134,6 +139,20 @@ class CommandLine {
     QString timeScale() const { return parser_.value(timeScale_); }
     // Where to serve /metrics; empty when not asked for.
     QString metricsAddress() const { return parser_.value(metrics_); }
+    // The run archive's file: given, or the default (the demo's own, so that simulated runs stay
+    // out of the lab's record); empty with --no-archive.
+    QString archivePath() const {
+        if (parser_.isSet(noArchive_)) {
+            return {};
+        }
+        if (parser_.isSet(archive_)) {
+            return parser_.value(archive_);
+        }
+        const QString standard = lumas::defaultArchivePath();
+        return asksForDemo()
+                   ? QFileInfo(standard).absolutePath() + QStringLiteral("/demo-runs.sqlite")
+                   : standard;
+    }
 
   private:
     QCommandLineParser parser_;
@@ -154,6 +173,13 @@ class CommandLine {
                        "http://ADDRESS:PORT/metrics (a port alone listens on 127.0.0.1; port 0 "
                        "picks a free one). Off unless given."),
         QStringLiteral("ADDRESS:PORT")};
+    QCommandLineOption archive_{
+        QStringLiteral("archive"),
+        QStringLiteral(
+            "Record every run in the run archive FILE (by default "
+            "$XDG_DATA_HOME/Lumas/runs.sqlite; with --demo, demo-runs.sqlite beside it)."),
+        QStringLiteral("FILE")};
+    QCommandLineOption noArchive_{QStringLiteral("no-archive"), QStringLiteral("Record no runs.")};
 };
 
 // Answers --help and --version before the window library starts, so that they work without a
@@ -209,10 +235,20 @@ int main(int argc, char* argv[]) {
         demoController = std::make_unique<DemoController>(timeScale);
     }
 
+    // Before the window, so that it outlives the window's core, which records through it.
+    std::unique_ptr<lumas::ArchiveWriter> archive;
+    if (const QString path = commandLine.archivePath(); !path.isEmpty()) {
+        archive = std::make_unique<lumas::ArchiveWriter>(path);
+    }
+
     lumas::MonotonicClock clock;
     lumas::ScaledClock runClock(timeScale);
     lumas::ui::TForm1 window(clock, lumas::settingsFile(), nullptr, nullptr, &runClock);
     window.show();  // loads the settings into the core
+    if (archive) {
+        // Runs a forced end left open are closed first ("ended unexpectedly").
+        window.logic().recordRunsIn(*archive, archive->recovered(std::chrono::seconds(10)));
+    }
 
     // SIGTERM and SIGHUP (a logout, a service stop) close the window as Exit does, without a
     // question: the settings are saved and a run ends; the controller is left as it is.

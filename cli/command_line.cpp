@@ -262,7 +262,8 @@ const std::string kProgramUsage =
     std::string(
         "Usage: lumasctl program PORT --step T,t [--step T,t ...] [--csv FOLDER]\n"
         "                [--csv-interval SECONDS] [--blind-stop SECONDS] [--resume-after-restart]\n"
-        "                [--time-scale F] [--metrics ADDRESS:PORT]\n"
+        "                [--archive FILE | --no-archive] [--time-scale F] [--metrics "
+        "ADDRESS:PORT]\n"
         "\n"
         "Runs a programme of up to twelve steps, each holding T degrees Celsius (-70 to 500,\n"
         "at most one decimal) for t whole minutes (1 to 9999). The hold time follows the last\n"
@@ -288,7 +289,8 @@ const std::string kProgramUsage =
     "3 controller does not answer or refuses, 4 ended by the emergency cut-off, 5 a Stop was\n"
     "sent but the controller never reported Stopped (the chamber may still be running),\n"
     "6 the controller was found stopped during a programme (restart or power cut) and\n"
-    "--resume-after-restart was not given, 128 + the signal's number when SIGHUP (129),\n"
+    "--resume-after-restart was not given, 7 ran to its end but its CSV log or its record in\n"
+    "the run archive could not be kept whole, 128 + the signal's number when SIGHUP (129),\n"
     "SIGINT (130, Ctrl-C), SIGQUIT (131), SIGUSR1 (138), SIGUSR2 (140), SIGPIPE (141) or\n"
     "SIGTERM (143) stopped the programme; each of them stops the controller first.\n";
 
@@ -390,6 +392,15 @@ ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments
            }}},
          {"--resume-after-restart",
           {false, [&](const std::string&) { parsed.resumeAfterRestart = true; }}},
+         {"--archive",
+          {true,
+           [&](const std::string& v) {
+               if (v.empty()) {
+                   refuse("--archive needs a file.");
+               }
+               parsed.archive = v;
+           }}},
+         {"--no-archive", {false, [&](const std::string&) { parsed.noArchive = true; }}},
          {"--time-scale",
           {true, [&](const std::string& v) { parsed.timeScale = parseTimeScale(v); }}},
          {"--metrics",
@@ -404,6 +415,9 @@ ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments
     }
     if (intervalGiven && !parsed.csvFolder) {
         refuse("--csv-interval goes with --csv FOLDER.");
+    }
+    if (parsed.archive && parsed.noArchive) {
+        refuse("--archive and --no-archive cannot go together.");
     }
     return parsed;
 }

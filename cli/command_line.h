@@ -59,6 +59,9 @@ struct ProgramArguments {
     // A controller found Stopped in the middle of the run (a power cut, a restart) is sent Run and
     // the run goes on; without it, the run ends there.
     bool resumeAfterRestart = false;
+    // The run archive the run is recorded in (the default one when not given), or none.
+    std::optional<std::string> archive;
+    bool noArchive = false;
 };
 
 // Each reads the arguments that follow the command's name. An option's value follows it as the

@@ -15,6 +15,9 @@ inline constexpr int kExitStopUnconfirmed = 5;
 // The controller was found Stopped during a programme (a power cut, a restart, its front panel)
 // and --resume-after-restart was not given: the programme was ended, the controller left stopped.
 inline constexpr int kExitControllerStopped = 6;
+// A programme ran to its end, but its CSV log or its record in the run archive could not be kept
+// whole (a full disk, a folder that cannot be written); the operator was told what was lost.
+inline constexpr int kExitRecordNotKept = 7;
 // A command ended by a stop signal that it does not treat as its normal end exits with 128 plus
 // the signal's number (130 for SIGINT, 143 for SIGTERM), as a shell reports it.
 inline constexpr int kExitSignalBase = 128;

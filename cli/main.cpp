@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
     // programme still has to reach its end or its emergency cut-off and stop the controller.
     ::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(LUMAS_VERSION));
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {
         return dispatch(args);

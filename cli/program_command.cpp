@@ -1,5 +1,6 @@
 #include "cli/program_command.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTimer>
 
@@ -12,11 +13,14 @@
 #include "cli/command_line.h"
 #include "cli/core_session.h"
 #include "cli/exit_status.h"
+#include "core/archive_writer.h"
 #include "core/number_text.h"
 #include "core/programme.h"
 #include "core/run_csv_log.h"
+#include "core/run_recorder.h"
 #include "core/run_texts.h"
 #include "core/settings_store.h"
+#include "core/sqlite_run_archive.h"
 #include "threading/event_wait.h"
 #include "threading/stop_signals.h"
 
@@ -98,6 +102,11 @@ class ProgrammeReport final : public RunObserver {
     QDateTime cutOffAt_;
 };
 
+// How long the archive may take to open (and close the runs a forced end left open), and to
+// write what is left at the end.
+constexpr std::chrono::seconds kArchiveOpenWait{10};
+constexpr std::chrono::seconds kArchiveLastWrite{10};
+
 }  // namespace
 
 int programCommand(const std::vector<std::string>& arguments) {
@@ -148,10 +157,44 @@ int programCommand(const std::vector<std::string>& arguments) {
     }
     ProgrammeReport report(chamber);
     run.addObserver(&report);
+
+    // The run's record in the run archive, written from a thread of its own.
+    std::unique_ptr<ArchiveWriter> archive;
+    std::optional<RunRecorder> recorder;
+    QTimer archiveProblems;
+    bool recordTroubled = false;  // a problem was told and not yet reported over
+    const auto tellArchiveProblems = [&] {
+        for (const QString& problem : archive->takeProblems()) {
+            std::cerr << "lumasctl: " << problem.toStdString() << std::endl;
+            recordTroubled = !problem.contains(QStringLiteral("can be written again"));
+        }
+    };
+    if (!parsed.noArchive) {
+        archive = std::make_unique<ArchiveWriter>(
+            parsed.archive ? QString::fromStdString(*parsed.archive) : defaultArchivePath());
+        for (const ArchivedRun& closed : archive->recovered(kArchiveOpenWait)) {
+            std::cerr << "Note: run " << closed.id << " in " << archive->path().toStdString()
+                      << " had no end (the program recording it was ended by force); it is "
+                         "closed as \""
+                      << kEndedUnexpectedly.toStdString() << "\" at its last reading." << std::endl;
+        }
+        recorder.emplace(*archive, operatorName(), hostName(),
+                         QCoreApplication::applicationVersion());
+        run.addObserver(&*recorder);
+        chamber.addLinkObserver(&*recorder);
+        archiveProblems.setInterval(std::chrono::seconds(1));
+        QObject::connect(&archiveProblems, &QTimer::timeout, tellArchiveProblems);
+        archiveProblems.start();
+        tellArchiveProblems();
+    }
     const auto forget = [&] {
         run.removeObserver(&report);
         if (csvLog) {
             run.removeObserver(&*csvLog);
+        }
+        if (recorder) {
+            run.removeObserver(&*recorder);
+            chamber.removeLinkObserver(&*recorder);
         }
     };
 
@@ -229,11 +272,32 @@ int programCommand(const std::vector<std::string>& arguments) {
     forget();
     session.close(RunEndReason::StopNotConfirmed);
 
+    // Whether the run's log and record were kept whole.
+    bool kept = true;
+    if (csvLog && (csvLog->writer() == nullptr || csvLog->writer()->failed())) {
+        kept = false;
+    }
+    if (archive) {
+        const bool written = archive->flush(kArchiveLastWrite);
+        tellArchiveProblems();
+        archiveProblems.stop();
+        const std::optional<std::uint64_t> key = recorder->recorded();
+        const std::optional<std::int64_t> id = key ? archive->idOf(*key) : std::nullopt;
+        if (written && !recordTroubled && id) {
+            std::cout << "Recorded as run " << *id << " in " << archive->path().toStdString() << "."
+                      << std::endl;
+        } else {
+            kept = false;
+            std::cerr << "lumasctl: the run's record in " << archive->path().toStdString()
+                      << " could not be written whole." << std::endl;
+        }
+    }
+
     switch (end.reason) {
         case RunEndReason::Finished:
             std::cout << "Programme finished after " << minutesText(programme.totalMinutes())
                       << " min; the controller confirmed the Stop." << std::endl;
-            return 0;
+            return kept ? 0 : kExitRecordNotKept;
         case RunEndReason::EmergencyCutOff:
             std::cout << "Programme stopped by the emergency cut-off at " << where << " ("
                       << celsiusText(report.cutOffReading().value_or(0.0)) << "): "

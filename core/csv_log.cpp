@@ -155,17 +155,65 @@ std::optional<QString> CsvTemperatureLog::writeRow(const QDateTime& at, double t
     if (!file_.isOpen()) {
         return std::nullopt;
     }
+    // A file (or its folder) removed while the log is open still takes rows, into nothing that
+    // can be found again: the log is put back where it was, with every row so far, and goes on.
+    std::optional<QString> told;
+    if (!QFileInfo::exists(file_.fileName())) {
+        if (const auto failure = putBack()) {
+            failed_ = true;
+            file_.close();
+            return QStringLiteral(
+                       "The temperature log %1 was removed during the run and could "
+                       "not be made again: %2. ")
+                       .arg(QDir::toNativeSeparators(file_.fileName()), *failure) +
+                   kRunGoesOn;
+        }
+        told = QStringLiteral(
+                   "The temperature log %1 was removed during the run; it was made "
+                   "again there with every row so far, and the log goes on.")
+                   .arg(QDir::toNativeSeparators(file_.fileName()));
+    }
     const qint64 completeRowsSize = file_.size();
     if (writeText(rowText(at, temperature))) {
-        return std::nullopt;
+        return told;
     }
     const QString reason = reasonText(file_.errorString());
     // Cut off a row the system took only part of, so that the file holds complete rows only.
     file_.resize(completeRowsSize);
     file_.close();
+    failed_ = true;
     return QStringLiteral("The temperature log %1 could not be written: %2. ")
                .arg(QDir::toNativeSeparators(file_.fileName()), reason) +
            kRunGoesOn;
+}
+
+std::optional<QString> CsvTemperatureLog::putBack() {
+    // The open file still holds every row: read them back through the process's own handle.
+    QFile removed(QStringLiteral("/proc/self/fd/%1").arg(file_.handle()));
+    if (!removed.open(QIODevice::ReadOnly)) {
+        return reasonText(removed.errorString());
+    }
+    const QByteArray rows = removed.readAll();
+    removed.close();
+    const QString folder = QFileInfo(file_.fileName()).absolutePath();
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
+        return QStringLiteral("its folder cannot be made");
+    }
+    QFile again(file_.fileName());
+    if (!again.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        return reasonText(again.errorString());
+    }
+    if (again.write(rows) != rows.size()) {
+        const QString reason = reasonText(again.errorString());
+        again.remove();
+        return reason;
+    }
+    again.close();
+    file_.close();
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        return reasonText(file_.errorString());
+    }
+    return std::nullopt;
 }
 
 void CsvTemperatureLog::close() {

@@ -45,13 +45,17 @@ class CsvTemperatureLog {
 
     // Appends the row of temperature measured at `at`. When the row cannot be written the log is
     // closed and the sentence for the operator is returned; this happens once: after it, and after
-    // close(), rows are dropped and nothing is returned.
+    // close(), rows are dropped and nothing is returned. A log whose file or folder was removed is
+    // made again at its path with every row so far, and the operator is told so (the returned
+    // sentence; the log stays open).
     std::optional<QString> writeRow(const QDateTime& at, double temperature);
 
     // Closes the file. Closing a closed log does nothing.
     void close();
 
     bool isOpen() const { return file_.isOpen(); }
+    // Whether rows were lost: the log was closed because a row could not be written.
+    bool failed() const { return failed_; }
     QString filePath() const { return file_.fileName(); }
 
   private:
@@ -59,12 +63,16 @@ class CsvTemperatureLog {
 
     // Writes all of text; false when the system refused part of it.
     bool writeText(const QString& text);
+    // Makes the removed file again at its path, with the rows the open file holds, and goes on
+    // writing there. The reason when it cannot.
+    std::optional<QString> putBack();
     QString rowText(const QDateTime& at, double temperature) const;
 
     QFile file_;
     QLocale locale_;
     QString dateFormat_;
     QString timeFormat_;
+    bool failed_ = false;
 };
 
 }  // namespace lumas

@@ -34,7 +34,8 @@ MainFormLogic::MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, Mai
       chamber_(controller, comPort, clock, runClock != nullptr ? *runClock : clock, locale),
       csvLog_(
           csvExport_, chamber_, locale, [this] { return currentDateTime(); },
-          [this](const QString& text) { ui_.messages.notice(stamped(text)); }) {
+          [this](const QString& text) { messages_.notice(stamped(text)); }),
+      messages_(ui.messages) {
     chamber_.currentDateTime = [this] { return currentDateTime(); };
     askTimer_.setSingleShot(true);
     QObject::connect(&askTimer_, &QTimer::timeout, [this] { askWhetherToRunOn(); });
@@ -45,6 +46,11 @@ MainFormLogic::MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, Mai
 
 MainFormLogic::~MainFormLogic() {
     chamber_.stopWorker();
+    if (recorder_) {
+        chamber_.run().removeObserver(recorder_.get());
+        chamber_.removeLinkObserver(recorder_.get());
+        messages_.setRecorder(nullptr);
+    }
     chamber_.run().removeObserver(this);
     chamber_.run().removeObserver(&csvLog_);
     chamber_.removeLinkObserver(this);
@@ -73,16 +79,16 @@ QPoint MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
     // Told once the window is up (FormShow runs before it appears).
     if (loaded.emergencyTempProblem) {
         // A threshold that could disarm the cut-off is not used; the operator learns which is.
-        ui_.messages.notice(stamped(*loaded.emergencyTempProblem));
+        messages_.notice(stamped(*loaded.emergencyTempProblem));
     }
     if (loaded.blindStop.problem) {
-        ui_.messages.notice(stamped(*loaded.blindStop.problem));
+        messages_.notice(stamped(*loaded.blindStop.problem));
     }
     if (loaded.blindStop.limit.count() == 0) {
-        ui_.messages.notice(stamped(texts::kBlindStopOff));
+        messages_.notice(stamped(texts::kBlindStopOff));
     }
     if (!loaded.save.saved) {
-        ui_.messages.notice(
+        messages_.notice(
             stamped(QStringLiteral("The settings file could not be written: %1. Changes to the "
                                    "settings will not be kept.")
                         .arg(loaded.save.error)));
@@ -101,8 +107,7 @@ void MainFormLogic::ApplicationClose(QPoint windowPosition, RunEndReason reason)
     values.singleSetPoint = ui_.fiSingleSP.value();
     const SaveResult saved = saveOnClose(settingsPath_, values);
     if (!saved.saved) {
-        ui_.messages.warning(
-            QStringLiteral("The settings could not be saved: %1.").arg(saved.error));
+        messages_.warning(QStringLiteral("The settings could not be saved: %1.").arg(saved.error));
     }
     chamber_.letGo(reason, kCloseWait);
 }
@@ -110,7 +115,7 @@ void MainFormLogic::ApplicationClose(QPoint windowPosition, RunEndReason reason)
 std::optional<QString> MainFormLogic::ConnectToPort(const std::string& portName) {
     const ChamberControl::Connection made = chamber_.connect(portName);
     if (made.advice) {
-        ui_.messages.warning(*made.advice);
+        messages_.warning(*made.advice);
     }
     if (made.answered) {
         ui_.statusConnection.setText(texts::kConnected);
@@ -129,7 +134,7 @@ void MainFormLogic::Disconnect1Click() {
     if (!chamber_.linkWanted()) {
         return;
     }
-    if (run().active() && !ui_.messages.confirm(texts::kRunActiveDisconnect)) {
+    if (run().active() && !messages_.confirm(texts::kRunActiveDisconnect)) {
         return;
     }
     DisconnectWithoutAsking();
@@ -158,7 +163,7 @@ void MainFormLogic::DisconnectWithoutAsking() {
 }
 
 bool MainFormLogic::confirmCloseDuringRun() {
-    return !run().active() || ui_.messages.confirm(texts::kRunActiveExit);
+    return !run().active() || messages_.confirm(texts::kRunActiveExit);
 }
 
 void MainFormLogic::maPortConfigurationClick() {
@@ -172,10 +177,10 @@ void MainFormLogic::maPortConfigurationClick() {
             return;
         }
         const bool endsRun = run().active();
-        if (endsRun && !ui_.messages.confirm(texts::kRunActiveDisconnect)) {
+        if (endsRun && !messages_.confirm(texts::kRunActiveDisconnect)) {
             return;
         }
-        if (!ui_.messages.confirm(texts::kConfirmPortClose)) {
+        if (!messages_.confirm(texts::kConfirmPortClose)) {
             return;
         }
         chamber_.closeForConfiguration();
@@ -190,7 +195,7 @@ void MainFormLogic::maPortConfigurationClick() {
         ui_.repaint();
         dialog.Execute();
     } catch (const std::exception& error) {
-        ui_.messages.message(texts::kErrorOccured + QString::fromStdString(error.what()));
+        messages_.message(texts::kErrorOccured + QString::fromStdString(error.what()));
     }
 }
 
@@ -198,7 +203,7 @@ bool MainFormLogic::accepted(const Outcome& outcome) {
     if (!outcome) {
         return true;
     }
-    ui_.messages.warning(outcome->text);
+    messages_.warning(outcome->text);
     return false;
 }
 
@@ -233,6 +238,7 @@ QString MainFormLogic::emergencyWarningText(const QDateTime& at) const {
 }
 
 void MainFormLogic::polled(const LinkView& view) {
+    noticeInterruptedRun(view);
     if (view.live) {
         ui_.lSetPoint.setText(readoutText(view.setPoint));
         ui_.lTemp.setText(readoutText(view.temperature));
@@ -254,7 +260,7 @@ void MainFormLogic::linkUp() {
     ui_.statusConnection.setAlert(false);
     if (lossNotice_) {
         // The notice of the loss is over: it closes, and the status bar says when it ended.
-        ui_.messages.withdrawNotice(*lossNotice_);
+        messages_.withdrawNotice(*lossNotice_);
         lossNotice_.reset();
         if (!alarmOpen_) {
             ui_.statusWarning.setText(stamped(texts::kReadingsBack));
@@ -286,7 +292,7 @@ void MainFormLogic::linkLost(Loss why) {
 void MainFormLogic::showLossNotice(const QString& text) {
     if (!lossNoticeShown_) {
         lossNoticeShown_ = true;
-        lossNotice_ = ui_.messages.notice(stamped(text));
+        lossNotice_ = messages_.notice(stamped(text));
     }
 }
 
@@ -309,7 +315,7 @@ void MainFormLogic::stopNotConfirmed() {
                            "controller did not confirm the Stop!  [") +
             stampText(cutOff_->at) + u']');
     }
-    ui_.messages.notice(stamped(texts::kStopNotConfirmed));
+    messages_.notice(stamped(texts::kStopNotConfirmed));
 }
 
 void MainFormLogic::emergencyCutOff(double celsius, double threshold, const QDateTime& at) {
@@ -327,7 +333,7 @@ void MainFormLogic::emergencyCutOff(double celsius, double threshold, const QDat
 void MainFormLogic::blindStop(std::chrono::seconds withoutReadings) {
     const QString text = texts::blindStopped(withoutReadings);
     ui_.statusWarning.setText(stamped(text));
-    ui_.messages.notice(stamped(text));
+    messages_.notice(stamped(text));
 }
 
 void MainFormLogic::controllerFoundStopped() {
@@ -344,7 +350,7 @@ void MainFormLogic::askWhetherToRunOn() {
     if (run().phase() != RunPhase::Held) {
         return;
     }
-    const bool runOn = ui_.messages.confirm(stamped(texts::kRunOnQuestion));
+    const bool runOn = messages_.confirm(stamped(texts::kRunOnQuestion));
     if (run().phase() != RunPhase::Held) {
         return;  // decided meanwhile (a Stop, Disconnect, the cut-off)
     }
@@ -388,7 +394,7 @@ void MainFormLogic::runEnded(const RunEnd& end) {
         // The alarm must be acknowledged: until then the status bar keeps it and no run starts.
         alarmOpen_ = true;
         alarmRaised = true;
-        ui_.messages.alarm(
+        messages_.alarm(
             firstLine + u'\r' +
                 texts::cutOffDetails(fired.threshold, fired.celsius, stampText(fired.at), locale_),
             [this] {

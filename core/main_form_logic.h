@@ -19,8 +19,11 @@
 #include "core/link_events.h"
 #include "core/operator_texts.h"
 #include "core/programme.h"
+#include "core/recorded_messages.h"
+#include "core/run_archive.h"
 #include "core/run_csv_log.h"
 #include "core/run_events.h"
+#include "core/run_recorder.h"
 #include "core/shared_state.h"
 #include "core/window_ports.h"
 #include "protocol/omron_com.h"
@@ -121,6 +124,20 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     void runOnAfterControllerStopped();
     void endRunAfterControllerStopped();
 
+    // --- the run archive (archive_control.cpp)
+    // From now on every run is recorded through `writer` (not owned; it must outlive this). The
+    // archive's problems are told once each, as notices. `recovered` are the runs the archive
+    // found without an end and closed as "ended unexpectedly"; when the controller is then found
+    // Running, the operator is told and offered to stop it or to go on watching it.
+    void recordRunsIn(ArchiveWriter& writer, std::vector<ArchivedRun> recovered);
+    // The archive's file, while runs are recorded.
+    std::optional<QString> archivePath() const;
+    // The record of the run going on, or of the last one, as written so far (for the report).
+    std::optional<RunRecord> reportRecord();
+    // The operator's choice for a chamber found running from an interrupted run.
+    void stopInterruptedRun();
+    void watchInterruptedRun(double setPoint);
+
     // --- target curve and set-point check
     void chkTargetTempClick();
     void DrawTargetTempCurve();
@@ -200,6 +217,20 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     bool alarmOpen_ = false;
     // Asks the question about a Held run from the event loop.
     QTimer askTimer_;
+
+    // What the operator is told, kept in the run's record while runs are recorded.
+    RecordedMessages messages_;
+    ArchiveWriter* archive_ = nullptr;  // not owned; none while runs are not recorded
+    std::unique_ptr<RunRecorder> recorder_;
+    // The newest run closed as "ended unexpectedly" at start, until the controller is first seen
+    // (running: the operator is asked about it; stopped: nothing to ask).
+    std::optional<ArchivedRun> interrupted_;
+    std::optional<double> interruptedSetPoint_;  // the set point the controller runs at
+    QTimer interruptedTimer_;                    // asks from the event loop
+    QTimer archiveProblemsTimer_;                // tells the archive's problems
+    void askAboutInterruptedRun();
+    void tellArchiveProblems();
+    void noticeInterruptedRun(const LinkView& view);
 };
 
 }  // namespace lumas

@@ -77,21 +77,21 @@ void MainFormLogic::bStartMultiClick() {
         return;
     }
     if (!controller_.Connected()) {
-        ui_.messages.warning(texts::kNoConnection);
+        messages_.warning(texts::kNoConnection);
         return;
     }
     const std::variant<Programme, ProgrammeFault> made = fieldProgramme();
     if (const auto* fault = std::get_if<ProgrammeFault>(&made)) {
         if (fault->text == texts::kFirstHoldTime) {
-            ui_.messages.information(fault->text);
+            messages_.information(fault->text);
         } else {
-            ui_.messages.warning(QStringLiteral("T%1: ").arg(fault->step) + fault->text);
+            messages_.warning(QStringLiteral("T%1: ").arg(fault->step) + fault->text);
         }
         return;
     }
     const Programme& programme = std::get<Programme>(made);
     if (!programme.stepsNotRun().empty() &&
-        !ui_.messages.confirm(texts::stepsNotRun(programme.stepsNotRun(), programme.stepCount()) +
+        !messages_.confirm(texts::stepsNotRun(programme.stepsNotRun(), programme.stepCount()) +
                               QStringLiteral("\rStart the programme of %1 step(s) anyway?")
                                   .arg(programme.stepCount()))) {
         return;
@@ -138,7 +138,7 @@ void MainFormLogic::noticeStepsAboveSetPointLimit(const Programme& programme) {
         }
     }
     if (!above.isEmpty()) {
-        ui_.messages.notice(
+        messages_.notice(
             stamped(texts::stepsAboveSetPointLimit(above, oneDecimalText(limit, locale_))));
     }
 }
@@ -160,7 +160,7 @@ void MainFormLogic::chkTargetTempClick() {
         return;
     }
     if (const auto refusal = targetCurveRefusal(holdMinutes(0))) {
-        ui_.messages.warning(*refusal);
+        messages_.warning(*refusal);
         ui_.chkTargetTemp.setChecked(false);
         return;
     }
@@ -200,7 +200,7 @@ void MainFormLogic::ValidateTemperature(int index) {
         field.setValue(check.value);
     }
     for (const QString& warning : check.warnings) {
-        ui_.messages.warning(warning);
+        messages_.warning(warning);
     }
 }
 

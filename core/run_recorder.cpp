@@ -123,6 +123,7 @@ void RunRecorder::runEnded(const RunEnd& end) {
     }
     event(QStringLiteral("run ended"), reason, end.at);
     writer_.endRun(*key_, reason, end.at);
+    endedAt_ = currentDateTime();
     lastKey_ = std::exchange(key_, std::nullopt);
 }
 
@@ -140,8 +141,12 @@ void RunRecorder::portReopened(const QString& devicePath) {
     event(QStringLiteral("port reopened"), QStringLiteral("Opened %1 again.").arg(devicePath));
 }
 
-void RunRecorder::noticeShown(const QString& text) {
-    event(QStringLiteral("notice"), text);
+void RunRecorder::noticeShown(const QString& kind, const QString& text) {
+    // Told while the run goes on, or right after its end (why it ended): both are its own. What
+    // is told later concerns no run.
+    if (key_ || (lastKey_ && endedAt_.secsTo(currentDateTime()) <= kToldWithTheEnd.count())) {
+        lateEvent(kind, text);
+    }
 }
 
 void RunRecorder::alarmAcknowledged(const QString& text) {

@@ -25,10 +25,12 @@ class RunRecorder final : public RunObserver, public LinkObserver {
     // The next run goes on watching the interrupted run `id` (recorded with the run).
     void continuesRun(std::int64_t id) { continues_ = id; }
     // A notice shown to the operator during the run, and an alarm's acknowledgement.
-    void noticeShown(const QString& text);
+    void noticeShown(const QString& kind, const QString& text);
     void alarmAcknowledged(const QString& text);
     // Whether a run is being recorded, and its archive key.
     std::optional<std::uint64_t> recording() const { return key_; }
+    // The run being recorded, or else the last one recorded.
+    std::optional<std::uint64_t> recorded() const { return key_ ? key_ : lastKey_; }
 
     void runStarted(const RunStart& start) override;
     void stepStarted(int step, const ProgrammeStep& programmeStep) override;
@@ -62,6 +64,9 @@ class RunRecorder final : public RunObserver, public LinkObserver {
     std::optional<std::uint64_t> key_;      // the run being recorded
     std::optional<std::uint64_t> lastKey_;  // the run recorded last, once it has ended
     QDateTime startedAt_;
+    QDateTime endedAt_;  // when the last run ended
+    // Notices this soon after a run's end are about its end, and join its record.
+    static constexpr std::chrono::seconds kToldWithTheEnd{10};
     std::chrono::seconds blindLimit_{0};
 };
 

@@ -77,4 +77,15 @@ QString runEndedLine(const RunEnd& end, std::chrono::seconds blindLimit, const Q
     return line + QStringLiteral("  [") + when + u']';
 }
 
+QString interruptedRunQuestion(std::int64_t runId, const QString& startedWhen,
+                               const QString& lastReadingWhen, double setPoint,
+                               const QLocale& locale) {
+    return QStringLiteral(
+               "The chamber is still running from run %1, started %2, which ended unexpectedly "
+               "(its last reading was at %3): the controller runs at its set point of %4 °C.\r"
+               "Stop the chamber now, or go on watching it as a new run linked to run %1?")
+        .arg(runId)
+        .arg(startedWhen, lastReadingWhen, oneDecimalText(setPoint, locale));
+}
+
 }  // namespace lumas::texts

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 
 #include "core/run_events.h"
@@ -25,6 +26,14 @@ inline const QString kRunOnQuestion = QStringLiteral(
     "restarted, or been stopped at its front panel. The run waits and its programme time stands "
     "still.\rRun on? Yes sends Run and goes on with the run; No ends the run and leaves the "
     "controller stopped.");
+
+// The chamber is found running after the program was ended by force during run `runId`: what
+// the operator is told and asked, and the two answers.
+QString interruptedRunQuestion(std::int64_t runId, const QString& startedWhen,
+                               const QString& lastReadingWhen, double setPoint,
+                               const QLocale& locale);
+inline const QString kStopTheChamber = QStringLiteral("Stop the chamber");
+inline const QString kWatchTheRun = QStringLiteral("Go on watching");
 
 // What happens when no reading comes in during a run: "Without a reading for 120 s, Lumas stops
 // the controller." (or that this is switched off).

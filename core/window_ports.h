@@ -81,6 +81,11 @@ class MessageBoxes {
     virtual void information(const QString& text) = 0;  // information, OK
     virtual bool confirm(const QString& text) = 0;      // confirmation, Yes (true) and No
     virtual void message(const QString& text) = 0;      // plain message, OK
+    // A question with two answers named by their buttons: true for `accept`. `reject` is the
+    // default and the answer of Esc. By default it is asked as `confirm` asks (Yes accepts).
+    virtual bool choose(const QString& text, const QString& /*accept*/, const QString& /*reject*/) {
+        return confirm(text);
+    }
     // Names a notice, so that it can be withdrawn once what it reports is over. 0 names none.
     using NoticeId = std::uint64_t;
 

@@ -1,5 +1,6 @@
 #include "ui/message_boxes.h"
 
+#include <QAbstractButton>
 #include <QThread>
 
 #include <algorithm>
@@ -56,6 +57,15 @@ bool QtMessageBoxes::confirm(const QString& text) {
     return show(QMessageBox::Question, box_titles::kConfirm, text,
                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool QtMessageBoxes::choose(const QString& text, const QString& accept, const QString& reject) {
+    QMessageBox box(QMessageBox::Question, box_titles::kConfirm, messageBoxText(text),
+                    QMessageBox::Yes | QMessageBox::No, parent_.data());
+    setUp(box, QMessageBox::No, QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(accept);
+    box.button(QMessageBox::No)->setText(reject);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void QtMessageBoxes::message(const QString& text) {

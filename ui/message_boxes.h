@@ -37,6 +37,7 @@ class QtMessageBoxes final : public MessageBoxes {
     void information(const QString& text) override;
     bool confirm(const QString& text) override;
     void message(const QString& text) override;
+    bool choose(const QString& text, const QString& accept, const QString& reject) override;
     NoticeId notice(const QString& text) override;
     void withdrawNotice(NoticeId id, const QString& replacement = QString()) override;
     void alarm(const QString& text, std::function<void()> acknowledged) override;
