@@ -50,6 +50,11 @@ QVariant optionalReal(const std::optional<double>& value) {
     return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Double));
 }
 
+// Text as the archive keeps it: never NULL (an empty text stays empty).
+QVariant textOf(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
 QString kindText(RunKind kind) {
     return kind == RunKind::Programme ? QStringLiteral("programme") : QStringLiteral("single");
 }
@@ -367,10 +372,10 @@ std::optional<QString> SqliteRunArchive::apply(const ArchiveBatch::Operation& op
         insert.addBindValue(start.programme ? programmeJson(*start.programme) : QString());
         insert.addBindValue(start.emergencyThreshold);
         insert.addBindValue(static_cast<qlonglong>(start.blindStopLimit.count()));
-        insert.addBindValue(start.devicePath);
-        insert.addBindValue(begin->start.user);
-        insert.addBindValue(begin->start.host);
-        insert.addBindValue(begin->start.version);
+        insert.addBindValue(textOf(start.devicePath));
+        insert.addBindValue(textOf(begin->start.user));
+        insert.addBindValue(textOf(begin->start.host));
+        insert.addBindValue(textOf(begin->start.version));
         insert.addBindValue(begin->start.continues
                                 ? QVariant(static_cast<qlonglong>(*begin->start.continues))
                                 : QVariant(QMetaType(QMetaType::LongLong)));
@@ -460,8 +465,8 @@ std::optional<QString> SqliteRunArchive::apply(const ArchiveBatch::Operation& op
         for (const ArchivedEvent& event : events->events) {
             insert.addBindValue(static_cast<qlonglong>(run));
             insert.addBindValue(static_cast<qlonglong>(event.atMs));
-            insert.addBindValue(event.kind);
-            insert.addBindValue(event.text);
+            insert.addBindValue(textOf(event.kind));
+            insert.addBindValue(textOf(event.text));
             if (!insert.exec()) {
                 return failed(insert);
             }
@@ -490,7 +495,7 @@ std::optional<QString> SqliteRunArchive::apply(const ArchiveBatch::Operation& op
     update.prepare(QStringLiteral(
         "UPDATE runs SET ended_utc = ?, end_reason = ? WHERE id = ? AND ended_utc IS NULL"));
     update.addBindValue(utcText(end.at));
-    update.addBindValue(end.reason);
+    update.addBindValue(textOf(end.reason));
     update.addBindValue(static_cast<qlonglong>(run));
     if (!update.exec()) {
         return failed(update);
