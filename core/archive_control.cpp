@@ -18,6 +18,12 @@ constexpr std::chrono::seconds kReportWait{3};
 }  // namespace
 
 void MainFormLogic::recordRunsIn(ArchiveWriter& writer, std::vector<ArchivedRun> recovered) {
+    if (recorder_) {
+        // Recorded elsewhere until now.
+        chamber_.run().removeObserver(recorder_.get());
+        chamber_.removeLinkObserver(recorder_.get());
+        messages_.setRecorder(nullptr);
+    }
     archive_ = &writer;
     recorder_ = std::make_unique<RunRecorder>(writer, operatorName(), hostName(),
                                               QCoreApplication::applicationVersion());
@@ -25,12 +31,10 @@ void MainFormLogic::recordRunsIn(ArchiveWriter& writer, std::vector<ArchivedRun>
     chamber_.run().addObserver(recorder_.get());
     chamber_.addLinkObserver(recorder_.get());
     messages_.setRecorder(recorder_.get());
+    interrupted_.reset();
     if (!recovered.empty()) {
         interrupted_ = recovered.back();  // the newest
     }
-    interruptedTimer_.setSingleShot(true);
-    QObject::connect(&interruptedTimer_, &QTimer::timeout, [this] { askAboutInterruptedRun(); });
-    QObject::connect(&archiveProblemsTimer_, &QTimer::timeout, [this] { tellArchiveProblems(); });
     archiveProblemsTimer_.start(kArchiveProblemsEvery);
     tellArchiveProblems();
 }

@@ -39,6 +39,9 @@ MainFormLogic::MainFormLogic(TOmronCom& controller, TCustomComPort& comPort, Mai
     chamber_.currentDateTime = [this] { return currentDateTime(); };
     askTimer_.setSingleShot(true);
     QObject::connect(&askTimer_, &QTimer::timeout, [this] { askWhetherToRunOn(); });
+    interruptedTimer_.setSingleShot(true);
+    QObject::connect(&interruptedTimer_, &QTimer::timeout, [this] { askAboutInterruptedRun(); });
+    QObject::connect(&archiveProblemsTimer_, &QTimer::timeout, [this] { tellArchiveProblems(); });
     chamber_.addLinkObserver(this);
     chamber_.run().addObserver(&csvLog_);
     chamber_.run().addObserver(this);

@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "core/archive_writer.h"
 #include "core/main_form_logic.h"
 #include "core/run_texts.h"
 #include "core/settings_store.h"
+#include "core/sqlite_run_archive.h"
 #include "fake_window.h"
 #include "protocol/omron_com.h"
 #include "sim/simulated_controller.h"
@@ -150,6 +152,8 @@ class CoreOnSimulator : public ::testing::Test {
     FakeClock clock;
     FakeWindow window;
     QTemporaryDir settingsDir;
+    // The run archive, for the tests that record runs: it outlives the logic that records in it.
+    std::unique_ptr<ArchiveWriter> archive;
     MainFormLogic logic;  // declared last: it stops its worker before the link goes away
     std::size_t commandsSeen = 0;
 };
@@ -636,6 +640,102 @@ TEST_F(CoreOnSimulator, EmergencyCutOffStopsARunAboveTheThresholdOnce) {
                                       "PM."}}))
             << "one alarm, acknowledged by the recording boxes at once";
         EXPECT_EQ(window.enableCalls, 2) << "after the alarm was acknowledged";
+    }
+}
+
+// A run is recorded as it goes: the reading that fired the cut-off, the alarm the operator was
+// shown and its acknowledgement are in its record, which ends with the confirmed Stop.
+TEST_F(CoreOnSimulator, ARunsCutOffItsAlarmAndItsAcknowledgementAreRecorded) {
+    archive = std::make_unique<ArchiveWriter>(settingsDir.filePath("runs.sqlite"));
+    logic.recordRunsIn(*archive, archive->recovered(std::chrono::seconds(10)));
+    openLink();
+    logic.bStartSingleClick();
+    logic.UpdateMainForm();
+    newCommands(1);
+    readTemperature(280.1);
+    logic.UpdateMainForm();
+    newCommands(1);
+    readRunState();
+    logic.UpdateMainForm();
+    ASSERT_EQ(logic.run().end()->reason, RunEndReason::EmergencyCutOff);
+
+    const std::optional<RunRecord> record = logic.reportRecord();
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->run.endReason, "emergency cut-off");
+    EXPECT_EQ(record->run.maximum, 280.1);
+    EXPECT_EQ(record->run.alarms, 1);
+    EXPECT_FALSE(record->run.seal.isEmpty());
+    std::vector<QString> kinds;
+    for (const ArchivedEvent& event : record->events) {
+        kinds.push_back(event.kind);
+    }
+    for (const char* kind : {"run started", "cut-off", "stop asked", "stop confirmed", "run ended",
+                             "alarm", "acknowledged"}) {
+        EXPECT_NE(std::find(kinds.begin(), kinds.end(), QString::fromLatin1(kind)), kinds.end())
+            << kind;
+    }
+}
+
+// A run the program did not end (a crash, a power cut) whose controller is found running when the
+// program connects again: the operator is told, and chooses to stop the chamber or to watch it as
+// a new run linked to the old one.
+TEST_F(CoreOnSimulator, AChamberStillRunningFromAnInterruptedRunIsOfferedToBeStoppedOrWatched) {
+    for (const bool stopIt : {true, false}) {
+        SCOPED_TRACE(stopIt ? "stop it" : "watch it");
+        const QString path = settingsDir.filePath(stopIt ? "stop.sqlite" : "watch.sqlite");
+        {
+            SqliteRunArchive::Opened opened =
+                SqliteRunArchive::open(path, SqliteRunArchive::Access::ReadWrite);
+            ASSERT_TRUE(opened.archive);
+            RunStart start;
+            start.singleSetPoint = 60.0;
+            start.emergencyThreshold = 280.0;
+            start.devicePath = QStringLiteral("/dev/ttyUSB0");
+            start.startedAt = QDateTime(QDate(2026, 12, 10), QTime(9, 0, 0));
+            ArchiveBatch batch;
+            batch.operations.emplace_back(ArchiveBatch::Begin{1, {start, "tech", "lab", "1", {}}});
+            batch.operations.emplace_back(
+                ArchiveBatch::Readings{1, {{60000, 59.5, 60.0, 0, LinkHealth::State::Live}}});
+            ASSERT_FALSE(opened.archive->write(batch).has_value());
+        }
+        logic.chamber().stopWorker();
+        archive = std::make_unique<ArchiveWriter>(path);
+        const std::vector<ArchivedRun> recovered = archive->recovered(std::chrono::seconds(10));
+        ASSERT_EQ(recovered.size(), 1u);
+        EXPECT_EQ(recovered[0].endReason, kEndedUnexpectedly);
+        logic.recordRunsIn(*archive, recovered);
+
+        sim.setSetPoint(60.0);
+        sim.setRunning(true);
+        openLink();
+        readTemperature(59.8);
+        readRunState();
+        window.messages.shown.clear();
+        window.messages.confirmAnswer = stopIt;
+        logic.UpdateMainForm();
+        test::serveEventsFor(10);
+        ASSERT_EQ(window.messages.shown.size(), 1u);
+        EXPECT_TRUE(window.messages.shown[0].text.startsWith(
+            "The chamber is still running from run 1, started 12/10/2026 9:00:00 AM, which ended "
+            "unexpectedly (its last reading was at 12/10/2026 9:01:00 AM): the controller runs at "
+            "its set point of 60.0 °C."));
+        if (stopIt) {
+            EXPECT_FALSE(logic.run().active());
+            logic.UpdateMainForm();
+            EXPECT_EQ(newCommands(1), (std::vector<std::string>{commands::kStop}));
+        } else {
+            ASSERT_TRUE(logic.run().active());
+            logic.UpdateMainForm();
+            EXPECT_EQ(newCommands(1), (std::vector<std::string>{commands::kRun}))
+                << "the set point the controller holds is not sent again";
+            logic.bStopSingleClick();
+            stopAndConfirm();
+            const std::optional<RunRecord> record = logic.reportRecord();
+            ASSERT_TRUE(record.has_value());
+            EXPECT_EQ(record->run.continues, 1);
+            EXPECT_EQ(record->run.singleSetPoint, 60.0);
+        }
+        controller.ClosePort();
     }
 }
 
