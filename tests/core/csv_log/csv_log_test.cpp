@@ -224,6 +224,31 @@ TEST_F(CsvLogTest, UnwritableRowIsReportedOnceAndTheFileKeepsWholeRows) {
     EXPECT_TRUE(contents.endsWith("\"31.05.2019 15:13:29\", \"23,5\"\r\n"));
 }
 
+// A folder removed while the log is open (by hand, a clean-up script, an unmounted share): the
+// file is made again where it was, with every row written so far, the operator is told once, and
+// the log goes on.
+TEST_F(CsvLogTest, AFolderRemovedDuringTheRunIsMadeAgainWithEveryRowSoFar) {
+    const QString logFolder = folder() + "/logs";
+    auto log = createLog(logFolder, kStart, 23.0, kEnglish);
+    ASSERT_TRUE(log);
+    EXPECT_FALSE(log->writeRow(kStart.addSecs(5), 23.5));
+    ASSERT_TRUE(QDir(logFolder).removeRecursively());
+
+    const std::optional<QString> told = log->writeRow(kStart.addSecs(10), 24.0);
+    ASSERT_TRUE(told.has_value());
+    EXPECT_TRUE(
+        told->contains("was removed during the run; it was made again there with every "
+                       "row so far, and the log goes on."));
+    EXPECT_FALSE(log->writeRow(kStart.addSecs(15), 24.5)) << "told once";
+    EXPECT_FALSE(log->failed());
+    EXPECT_EQ(contentsOf(log->filePath()), QByteArray("\xEF\xBB\xBF"
+                                                      "[Date Time], [Temperature]\r\n"
+                                                      "\"5/31/2019 3:13:27 PM\", \"23\"\r\n"
+                                                      "\"5/31/2019 3:13:32 PM\", \"23.5\"\r\n"
+                                                      "\"5/31/2019 3:13:37 PM\", \"24\"\r\n"
+                                                      "\"5/31/2019 3:13:42 PM\", \"24.5\"\r\n"));
+}
+
 TEST_F(CsvLogTest, ClosedLogTakesNoMoreRowsAndClosesOnlyOnce) {
     auto log = createLog(folder(), kStart, 23.0, kGerman);
     ASSERT_TRUE(log);
