@@ -274,7 +274,7 @@ int programCommand(const std::vector<std::string>& arguments) {
 
     // Whether the run's log and record were kept whole.
     bool kept = true;
-    if (csvLog && (csvLog->writer() == nullptr || csvLog->writer()->failed())) {
+    if (csvLog && csvLog->rowsLost()) {
         kept = false;
     }
     if (archive) {

@@ -55,7 +55,7 @@ class ArchiveWriter {
     // the runs that had been left without an end and were closed as "ended unexpectedly".
     std::vector<ArchivedRun> recovered(std::chrono::milliseconds timeout);
     // Waits until everything handed over so far is written, at most `timeout`; false when some of
-    // it could not be written.
+    // it could not be written (at once when the next try fails).
     bool flush(std::chrono::milliseconds timeout);
     // The database id of a run once it is written (for reports and links).
     std::optional<std::int64_t> idOf(std::uint64_t run);
@@ -82,6 +82,7 @@ class ArchiveWriter {
     std::uint64_t written_ = 0;   // operations written
     bool opened_ = false;         // the first opening was tried
     bool failing_ = false;        // the last write failed
+    std::uint64_t passes_ = 0;    // the writer's passes so far
     bool stop_ = false;
     std::vector<QString> problems_;
     std::vector<ArchivedRun> recovered_;

@@ -18,12 +18,14 @@ RunCsvLog::RunCsvLog(const TCSVExport& settings, const ChamberControl& chamber,
 void RunCsvLog::create() {
     // A new log replaces the writer of an earlier run; that file is closed, not lost.
     close();
+    rowsLost_ = false;
     const bool live = chamber_.linkHealth().live();
     CsvTemperatureLog::Creation created = CsvTemperatureLog::create(
         settings_.FolderPath, currentDateTime_(),
         live ? std::optional<double>(chamber_.state().LastTemperature) : std::nullopt, locale_);
     if (!created.log) {
         // The run goes on without a log; the operator is told why there is none.
+        rowsLost_ = true;
         tell_(created.failure);
         return;
     }
@@ -32,6 +34,7 @@ void RunCsvLog::create() {
 
 void RunCsvLog::close() {
     if (log_) {
+        rowsLost_ = rowsLost_ || log_->failed();
         log_->close();
         log_.reset();
     }

@@ -34,6 +34,9 @@ class RunCsvLog final : public RunObserver {
     void create();
     void close();
     const CsvTemperatureLog* writer() const { return log_.get(); }
+    // Whether the last run's log lost rows: it could not be created, or a row could not be
+    // written.
+    bool rowsLost() const { return rowsLost_ || (log_ && log_->failed()); }
 
     void runStarted(const RunStart& start) override;
     void emergencyCutOff(double celsius, double threshold, const QDateTime& at) override;
@@ -48,6 +51,7 @@ class RunCsvLog final : public RunObserver {
     std::function<QDateTime()> currentDateTime_;
     std::function<void(const QString&)> tell_;
     std::unique_ptr<CsvTemperatureLog> log_;
+    bool rowsLost_ = false;
 };
 
 }  // namespace lumas

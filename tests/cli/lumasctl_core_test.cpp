@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "core/sqlite_run_archive.h"
 #include "protocol/omron_com.h"
 #include "sim/simulated_controller.h"
 #include "support/event_wait.h"
@@ -71,14 +72,15 @@ TEST(LumasctlProgram, RunsEachStepSendsItsSetPointAndLogsTheRun) {
     lumas::sim::SimulatedController sim(steadyChamber(23.4));
     const ConfigHome config;
     const QString logs = config.folder(QStringLiteral("logs"));
+    const QString archive = config.folder(QStringLiteral("runs.sqlite"));
 
     // Two one-minute steps at 30 times real time: four seconds. The line keeps real time, so a
     // step switch comes with the first update after its time: within about a second of real time,
     // half a programme minute here.
-    const CommandRun run =
-        lumasctl({"program", QString::fromStdString(sim.portPath()), "--step", "30,1",
-                  "--step=40.5,1", "--csv", logs, "--csv-interval", "2", "--time-scale", "30"},
-                 config.path());
+    const CommandRun run = lumasctl(
+        {"program", QString::fromStdString(sim.portPath()), "--step", "30,1", "--step=40.5,1",
+         "--csv", logs, "--csv-interval", "2", "--time-scale", "30", "--archive", archive},
+        config.path());
 
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
@@ -98,7 +100,23 @@ TEST(LumasctlProgram, RunsEachStepSendsItsSetPointAndLogsTheRun) {
     EXPECT_LE(second.captured(1).toDouble(), 1.5);
     EXPECT_NEAR(second.captured(1).toDouble() + second.captured(2).toDouble(), 2.0, 0.11);
     EXPECT_TRUE(lines.last().startsWith("Programme finished after 2 min")) << run.out.toStdString();
+    EXPECT_TRUE(lines.contains("Recorded as run 1 in " + archive + ".")) << run.out.toStdString();
     EXPECT_LT(run.seconds, 12.0);
+
+    // The run's record: ended as finished, with its readings, sealed.
+    {
+        lumas::SqliteRunArchive::Opened opened =
+            lumas::SqliteRunArchive::open(archive, lumas::SqliteRunArchive::Access::ReadOnly);
+        ASSERT_TRUE(opened.archive);
+        const std::optional<lumas::ArchivedRun> recorded = opened.archive->run(1);
+        ASSERT_TRUE(recorded.has_value());
+        EXPECT_EQ(recorded->endReason, "finished");
+        ASSERT_TRUE(recorded->programme.has_value());
+        EXPECT_EQ(recorded->programme->stepCount(), 2);
+        EXPECT_GE(recorded->readings, 2);
+        EXPECT_EQ(recorded->minimum, 23.4);
+        EXPECT_EQ(opened.archive->verify(1), true);
+    }
 
     // T1 and Run at the start, T2 at the step switch, Stop at the end, in this order.
     const std::vector<std::string> received = sim.receivedCommands();
@@ -126,6 +144,38 @@ TEST(LumasctlProgram, RunsEachStepSendsItsSetPointAndLogsTheRun) {
     for (const QString& row : rows) {
         EXPECT_TRUE(row.startsWith('"') && row.endsWith(QStringLiteral("\", \"23.4\"")))
             << row.toStdString();
+    }
+}
+
+// A programme that runs to its end while its log or its record cannot be kept (here: their folder
+// would have to be made inside a file) ends with a status of its own, having said why.
+TEST(LumasctlProgram, ARunWhoseLogOrRecordCannotBeKeptEndsWithStatusSeven) {
+    const ConfigHome config;
+    QFile notAFolder(config.folder(QStringLiteral("file")));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    notAFolder.close();
+    const QString inside = config.folder(QStringLiteral("file/inside"));
+    struct Case {
+        const char* name;
+        QStringList options;
+        const char* told;
+    };
+    const Case cases[] = {
+        {"log", {"--csv", inside, "--no-archive"}, "The temperature log could not be created"},
+        {"record", {"--archive", inside + "/runs.sqlite"}, "The folder of the run archive"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        lumas::sim::SimulatedController sim(steadyChamber(23.4));
+        const CommandRun run =
+            lumasctl(QStringList{"program", QString::fromStdString(sim.portPath()), "--step",
+                                 "30,1", "--time-scale", "60"} +
+                         c.options,
+                     config.path());
+        EXPECT_EQ(run.exitCode, 7) << run.out.toStdString() << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.told))) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains("Programme finished after 1 min")) << run.out.toStdString();
+        EXPECT_FALSE(sim.running());
     }
 }
 
