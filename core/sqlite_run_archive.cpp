@@ -12,8 +12,11 @@
 #include <QStandardPaths>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cmath>
+#include <string_view>
 #include <utility>
 
 namespace lumas {
@@ -26,8 +29,36 @@ QString utcText(const QDateTime& at) {
     return at.toUTC().toString(Qt::ISODateWithMs);
 }
 
+// The two digits of `text` at `at`, or -1.
+int twoDigits(std::string_view text, std::size_t at) {
+    const auto digit = [&](std::size_t k) {
+        const char c = text[at + k];
+        return c >= '0' && c <= '9' ? c - '0' : -100;
+    };
+    const int value = digit(0) * 10 + digit(1);
+    return value < 0 ? -1 : value;
+}
+
+// A UTC time as the archive writes it (2026-12-10T07:00:01.500Z), read without the general ISO
+// parser (the list reads three for every run); any other form through that parser.
 QDateTime fromUtcText(const QVariant& value) {
-    QDateTime at = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    const QByteArray bytes = value.toByteArray();
+    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (text.size() == 24 && text[4] == '-' && text[7] == '-' && text[10] == 'T' &&
+        text[13] == ':' && text[16] == ':' && text[19] == '.' && text[23] == 'Z') {
+        const int century = twoDigits(text, 0);
+        const int year = twoDigits(text, 2);
+        const int msHigh = twoDigits(text, 20);
+        const int msLow = text[22] >= '0' && text[22] <= '9' ? text[22] - '0' : -1;
+        const QDate date(century * 100 + year, twoDigits(text, 5), twoDigits(text, 8));
+        const QTime time(twoDigits(text, 11), twoDigits(text, 14), twoDigits(text, 17),
+                         msHigh * 10 + msLow);
+        if (century >= 0 && year >= 0 && msHigh >= 0 && msLow >= 0 && date.isValid() &&
+            time.isValid()) {
+            return QDateTime(date, time, Qt::UTC);
+        }
+    }
+    QDateTime at = QDateTime::fromString(QString::fromUtf8(bytes), Qt::ISODateWithMs);
     at.setTimeSpec(Qt::UTC);
     return at;
 }
@@ -37,13 +68,6 @@ QVariant tenthsOf(const std::optional<double>& celsius) {
         return QVariant(QMetaType(QMetaType::LongLong));  // NULL
     }
     return QVariant(static_cast<qlonglong>(std::llround(*celsius * 10.0)));
-}
-
-std::optional<double> celsiusOf(const QVariant& tenths) {
-    if (tenths.isNull()) {
-        return std::nullopt;
-    }
-    return tenths.toLongLong() / 10.0;
 }
 
 QVariant optionalReal(const std::optional<double>& value) {
@@ -73,16 +97,74 @@ QString programmeJson(const Programme& programme) {
     return QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Compact));
 }
 
-std::optional<Programme> programmeFrom(const QString& json) {
+// Reads the number at `at` in `text` and moves past it.
+std::optional<double> numberAt(std::string_view text, std::size_t& at) {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), value);
+    if (error != std::errc()) {
+        return std::nullopt;
+    }
+    at = static_cast<std::size_t>(end - text.data());
+    return value;
+}
+
+bool skip(std::string_view text, std::size_t& at, std::string_view expected) {
+    if (text.substr(at, expected.size()) != expected) {
+        return false;
+    }
+    at += expected.size();
+    return true;
+}
+
+// The steps of a programme in the exact form programmeJson() writes, read without building a JSON
+// document: the list of runs reads every run's programme, and a document costs several
+// microseconds each. Nothing when the text has another form (the caller reads it as JSON then).
+std::optional<std::vector<ProgrammeStep>> stepsInOwnForm(std::string_view json) {
+    std::size_t at = json.find("\"steps\":[");
+    if (at == std::string_view::npos) {
+        return std::nullopt;
+    }
+    at += 9;
+    std::vector<ProgrammeStep> steps;
+    if (skip(json, at, "]")) {
+        return steps;
+    }
+    for (;;) {
+        if (!skip(json, at, "{\"hold\":")) {
+            return std::nullopt;
+        }
+        const std::optional<double> hold = numberAt(json, at);
+        if (!hold || !skip(json, at, ",\"temperature\":")) {
+            return std::nullopt;
+        }
+        const std::optional<double> temperature = numberAt(json, at);
+        if (!temperature || !skip(json, at, "}")) {
+            return std::nullopt;
+        }
+        steps.push_back({*temperature, *hold});
+        if (skip(json, at, "]")) {
+            return steps;
+        }
+        if (!skip(json, at, ",")) {
+            return std::nullopt;
+        }
+    }
+}
+
+std::optional<Programme> programmeFrom(const QByteArray& json) {
     if (json.isEmpty()) {
         return std::nullopt;
     }
-    const QJsonArray steps =
-        QJsonDocument::fromJson(json.toUtf8()).object()[QStringLiteral("steps")].toArray();
     std::vector<ProgrammeStep> read;
-    for (const QJsonValue& step : steps) {
-        read.push_back({step[QStringLiteral("temperature")].toDouble(),
-                        step[QStringLiteral("hold")].toDouble()});
+    if (auto own = stepsInOwnForm(std::string_view(json.constData(), json.size()))) {
+        read = std::move(*own);
+    } else {
+        const QJsonArray steps =
+            QJsonDocument::fromJson(json).object()[QStringLiteral("steps")].toArray();
+        for (const QJsonValue& step : steps) {
+            read.push_back({step[QStringLiteral("temperature")].toDouble(),
+                            step[QStringLiteral("hold")].toDouble()});
+        }
     }
     ProgrammeLimits any;
     any.minTemperature = -1e9;
@@ -99,6 +181,51 @@ bool isAlarm(const QString& kind) {
     return kind == QLatin1String("cut-off") || kind == QLatin1String("blind stop") ||
            kind == QLatin1String("stop not confirmed") ||
            kind == QLatin1String("controller found stopped");
+}
+
+constexpr qsizetype kSealBlockBytes = 64 * 1024;
+
+void appendNumber(QByteArray& to, qlonglong value) {
+    char digits[24];
+    const auto [end, error] = std::to_chars(std::begin(digits), std::end(digits), value);
+    to.append(digits, end - digits);
+}
+
+// A value of a reading as the seal takes it: "-" for none, an integer in decimal digits, anything
+// else (a value that is no integer) as its text.
+void appendValue(QByteArray& to, const QVariant& value) {
+    if (value.isNull()) {
+        to += '-';
+    } else if (value.typeId() == QMetaType::LongLong) {
+        appendNumber(to, value.toLongLong());
+    } else {
+        to += value.toString().toUtf8();
+    }
+}
+
+// A reading's temperature, set point, step and link state packed into one integer by the query
+// of readings(): the query's columns cost about as much as its rows, and a week's run has 403,200
+// rows. Temperatures in tenths offset by kTenthsOffset (so 0 is none, and 0 °C is not), 24 bits
+// each, then 8 bits of step and 4 of link state. A value beyond ±838,860.7 °C reads as none.
+constexpr qint64 kTenthsOffset = 1 << 23;
+const QString kPackedReadings = QStringLiteral(
+    "SELECT t_ms,"
+    " (CASE WHEN temp BETWEEN -8388607 AND 8388607 THEN temp + 8388608 ELSE 0 END << 36)"
+    " | (CASE WHEN sp BETWEEN -8388607 AND 8388607 THEN sp + 8388608 ELSE 0 END << 12)"
+    " | ((step & 255) << 4) | (link & 15)"
+    " FROM readings WHERE run = ? ORDER BY t_ms");
+
+std::optional<double> unpackedCelsius(qint64 field) {
+    if (field == 0) {
+        return std::nullopt;
+    }
+    return static_cast<double>(field - kTenthsOffset) / 10.0;
+}
+
+ArchivedReading unpackedReading(qint64 atMs, qint64 packed) {
+    return {atMs, unpackedCelsius((packed >> 36) & 0xFFFFFF),
+            unpackedCelsius((packed >> 12) & 0xFFFFFF), static_cast<int>((packed >> 4) & 0xFF),
+            static_cast<LinkHealth::State>(packed & 0xF)};
 }
 
 std::optional<QString> failed(const QSqlQuery& query) {
@@ -166,9 +293,15 @@ SqliteRunArchive::Opened SqliteRunArchive::open(const QString& path, Access acce
     }
     bool healthy = false;
     {
+        // The writer checks every page (its cost grows with the archive), so that a damaged file
+        // is set aside before it is written to. A reader reads the schema only, so that the list
+        // of a large archive comes at once: a file that is no database at all is refused here,
+        // damage further in is found by the read that meets it.
         QSqlQuery check(archive->database());
-        healthy = check.exec(QStringLiteral("PRAGMA quick_check")) && check.next() &&
-                  check.value(0).toString() == QLatin1String("ok");
+        healthy = writing ? check.exec(QStringLiteral("PRAGMA quick_check")) && check.next() &&
+                                check.value(0).toString() == QLatin1String("ok")
+                          : check.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) &&
+                                check.next();
     }
     if (!healthy) {
         archive.reset();
@@ -527,17 +660,28 @@ QByteArray SqliteRunArchive::sealOf(std::int64_t id) {
     if (!readings.exec()) {
         return {};
     }
+    // Each reading as the line "r<t_ms>|<temp>|<sp>|<step>|<link>\n", "-" for none, the values as
+    // the database holds them; hashed a block of lines at a time.
+    QByteArray block;
+    block.reserve(kSealBlockBytes + 128);
     while (readings.next()) {
-        const QString row = QStringLiteral("r%1|%2|%3|%4|%5\n")
-                                .arg(readings.value(0).toLongLong())
-                                .arg(readings.value(1).isNull() ? QStringLiteral("-")
-                                                                : readings.value(1).toString())
-                                .arg(readings.value(2).isNull() ? QStringLiteral("-")
-                                                                : readings.value(2).toString())
-                                .arg(readings.value(3).toInt())
-                                .arg(readings.value(4).toInt());
-        hash.addData(row.toUtf8());
+        block += 'r';
+        appendNumber(block, readings.value(0).toLongLong());
+        block += '|';
+        appendValue(block, readings.value(1));
+        block += '|';
+        appendValue(block, readings.value(2));
+        block += '|';
+        appendNumber(block, readings.value(3).toInt());
+        block += '|';
+        appendNumber(block, readings.value(4).toInt());
+        block += '\n';
+        if (block.size() >= kSealBlockBytes) {
+            hash.addData(block);
+            block.clear();
+        }
     }
+    hash.addData(block);
     QSqlQuery events(db);
     events.setForwardOnly(true);
     events.prepare(
@@ -611,10 +755,13 @@ std::vector<ArchivedRun> SqliteRunArchive::closeUnfinished() {
 
 namespace {
 
+// The times and the programme come as bytes (the database's own UTF-8), not as text: the list of
+// 10,000 runs would otherwise spend much of its time turning them into UTF-16 and back.
 const QString kRunColumns = QStringLiteral(
-    "id, started_utc, utc_offset_s, ended_utc, end_reason, last_reading_utc, kind, "
-    "single_set_point, programme, threshold, blind_stop_s, port, user_name, host, version, "
-    "continues, min_temp, max_temp, alarms, readings, seal");
+    "id, CAST(started_utc AS BLOB), utc_offset_s, CAST(ended_utc AS BLOB), end_reason, "
+    "CAST(last_reading_utc AS BLOB), kind, single_set_point, CAST(programme AS BLOB), threshold, "
+    "blind_stop_s, port, user_name, host, version, continues, min_temp, max_temp, alarms, "
+    "readings, seal");
 
 ArchivedRun runFrom(const QSqlQuery& q) {
     ArchivedRun run;
@@ -633,7 +780,7 @@ ArchivedRun runFrom(const QSqlQuery& q) {
     if (!q.value(7).isNull()) {
         run.singleSetPoint = q.value(7).toDouble();
     }
-    run.programme = programmeFrom(q.value(8).toString());
+    run.programme = programmeFrom(q.value(8).toByteArray());
     run.threshold = q.value(9).toDouble();
     run.blindStopSeconds = q.value(10).toLongLong();
     run.port = q.value(11).toString();
@@ -686,16 +833,18 @@ std::vector<ArchivedReading> SqliteRunArchive::readings(std::int64_t id) {
     std::vector<ArchivedReading> all;
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT t_ms, temp, sp, step, link FROM readings WHERE run = ? ORDER BY t_ms"));
+    if (const std::optional<ArchivedRun> found = run(id)) {
+        // The count as the run keeps it, within what the longest programme can hold.
+        all.reserve(
+            static_cast<std::size_t>(std::clamp<std::int64_t>(found->readings, 0, 8'000'000)));
+    }
+    query.prepare(kPackedReadings);
     query.addBindValue(static_cast<qlonglong>(id));
     if (!query.exec()) {
         return all;
     }
     while (query.next()) {
-        all.push_back({query.value(0).toLongLong(), celsiusOf(query.value(1)),
-                       celsiusOf(query.value(2)), query.value(3).toInt(),
-                       static_cast<LinkHealth::State>(query.value(4).toInt())});
+        all.push_back(unpackedReading(query.value(0).toLongLong(), query.value(1).toLongLong()));
     }
     return all;
 }
