@@ -18,6 +18,17 @@ inline constexpr int kExitControllerStopped = 6;
 // A programme ran to its end, but its CSV log or its record in the run archive could not be kept
 // whole (a full disk, a folder that cannot be written); the operator was told what was lost.
 inline constexpr int kExitRecordNotKept = 7;
+// lumasctl runs: there is no run archive at the path, or it cannot be read (damaged, not set up,
+// or no run archive at all).
+inline constexpr int kExitNoArchive = 8;
+// lumasctl runs verify: a run's record no longer gives its seal, or a run is missing from the
+// archive.
+inline constexpr int kExitRecordChanged = 9;
+// lumasctl runs show, export, verify ID: the archive holds no run of that id.
+inline constexpr int kExitNoSuchRun = 10;
+// lumasctl runs export: the file could not be written (a full disk, a folder that cannot be
+// written); nothing is left under its name.
+inline constexpr int kExitFileNotWritten = 11;
 // A command ended by a stop signal that it does not treat as its normal end exits with 128 plus
 // the signal's number (130 for SIGINT, 143 for SIGTERM), as a shell reports it.
 inline constexpr int kExitSignalBase = 128;
