@@ -294,6 +294,39 @@ const std::string kProgramUsage =
     "SIGINT (130, Ctrl-C), SIGQUIT (131), SIGUSR1 (138), SIGUSR2 (140), SIGPIPE (141) or\n"
     "SIGTERM (143) stopped the programme; each of them stops the controller first.\n";
 
+const std::string kRunsUsage =
+    "Usage: lumasctl runs [--archive FILE] [--json]\n"
+    "       lumasctl runs show ID [--archive FILE] [--json]\n"
+    "       lumasctl runs export ID --csv FILE [--iso] [--archive FILE]\n"
+    "       lumasctl runs verify [ID] [--archive FILE]\n"
+    "\n"
+    "Reads the run archive, where the window and lumasctl program record every run; it is\n"
+    "opened read-only and never created or changed.\n"
+    "  runs                  list the runs, newest first: number, start (the run's local time),\n"
+    "                        duration, set point or programme, minimum and maximum\n"
+    "                        temperature, alarms, readings and how the run ended\n"
+    "  show ID               the run's record (start and end with their offset from UTC, how it\n"
+    "                        ended, user, host, port, version, emergency threshold, blind-run\n"
+    "                        limit, programme, minimum and maximum, alarms, readings, the run\n"
+    "                        it continues, seal) and its events\n"
+    "  export ID --csv FILE  write the run's readings to FILE (- for standard output) in the\n"
+    "                        temperature log's own form; with --iso: UTC ISO 8601 times,\n"
+    "                        numbers with a point, set point, step and link state, and empty\n"
+    "                        fields where the link was down\n"
+    "  verify [ID]           check the seal of every run (or of run ID) against its record;\n"
+    "                        names each run whose record has changed, each run missing from\n"
+    "                        the archive and each run without a seal yet (it has no end)\n"
+    "\n"
+    "Options:\n"
+    "  --archive FILE        the run archive to read (default:\n"
+    "                        $XDG_DATA_HOME/Lumas/runs.sqlite, ~/.local/share/Lumas/runs.sqlite)\n"
+    "  --json                runs and show: JSON for scripts; times in UTC ISO 8601, ended and\n"
+    "                        end_reason null while a run has no end\n"
+    "\n"
+    "Exit status: 0 success (verify: every sealed run holds its seal), 1 usage error, 8 no run\n"
+    "archive at FILE or it cannot be read, 9 verify found a run whose record has changed or a\n"
+    "run missing, 10 no run ID in the archive, 11 the file could not be written.\n";
+
 }  // namespace
 
 double parseTemperature(const std::string& text) {
@@ -429,13 +462,14 @@ bool asksForHelp(const std::vector<std::string>& arguments) {
 }
 
 std::optional<std::string_view> commandUsage(std::string_view command) {
-    static const std::array<std::pair<std::string_view, const std::string*>, 6> usages = {{
+    static const std::array<std::pair<std::string_view, const std::string*>, 7> usages = {{
         {"probe", &kProbeUsage},
         {"set-point", &kSetPointUsage},
         {"run", &kRunUsage},
         {"stop", &kStopUsage},
         {"watch", &kWatchUsage},
         {"program", &kProgramUsage},
+        {"runs", &kRunsUsage},
     }};
     for (const auto& [name, usage] : usages) {
         if (name == command) {

@@ -13,6 +13,7 @@
 #include "cli/exit_status.h"
 #include "cli/link_commands.h"
 #include "cli/program_command.h"
+#include "cli/runs_command.h"
 #include "cli/watch_command.h"
 #include "lumas_version.h"
 
@@ -49,6 +50,13 @@ const char* const kUsage =
     "                        in the middle of the run (a power cut or a restart), send Run\n"
     "                        and go on instead of ending the run.\n"
     "                        Ctrl-C stops the programme and the controller.\n"
+    "  runs [--json]         list the runs recorded in the run archive, newest first\n"
+    "  runs show ID          show a run's record and its events\n"
+    "  runs export ID --csv FILE [--iso]\n"
+    "                        write a run's readings as CSV (- for standard output)\n"
+    "  runs verify [ID]      check the runs' seals; name each run whose record has changed\n"
+    "                        (runs take --archive FILE: another run archive than\n"
+    "                        ~/.local/share/Lumas/runs.sqlite)\n"
     "  --help                show this text; COMMAND --help shows that command's\n"
     "  --version             show the version\n"
     "\n"
@@ -69,7 +77,9 @@ const char* const kUsage =
     "was found stopped during a programme (restart or power cut) and --resume-after-restart\n"
     "was not given, 128 + signal number when SIGHUP (129), SIGINT (130, Ctrl-C), SIGQUIT\n"
     "(131), SIGUSR1 (138), SIGUSR2 (140), SIGPIPE (141) or SIGTERM (143) stopped a\n"
-    "programme; each of them stops the controller first.\n";
+    "programme; each of them stops the controller first. runs: 8 no run archive or it cannot\n"
+    "be read, 9 verify found a changed or missing run, 10 no such run, 11 the file could not\n"
+    "be written.\n";
 
 using Command = int (*)(const std::vector<std::string>&);
 
@@ -90,6 +100,7 @@ int dispatch(const std::vector<std::string>& args) {
         {"probe", lumas::cli::probeCommand}, {"set-point", lumas::cli::setPointCommand},
         {"run", lumas::cli::runCommand},     {"stop", lumas::cli::stopCommand},
         {"watch", lumas::cli::watchCommand}, {"program", lumas::cli::programCommand},
+        {"runs", lumas::cli::runsCommand},
     };
     const auto command = commands.find(args[0]);
     if (command == commands.end()) {

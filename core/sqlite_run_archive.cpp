@@ -228,6 +228,14 @@ ArchivedReading unpackedReading(qint64 atMs, qint64 packed) {
             static_cast<LinkHealth::State>(packed & 0xF)};
 }
 
+// After the last row of a read: the error that ended it early, or nothing when all rows came.
+std::optional<QString> readEnd(const QSqlQuery& query) {
+    if (query.lastError().isValid()) {
+        return query.lastError().text();
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> failed(const QSqlQuery& query) {
     return query.lastError().text();
 }
@@ -810,11 +818,13 @@ std::vector<ArchivedRun> SqliteRunArchive::runs() {
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT ") + kRunColumns +
                     QStringLiteral(" FROM runs ORDER BY id DESC"))) {
+        readFailure_ = query.lastError().text();
         return all;
     }
     while (query.next()) {
         all.push_back(runFrom(query));
     }
+    readFailure_ = readEnd(query);
     return all;
 }
 
@@ -824,8 +834,10 @@ std::optional<ArchivedRun> SqliteRunArchive::run(std::int64_t id) {
                   QStringLiteral(" FROM runs WHERE id = ?"));
     query.addBindValue(static_cast<qlonglong>(id));
     if (!query.exec() || !query.next()) {
+        readFailure_ = readEnd(query);
         return std::nullopt;
     }
+    readFailure_.reset();
     return runFrom(query);
 }
 
@@ -841,11 +853,13 @@ std::vector<ArchivedReading> SqliteRunArchive::readings(std::int64_t id) {
     query.prepare(kPackedReadings);
     query.addBindValue(static_cast<qlonglong>(id));
     if (!query.exec()) {
+        readFailure_ = query.lastError().text();
         return all;
     }
     while (query.next()) {
         all.push_back(unpackedReading(query.value(0).toLongLong(), query.value(1).toLongLong()));
     }
+    readFailure_ = readEnd(query);
     return all;
 }
 
@@ -857,12 +871,14 @@ std::vector<ArchivedEvent> SqliteRunArchive::events(std::int64_t id) {
         QStringLiteral("SELECT t_ms, kind, text FROM events WHERE run = ? ORDER BY t_ms, rowid"));
     query.addBindValue(static_cast<qlonglong>(id));
     if (!query.exec()) {
+        readFailure_ = query.lastError().text();
         return all;
     }
     while (query.next()) {
         all.push_back(
             {query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString()});
     }
+    readFailure_ = readEnd(query);
     return all;
 }
 
@@ -871,7 +887,12 @@ std::optional<bool> SqliteRunArchive::verify(std::int64_t id) {
     if (!found || found->seal.isEmpty()) {
         return std::nullopt;
     }
-    return QString::fromLatin1(sealOf(id)) == found->seal;
+    const QByteArray sealed = sealOf(id);
+    if (sealed.isEmpty()) {
+        readFailure_ = QStringLiteral("the run's rows could not be read");
+        return std::nullopt;
+    }
+    return QString::fromLatin1(sealed) == found->seal;
 }
 
 }  // namespace lumas

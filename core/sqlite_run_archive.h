@@ -94,8 +94,13 @@ class SqliteRunArchive {
     std::optional<ArchivedRun> run(std::int64_t id);
     std::vector<ArchivedReading> readings(std::int64_t id);
     std::vector<ArchivedEvent> events(std::int64_t id);
-    // Whether the run's rows still give its seal: nothing for a run without a seal (or none).
+    // Whether the run's rows still give its seal: nothing for a run without a seal (or none), or
+    // when its rows could not be read (readFailure() says why).
     std::optional<bool> verify(std::int64_t id);
+    // Why the last of the reads above came back empty or short (the database's error), or nothing
+    // when it was read whole: a run that is not there and a file that cannot be read look the same
+    // otherwise.
+    const std::optional<QString>& readFailure() const { return readFailure_; }
 
   private:
     SqliteRunArchive(QString path, QString connection, bool readOnly);
@@ -111,6 +116,7 @@ class SqliteRunArchive {
     QString connection_;
     bool readOnly_ = false;
     std::map<std::uint64_t, std::int64_t> ids_;  // the writer's keys and the runs' ids
+    std::optional<QString> readFailure_;         // of the last read
 };
 
 // The run archive's file by default: $XDG_DATA_HOME/Lumas/runs.sqlite
