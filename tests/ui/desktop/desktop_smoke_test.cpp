@@ -20,8 +20,10 @@
 
 #include <memory>
 
+#include "core/archive_writer.h"
 #include "core/clock.h"
 #include "core/operator_texts.h"
+#include "core/sqlite_run_archive.h"
 #include "dialog_support/modal_watch.h"
 #include "sim/simulated_controller.h"
 #include "ui/about_dialog.h"
@@ -377,6 +379,58 @@ class DesktopSmokeTest : public QObject {
 
     // A programme whose fourth step has no hold time ends after step 3: the operator is asked
     // before it starts, and the total and the curve say three steps.
+    // The program was ended by force during a run (a crash, a power cut) and the controller ran
+    // on: when the window connects again, the operator is told, with the run and its set point,
+    // and chooses to stop the chamber or to go on watching it as a new run linked to the old one.
+    void aChamberStillRunningFromAnInterruptedRunIsOffered() {
+        const QString archivePath = settingsDir_.filePath(QStringLiteral("runs.sqlite"));
+        {
+            SqliteRunArchive::Opened opened =
+                SqliteRunArchive::open(archivePath, SqliteRunArchive::Access::ReadWrite);
+            QVERIFY(opened.archive);
+            RunStart start;
+            start.singleSetPoint = 60.0;
+            start.emergencyThreshold = 280.0;
+            start.devicePath = QStringLiteral("/dev/ttyUSB0");
+            start.startedAt = QDateTime::currentDateTime().addSecs(-3600);
+            ArchiveBatch batch;
+            batch.operations.emplace_back(ArchiveBatch::Begin{
+                1, {start, QStringLiteral("tech"), QStringLiteral("lab"), {}, {}}});
+            batch.operations.emplace_back(
+                ArchiveBatch::Readings{1, {{3'540'000, 59.8, 60.0, 0, LinkHealth::State::Live}}});
+            QVERIFY(!opened.archive->write(batch));
+        }
+        sim::SimulatedController simulator(frozenAt(59.9));
+        simulator.setSetPoint(60.0);
+        simulator.setRunning(true);
+        ArchiveWriter archive(archivePath);
+        auto window = std::make_unique<TForm1>(clock_, settingsPath());
+        window->show();
+        QVERIFY(QTest::qWaitFor([&] { return framed(*window); }, 5000));
+        window->logic().recordRunsIn(archive, archive.recovered(std::chrono::seconds(10)));
+        QString told;
+        test::ModalWatch<QMessageBox> watch(
+            [&](QMessageBox& box) {
+                told = box.text();
+                saveScreen(QStringLiteral("interrupted_run_offered"));
+                box.button(QMessageBox::No)->click();  // "Go on watching"
+            },
+            [](QMessageBox& box) { return framed(box); });
+        QVERIFY(window->logic().ConnectToPort(simulator.portPath()) == std::nullopt);
+        QTRY_VERIFY_WITH_TIMEOUT(watch.seen(), 10000);
+        QVERIFY2(told.startsWith("The chamber is still running from run 1, started "),
+                 qPrintable(told));
+        QTRY_VERIFY_WITH_TIMEOUT(window->logic().run().active(), 5000);
+        QVERIFY(simulator.running());
+        QCOMPARE(shownText(*window, "statusRun").isEmpty(), false);
+        QTest::mouseClick(button(*window, "bStopSingle"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->logic().run().active(), 10000);
+        const std::optional<RunRecord> record = window->logic().reportRecord();
+        QVERIFY(record.has_value());
+        QCOMPARE(record->run.continues, std::optional<std::int64_t>(1));
+        QVERIFY(window->close());
+    }
+
     void aProgrammeThatEndsEarlySaysSoBeforeItStarts() {
         sim::SimulatedController simulator(frozenAt(30.0));
         auto window = startConnectedWindow(simulator, {});
