@@ -650,13 +650,15 @@ QByteArray SqliteRunArchive::sealOf(std::int64_t id) {
     QSqlQuery run(db);
     run.prepare(QStringLiteral(
         "SELECT id, started_utc, utc_offset_s, ended_utc, end_reason, kind, single_set_point, "
-        "programme, threshold, blind_stop_s, port, user_name, host, version, continues "
-        "FROM runs WHERE id = ?"));
+        "programme, threshold, blind_stop_s, port, user_name, host, version, continues, "
+        "min_temp, max_temp, alarms, readings, last_reading_utc FROM runs WHERE id = ?"));
     run.addBindValue(static_cast<qlonglong>(id));
     if (!run.exec() || !run.next()) {
         return {};
     }
-    for (int k = 0; k < 15; ++k) {
+    // Every column but the seal: the summary the list shows (minimum, maximum, alarms, readings,
+    // last reading) is sealed with the rows it was drawn from.
+    for (int k = 0; k < 20; ++k) {
         hash.addData(run.value(k).toString().toUtf8());
         hash.addData(QByteArrayView("\x1f"));
     }
