@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace lumas::ui {
@@ -27,6 +28,8 @@ constexpr double kLegendItemGap = 24.0;
 constexpr double kYTickSpacing = 40.0;
 constexpr double kXLabelSpacing = 24.0;
 constexpr double kXLabelStep = 1.0;  // minutes: the time axis never labels finer than this
+constexpr double kMarkWidth = 10.0;
+constexpr double kMarkHeight = 9.0;
 constexpr int kLabelPixels = 11;
 constexpr int kTitlePixels = 12;
 
@@ -203,31 +206,104 @@ void paintAxisTitles(QPainter& painter, const ChartGeometry& geometry, const QFo
     painter.restore();
 }
 
+// An event's mark: a triangle whose tip points at the event's time, its base `baseY`.
+QPolygonF markTriangle(double x, double baseY) {
+    return QPolygonF({QPointF(x, baseY - kMarkHeight), QPointF(x + kMarkWidth / 2.0, baseY),
+                      QPointF(x - kMarkWidth / 2.0, baseY)});
+}
+
+void drawMark(QPainter& painter, double x, double baseY, const QColor& colour) {
+    painter.setPen(QPen(colour.darker(130), 1.0));
+    painter.setBrush(colour);
+    painter.drawPolygon(markTriangle(x, baseY));
+    painter.setBrush(Qt::NoBrush);
+}
+
+// One entry of the legend: a curve's line, or an event's mark.
+struct LegendEntry {
+    QString name;
+    std::optional<QPen> line;
+    QColor mark;
+};
+
 void paintLegend(QPainter& painter, const ChartGeometry& geometry, std::span<const ChartLine> lines,
-                 const QFont& font) {
+                 std::span<const ChartEventMark> events, const QFont& font) {
+    std::vector<LegendEntry> entries;
+    for (const ChartLine& line : lines) {
+        entries.push_back({line.name, line.pen, QColor()});
+    }
+    const auto alarm = [](const ChartEventMark& event) { return event.alarm; };
+    if (std::any_of(events.begin(), events.end(), std::not_fn(alarm))) {
+        entries.push_back({QStringLiteral("Event"), std::nullopt, kEventColour});
+    }
+    if (std::any_of(events.begin(), events.end(), alarm)) {
+        entries.push_back({QStringLiteral("Alarm"), std::nullopt, kAlarmEventColour});
+    }
     const QFontMetricsF metrics(font);
     double width = 0.0;
-    for (const ChartLine& line : lines) {
-        width += kLegendSample + kLegendGap + metrics.horizontalAdvance(line.name);
+    for (const LegendEntry& entry : entries) {
+        width += (entry.line ? kLegendSample : kMarkWidth) + kLegendGap +
+                 metrics.horizontalAdvance(entry.name);
     }
-    width += kLegendItemGap * static_cast<double>(std::max<std::size_t>(lines.size(), 1) - 1);
+    width += kLegendItemGap * static_cast<double>(std::max<std::size_t>(entries.size(), 1) - 1);
     double x = geometry.target.center().x() - width / 2.0;
     const double top = geometry.target.top() + kPadding;
     const double middle = top + metrics.height() / 2.0;
     painter.setFont(font);
-    for (const ChartLine& line : lines) {
-        painter.setPen(line.pen);
-        painter.drawLine(QPointF(x, middle), QPointF(x + kLegendSample, middle));
-        x += kLegendSample + kLegendGap;
-        const double textWidth = metrics.horizontalAdvance(line.name);
+    for (const LegendEntry& entry : entries) {
+        if (entry.line) {
+            painter.setPen(*entry.line);
+            painter.drawLine(QPointF(x, middle), QPointF(x + kLegendSample, middle));
+            x += kLegendSample + kLegendGap;
+        } else {
+            drawMark(painter, x + kMarkWidth / 2.0, middle + kMarkHeight / 2.0, entry.mark);
+            x += kMarkWidth + kLegendGap;
+        }
+        const double textWidth = metrics.horizontalAdvance(entry.name);
         painter.setPen(kTextColour);
         painter.drawText(QRectF(x, top, textWidth, metrics.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, line.name);
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, entry.name);
         x += textWidth + kLegendItemGap;
     }
 }
 
+// The events' marks on the time axis, the alarms last so that they stay on top, each alarm with a
+// thin dashed line up through the plot so that it shows against the curves.
+void paintEventMarks(QPainter& painter, const ChartGeometry& geometry,
+                     std::span<const ChartEventMark> events) {
+    for (const bool alarms : {false, true}) {
+        for (const ChartEventMark& event : events) {
+            if (event.alarm != alarms) {
+                continue;
+            }
+            const std::optional<QRectF> rect = eventMarkRect(geometry, event.minutes);
+            if (!rect) {
+                continue;
+            }
+            const double x = rect->center().x();
+            if (event.alarm) {
+                painter.setPen(QPen(kAlarmEventColour, 1.0, Qt::DashLine));
+                painter.drawLine(QPointF(x, geometry.plot.top()), QPointF(x, rect->top()));
+            }
+            drawMark(painter, x, rect->bottom(), event.alarm ? kAlarmEventColour : kEventColour);
+        }
+    }
+}
+
 }  // namespace
+
+QPen seriesPen(const QColor& colour, Qt::PenStyle style) {
+    return {colour, 2.0, style, Qt::FlatCap, Qt::BevelJoin};
+}
+
+std::optional<QRectF> eventMarkRect(const ChartGeometry& geometry, double minutes) {
+    if (!(minutes >= geometry.axes.xMin && minutes <= geometry.axes.xMax)) {
+        return std::nullopt;
+    }
+    const double x = geometry.toPixel(minutes, geometry.axes.yMin).x();
+    return QRectF(x - kMarkWidth / 2.0, geometry.plot.bottom() - kMarkHeight, kMarkWidth,
+                  kMarkHeight);
+}
 
 QPointF ChartGeometry::toPixel(double x, double y) const {
     return {plot.left() + (x - axes.xMin) / (axes.xMax - axes.xMin) * plot.width(),
@@ -301,7 +377,7 @@ ChartGeometry layoutChart(const QRectF& target, std::span<const ChartLine> lines
 }
 
 void paintChart(QPainter& painter, const ChartGeometry& geometry, std::span<const ChartLine> lines,
-                const QFont& font) {
+                const QFont& font, std::span<const ChartEventMark> events) {
     const QFont labelFont = sizedFont(font, kLabelPixels);
     painter.save();
     painter.setClipRect(geometry.target);
@@ -310,7 +386,7 @@ void paintChart(QPainter& painter, const ChartGeometry& geometry, std::span<cons
     paintGrid(painter, geometry, labelFont);
     painter.setRenderHint(QPainter::Antialiasing, true);
     paintAxisTitles(painter, geometry, sizedFont(font, kTitlePixels));
-    paintLegend(painter, geometry, lines, labelFont);
+    paintLegend(painter, geometry, lines, events, labelFont);
 
     // One column per device pixel on screens, two at most where the device is finer (printers,
     // PDF): the line is wider than a column either way.
@@ -327,6 +403,9 @@ void paintChart(QPainter& painter, const ChartGeometry& geometry, std::span<cons
             drawPolyline(painter, polygon, line.pen, travelled);
         }
     }
+    // A mark at the plot's edge may reach half its width beyond it.
+    painter.setClipRect(geometry.target);
+    paintEventMarks(painter, geometry, events);
     painter.restore();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QPen>
 #include <QPointF>
@@ -16,12 +17,36 @@ class QPainter;
 
 namespace lumas::ui {
 
+// The chart's colours: the measured temperature, the target, a second run laid over the first,
+// and the marks of a run's events on the time axis (alarms in a colour of their own).
+inline const QColor kMeasuredColour{233, 6, 1};
+inline const QColor kTargetColour{15, 19, 183};
+inline const QColor kOverlayColour{0, 140, 60};
+inline const QColor kEventColour{90, 90, 90};
+inline const QColor kAlarmEventColour{245, 140, 0};
+
+// A curve's pen, two units wide. Flat caps and bevel joins: at two pixels they look as round ones
+// do, and stroke the dense curve of a long run in about half the time (a round join costs a small
+// polygon per vertex). The pieces a solid curve is drawn in overlap by a segment, so they meet
+// without a notch.
+QPen seriesPen(const QColor& colour, Qt::PenStyle style);
+
 // One curve as the chart draws it.
 struct ChartLine {
     QString name;  // shown in the legend
     QPen pen;
     bool stairs = false;  // each value is held horizontally until the next point
     const ChartPoints* points = nullptr;
+};
+
+// Something that happened in a run, marked on the time axis at `minutes` since its start.
+struct ChartEventMark {
+    double minutes = 0.0;
+    QString kind;  // such as "stop asked" or "cut-off"
+    QString text;
+    bool alarm = false;
+
+    friend bool operator==(const ChartEventMark&, const ChartEventMark&) = default;
 };
 
 // A rectangle of data: minutes across, °C up.
@@ -58,10 +83,15 @@ std::optional<ChartRange> dataRange(std::span<const ChartLine> lines);
 ChartGeometry layoutChart(const QRectF& target, std::span<const ChartLine> lines,
                           const std::optional<ChartRange>& zoom, const QFont& font);
 
-// Draws the whole chart, opaque, into `target`: legend, grid, axes with their titles, and the
+// Draws the whole chart, opaque, into `target`: legend, grid, axes with their titles, the
 // curves reduced to at most four vertices per pixel column, so the cost follows the width and
-// not the number of points.
+// not the number of points, and the marks of `events` on the time axis (the legend then names
+// them too).
 void paintChart(QPainter& painter, const ChartGeometry& geometry, std::span<const ChartLine> lines,
-                const QFont& font);
+                const QFont& font, std::span<const ChartEventMark> events = {});
+
+// Where an event's mark at `minutes` is drawn: a small triangle standing on the time axis, its tip
+// at the event's time. Nothing when the time lies outside the plot.
+std::optional<QRectF> eventMarkRect(const ChartGeometry& geometry, double minutes);
 
 }  // namespace lumas::ui

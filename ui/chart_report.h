@@ -1,30 +1,44 @@
 #pragma once
 
+#include <QColor>
 #include <QDateTime>
+#include <QFont>
+#include <QLineF>
 #include <QLocale>
 #include <QPicture>
-#include <QPrintPreviewDialog>
 #include <QRectF>
+#include <QSize>
 #include <QString>
-#include <QUrl>
 
+#include <concepts>
 #include <functional>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
 
-class QAction;
+#include "core/run_archive.h"
+#include "ui/chart_painter.h"
+
 class QPagedPaintDevice;
 class QPainter;
-class QPrinter;
-class QWidget;
 
 namespace lumas::ui {
 
-class TemperatureChart;
+// Draws a chart laid out afresh for a target rectangle, with `events` marked on its time axis.
+using ChartDrawing = std::function<void(QPainter& painter, const QRectF& target,
+                                        std::span<const ChartEventMark> events)>;
 
-// The one-page chart report. The page is A4 landscape with 10 mm margins; positions below are
-// in millimetres from the top-left corner of the printable area (277 × 190 mm):
+// The chart report. The first page is A4 landscape with 10 mm margins; positions below are in
+// millimetres from the top-left corner of the printable area (277 × 190 mm):
 // - title band, 11 mm high: the time of preparation at (5, 2), the date at (27, 2);
 // - the chart in a 265 × 150 mm frame at (5, 20);
 // - footer band, the last 6 mm: the page number, right-aligned in a 20 × 5 mm box at 254 mm.
+// Without a run's record that is the whole report, one page. With one, the title band names the
+// run, its start, its end and how it ended, the strip below the chart gives the operator, the port,
+// the set point or programme, the emergency threshold, the minimum, the maximum and the alarms,
+// the chart marks the run's events, and the following pages hold the whole record: its facts, the
+// programme as a table, and the events, continued on as many pages as they need.
 class ChartReport {
   public:
     static constexpr double kPageMarginMm = 10.0;
@@ -33,60 +47,78 @@ class ChartReport {
     static const QString kPdfAuthor;
     static const QString kPdfSubject;
 
-    // Prepares the report: draws the chart as it is now, laid out afresh for a canvas of the
-    // frame's size in report units (96 per inch, so 1002 × 567), and takes the time and date of
-    // `preparedAt` in the locale's formats. Later changes to the chart do not alter the report.
-    explicit ChartReport(const TemperatureChart& chart,
+    // Prepares the report: draws the chart as it is now with `drawChart`, laid out afresh for a
+    // canvas of the frame's size in report units (96 per inch, so 1002 × 567), and takes the time
+    // and date of `preparedAt` in the locale's formats; numbers of the record follow `locale` too.
+    // Later changes to the chart do not alter the report.
+    ChartReport(const ChartDrawing& drawChart, const QDateTime& preparedAt, const QLocale& locale,
+                std::optional<RunRecord> record);
+
+    // The same for a chart that draws itself (the main window's chart widget).
+    template <typename Chart>
+    requires requires(const Chart& chart, QPainter& painter, const QRectF& target,
+                      std::span<const ChartEventMark> events) {
+        chart.drawChart(painter, target, events);
+    }
+    explicit ChartReport(const Chart& chart,
                          const QDateTime& preparedAt = QDateTime::currentDateTime(),
-                         const QLocale& locale = QLocale());
+                         const QLocale& locale = QLocale(),
+                         std::optional<RunRecord> record = std::nullopt)
+        : ChartReport(
+              [&chart](QPainter& painter, const QRectF& target,
+                       std::span<const ChartEventMark> events) {
+                  chart.drawChart(painter, target, events);
+              },
+              preparedAt, locale, std::move(record)) {}
 
-    // Sets up a printer or PDF writer for the page.
+    // Sets up a printer or PDF writer for the pages.
     static void setUpPage(QPagedPaintDevice& device);
-    // Draws the page with `painter`, whose device has been set up with setUpPage.
-    void paintPage(QPainter& painter) const;
+    int pageCount() const { return pageCount_; }
+    // Draws page `page` (0 is the first) with `painter`, whose device has been set up with
+    // setUpPage.
+    void paintPage(QPainter& painter, int page = 0) const;
+    // Draws every page on `device`, which `painter` paints on, starting a new page between them.
+    // False when the device refuses a new page.
+    bool paintPages(QPainter& painter, QPagedPaintDevice& device) const;
 
-    // Writes the page to a PDF file, replacing any file there, with the author and subject in its
-    // document information. Returns false when the file cannot be written.
+    // Writes the pages to a PDF file, replacing any file there, with the author and subject (and
+    // the run, when there is a record) in its document information. Returns false when the file
+    // cannot be written.
     bool exportPdf(const QString& path) const;
 
     // The chart's canvas: the frame's size in report units.
     static QSize chartCanvas();
     const QString& timeText() const { return timeText_; }
     const QString& dateText() const { return dateText_; }
+    const std::optional<RunRecord>& record() const { return record_; }
 
   private:
+    // A text of the record's pages, in report units.
+    struct PlacedText {
+        int page = 0;
+        QRectF box;
+        QString text;
+        QFont font;
+        QColor colour;
+        int flags = 0;
+    };
+    struct PlacedRule {
+        int page = 0;
+        QLineF line;
+    };
+
+    void layOutRecord(const QLocale& locale);
+    void place(int page, const QRectF& box, const QString& text, const QFont& font,
+               const QColor& colour = Qt::black, int flags = 0);
+
     QPicture chartDrawing_;
     QDateTime preparedAt_;
     QString timeText_;
     QString dateText_;
+    std::optional<RunRecord> record_;
+    std::vector<PlacedText> texts_;
+    std::vector<PlacedRule> rules_;
+    int pageCount_ = 1;
 };
-
-// The preview window of a prepared report: titled "Preview", maximised, at 100 %, printing on
-// `printer`, with an "Export to PDF" action beside the print action. `report` and `printer` must
-// outlive it.
-class ChartReportPreview final : public QPrintPreviewDialog {
-    Q_OBJECT
-
-  public:
-    ChartReportPreview(const ChartReport& report, QPrinter* printer, QWidget* parent = nullptr);
-    QAction* exportPdfAction() const { return exportPdfAction_; }
-
-  private:
-    QAction* exportPdfAction_;
-};
-
-// Asks for a PDF file (proposing Chart.pdf; an existing file is overwritten without asking),
-// writes the report to it and opens it in the system's PDF viewer; a file that cannot be written
-// is reported in a warning box.
-void exportChartReportPdf(const ChartReport& report, QWidget* parent);
-
-// Opens the exported file at `path` with `openInViewer` (the system's viewer by default); where
-// nothing opens it, an information box tells the operator where the file was written.
-using PdfOpener = std::function<bool(const QUrl&)>;
-void showExportedPdf(const QString& path, QWidget* parent, const PdfOpener& openInViewer = {});
-
-// Export Chart: prepares the report now and shows it in the modal preview until the operator
-// closes it. Printing goes to the system's default printer.
-void showChartReport(const TemperatureChart& chart, QWidget* parent);
 
 }  // namespace lumas::ui

@@ -1,26 +1,24 @@
 #include "ui/chart_widget.h"
 
 #include <QAction>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRubberBand>
+#include <QToolTip>
 #include <QVariantAnimation>
+
+#include <cmath>
+
+#include "ui/run_report_text.h"
 
 namespace lumas::ui {
 
 namespace {
 
 constexpr int kMinimumDragPixels = 3;
-constexpr double kLineWidth = 2.0;
-const QColor kMeasuredColour(233, 6, 1);
-const QColor kTargetColour(15, 19, 183);
-
-// Flat caps and bevel joins: at two pixels they look as round ones do, and stroke the dense
-// curve of a long run in about half the time (a round join costs a small polygon per vertex).
-// The pieces a solid curve is drawn in overlap by a segment, so they meet without a notch.
-QPen seriesPen(const QColor& colour, Qt::PenStyle style) {
-    return {colour, kLineWidth, style, Qt::FlatCap, Qt::BevelJoin};
-}
+// How far from a mark the pointer may be for its tooltip, in pixels.
+constexpr double kMarkHitMargin = 3.0;
 
 double between(double from, double to, double share) {
     return from + (to - from) * share;
@@ -33,6 +31,7 @@ const QString TemperatureChart::kClearChartQuestion =
 
 TemperatureChart::TemperatureChart(QWidget* parent)
     : QWidget(parent),
+      names_{QStringLiteral("Current Temp."), QStringLiteral("Target Temp."), QString()},
       zoomAnimation_(new QVariantAnimation(this)),
       rubberBand_(new QRubberBand(QRubberBand::Rectangle, this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -78,8 +77,56 @@ void TemperatureChart::clear(Series series) {
     scheduleRepaint();
 }
 
+void TemperatureChart::setPoints(Series series, ChartPoints points) {
+    points_[static_cast<int>(series)] = std::move(points);
+    scheduleRepaint();
+}
+
 const ChartPoints& TemperatureChart::points(Series series) const {
     return points_[static_cast<int>(series)];
+}
+
+void TemperatureChart::setSeriesName(Series series, const QString& name) {
+    names_[static_cast<int>(series)] = name;
+    scheduleRepaint();
+}
+
+QString TemperatureChart::seriesName(Series series) const {
+    return names_[static_cast<int>(series)];
+}
+
+void TemperatureChart::setEventMarks(std::vector<ChartEventMark> marks) {
+    marks_ = std::move(marks);
+    scheduleRepaint();
+}
+
+QString TemperatureChart::eventToolTipAt(const QPoint& position) const {
+    const ChartGeometry geometry = geometryInWidget();
+    QStringList lines;
+    for (const ChartEventMark& mark : marks_) {
+        const std::optional<QRectF> rect = eventMarkRect(geometry, mark.minutes);
+        if (rect && rect->adjusted(-kMarkHitMargin, -kMarkHitMargin, kMarkHitMargin, kMarkHitMargin)
+                        .contains(QPointF(position))) {
+            lines << elapsedText(std::llround(mark.minutes * 60'000.0)) + u' ' + mark.kind +
+                         QStringLiteral(": ") + mark.text;
+        }
+    }
+    return lines.join(u'\n');
+}
+
+bool TemperatureChart::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = eventToolTipAt(help->pos());
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), text, this);
+        }
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 bool TemperatureChart::clearIfConfirmed(const std::function<bool(const QString&)>& confirm) {
@@ -116,31 +163,39 @@ void TemperatureChart::animateTo(const std::optional<ChartRange>& zoom) {
     update();
 }
 
-std::array<ChartLine, 2> TemperatureChart::lines() const {
-    return {ChartLine{QStringLiteral("Current Temp."), seriesPen(kMeasuredColour, Qt::SolidLine),
-                      false, &points_[static_cast<int>(Series::Measured)]},
-            ChartLine{QStringLiteral("Target Temp."), seriesPen(kTargetColour, Qt::DotLine), true,
-                      &points_[static_cast<int>(Series::Target)]}};
+std::vector<ChartLine> TemperatureChart::lines() const {
+    std::vector<ChartLine> shown{
+        ChartLine{names_[0], seriesPen(kMeasuredColour, Qt::SolidLine), false, &points_[0]},
+        ChartLine{names_[1], seriesPen(kTargetColour, Qt::DotLine), true, &points_[1]}};
+    const int overlay = static_cast<int>(Series::Overlay);
+    if (!points_[overlay].empty() && !names_[overlay].isEmpty()) {
+        shown.push_back(ChartLine{names_[overlay], seriesPen(kOverlayColour, Qt::SolidLine), false,
+                                  &points_[overlay]});
+    }
+    return shown;
 }
 
 ChartGeometry TemperatureChart::geometryInWidget() const {
-    const std::array<ChartLine, 2> shown = lines();
+    const std::vector<ChartLine> shown = lines();
     return layoutChart(QRectF(rect()), shown, animatedRange_ ? animatedRange_ : zoom_, font());
 }
 
 void TemperatureChart::paintWithRange(QPainter& painter, const QRectF& target,
-                                      const std::optional<ChartRange>& range) const {
-    const std::array<ChartLine, 2> shown = lines();
-    paintChart(painter, layoutChart(target, shown, range, font()), shown, font());
+                                      const std::optional<ChartRange>& range,
+                                      std::span<const ChartEventMark> events) const {
+    const std::vector<ChartLine> shown = lines();
+    paintChart(painter, layoutChart(target, shown, range, font()), shown, font(), events);
 }
 
-void TemperatureChart::drawChart(QPainter& painter, const QRectF& target) const {
-    paintWithRange(painter, target, zoom_);
+void TemperatureChart::drawChart(QPainter& painter, const QRectF& target,
+                                 std::span<const ChartEventMark> events) const {
+    paintWithRange(painter, target, zoom_,
+                   events.empty() ? std::span<const ChartEventMark>(marks_) : events);
 }
 
 void TemperatureChart::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    paintWithRange(painter, QRectF(rect()), animatedRange_ ? animatedRange_ : zoom_);
+    paintWithRange(painter, QRectF(rect()), animatedRange_ ? animatedRange_ : zoom_, marks_);
 }
 
 void TemperatureChart::scheduleRepaint() {

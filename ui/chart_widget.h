@@ -8,6 +8,8 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "core/window_ports.h"
 #include "ui/chart_painter.h"
@@ -20,10 +22,12 @@ namespace lumas::ui {
 
 // The temperature chart of the main window: measured temperature over minutes with the target
 // staircase beside it. It keeps any number of points and draws at a cost that follows its size,
-// not the number of points. Dragging with the left button to the right and down zooms into the
-// rectangle; a drag that ends to the left of or above its start shows all data again. The
-// context menu's "Clear Chart" only asks the window (clearChartRequested); the window confirms
-// and clears.
+// not the number of points. The Runs window shows a past run in it, with that run's events marked
+// on the time axis (the mark's event shows in a tooltip) and a second run's temperature laid over
+// it; a series without a name or without points has no entry in the legend. Dragging with the left
+// button to the right and down zooms into the rectangle; a drag that ends to the left of or above
+// its start shows all data again. The context menu's "Clear Chart" only asks the window
+// (clearChartRequested); the window confirms and clears.
 class TemperatureChart final : public QWidget {
     Q_OBJECT
 
@@ -31,7 +35,9 @@ class TemperatureChart final : public QWidget {
     enum class Series {
         Measured = 0,  // "Current Temp.": solid red line
         Target = 1,    // "Target Temp.": dotted blue stairs
+        Overlay = 2,   // a second run: solid green line, unnamed until it is given a name
     };
+    static constexpr int kSeriesCount = 3;
 
     static const QString kClearChartQuestion;
     // Repaints after appends come at most this often.
@@ -45,7 +51,19 @@ class TemperatureChart final : public QWidget {
     // Parts the series' line after its points so far (see ChartPoints::appendGap).
     void appendGap(Series series);
     void clear(Series series);
+    // Replaces the series' points at once (a past run read elsewhere).
+    void setPoints(Series series, ChartPoints points);
     const ChartPoints& points(Series series) const;
+    // The series' name in the legend.
+    void setSeriesName(Series series, const QString& name);
+    QString seriesName(Series series) const;
+
+    // The events marked on the time axis.
+    void setEventMarks(std::vector<ChartEventMark> marks);
+    const std::vector<ChartEventMark>& eventMarks() const { return marks_; }
+    // What the tooltip says at `position` in the widget: each event whose mark lies there, one a
+    // line ("12:30 cut-off: ..."); empty where there is no mark.
+    QString eventToolTipAt(const QPoint& position) const;
 
     // Clear Chart: asks `confirm` kClearChartQuestion (true for Yes) and on Yes empties both
     // series. Returns whether it did, so that the window can switch its run timers off.
@@ -57,9 +75,11 @@ class TemperatureChart final : public QWidget {
     void zoomTo(const ChartRange& range);
     void resetZoom();
 
-    // Draws the chart as the window shows it (series, zoom, legend, axes) laid out afresh for
-    // `target`, on any paint device: the widget's paint event, an image, a PDF page.
-    void drawChart(QPainter& painter, const QRectF& target) const;
+    // Draws the chart as the window shows it (series, zoom, legend, axes, event marks) laid out
+    // afresh for `target`, on any paint device: the widget's paint event, an image, a PDF page.
+    // With `events`, those are marked instead of the chart's own.
+    void drawChart(QPainter& painter, const QRectF& target,
+                   std::span<const ChartEventMark> events = {}) const;
 
     // Where the chart sits in the widget now.
     ChartGeometry geometryInWidget() const;
@@ -71,19 +91,24 @@ class TemperatureChart final : public QWidget {
     void clearChartRequested();
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    std::array<ChartLine, 2> lines() const;
+    // The series shown: the ones with a name, and the overlay only while it has points.
+    std::vector<ChartLine> lines() const;
     void scheduleRepaint();
     void animateTo(const std::optional<ChartRange>& zoom);
     void paintWithRange(QPainter& painter, const QRectF& target,
-                        const std::optional<ChartRange>& range) const;
+                        const std::optional<ChartRange>& range,
+                        std::span<const ChartEventMark> events) const;
 
-    std::array<ChartPoints, 2> points_;
+    std::array<ChartPoints, kSeriesCount> points_;
+    std::array<QString, kSeriesCount> names_;
+    std::vector<ChartEventMark> marks_;
     std::optional<ChartRange> zoom_;
     // The range on its way from the old view to the new one while a zoom animates.
     std::optional<ChartRange> animatedRange_;

@@ -23,8 +23,9 @@
 #include <utility>
 
 #include "core/main_form_logic.h"
+#include "core/sqlite_run_archive.h"
 #include "ui/about_dialog.h"
-#include "ui/chart_report.h"
+#include "ui/chart_report_preview.h"
 #include "ui/chart_widget.h"
 #include "ui/csv_export_dialog.h"
 #include "ui/emergency_temp_dialog.h"
@@ -33,6 +34,7 @@
 #include "ui/port_config_dialog.h"
 #include "ui/port_selection_dialog.h"
 #include "ui/readout_font.h"
+#include "ui/runs_window.h"
 #include "ui/sp_ramp_dialog.h"
 #include "ui/up_down.h"
 #include "ui/visual_style.h"
@@ -312,6 +314,8 @@ void TForm1::buildMenu() {
     disconnect->setObjectName(QStringLiteral("Disconnect1"));
     connect(disconnect, &QAction::triggered, this, [this] { logic_->Disconnect1Click(); });
     file->addSeparator();
+    item(file, QStringLiteral("Runs…"), "miRuns", &TForm1::miRunsClick);
+    file->addSeparator();
     item(file, QStringLiteral("Exit"), "maExit", &TForm1::maExitClick);
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
@@ -543,8 +547,20 @@ void TForm1::maExitClick() {
     close();
 }
 
+void TForm1::miRunsClick() {
+    if (runsWindow_ == nullptr) {
+        runsWindow_ =
+            new RunsWindow(logic_->archivePath().value_or(defaultArchivePath()), messages_, this);
+    }
+    runsWindow_->refresh();
+    runsWindow_->show();
+    runsWindow_->raise();
+    runsWindow_->activateWindow();
+}
+
 void TForm1::ExportChart1Click() {
-    showChartReport(*Chart1, this);
+    // The run going on, or the last one, when runs are recorded.
+    showChartReport(*Chart1, this, logic_->reportRecord());
 }
 
 void TForm1::CSVExport1Click() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSize>
 #include <QString>
 
@@ -27,6 +28,7 @@ namespace lumas::ui {
 
 class DecimalField;
 class WholeNumberField;
+class RunsWindow;
 class UpDown;
 class LabelText;
 class CheckBoxState;
@@ -59,6 +61,8 @@ class TForm1 final : public QMainWindow {
 
     // Menu handlers.
     void miConnectClick();
+    // File > Runs…: the window of the recorded runs (one, shown again when asked again).
+    void miRunsClick();
     void maExitClick();
     void ExportChart1Click();
     void CSVExport1Click();
@@ -116,6 +120,7 @@ class TForm1 final : public QMainWindow {
     bool closingForSignal_ = false;
 
     TemperatureChart* Chart1 = nullptr;
+    QPointer<RunsWindow> runsWindow_;
     QWidget* rightColumn_ = nullptr;
     QGroupBox* temperatureBox_ = nullptr;
     QGroupBox* setPointBox_ = nullptr;

@@ -19,6 +19,7 @@
 #include "dialog_support/modal_watch.h"
 #include "ui/chart_report.h"
 #include "ui/chart_report_pdf.h"
+#include "ui/chart_report_preview.h"
 #include "ui/chart_widget.h"
 
 using lumas::ui::ChartGeometry;

@@ -1,0 +1,69 @@
+#include "ui/run_chart.h"
+
+#include <array>
+
+namespace lumas::ui {
+
+namespace {
+
+constexpr double kMillisecondsPerMinute = 60'000.0;
+
+double minutesOf(std::int64_t atMs) {
+    return static_cast<double>(atMs) / kMillisecondsPerMinute;
+}
+
+}  // namespace
+
+bool isAlarmEvent(const QString& kind) {
+    return kind == QLatin1String("cut-off") || kind == QLatin1String("blind stop") ||
+           kind == QLatin1String("stop not confirmed") ||
+           kind == QLatin1String("controller found stopped");
+}
+
+std::vector<ChartEventMark> eventMarks(const std::vector<ArchivedEvent>& events) {
+    std::vector<ChartEventMark> marks;
+    marks.reserve(events.size());
+    for (const ArchivedEvent& event : events) {
+        marks.push_back({minutesOf(event.atMs), event.kind, event.text, isAlarmEvent(event.kind)});
+    }
+    return marks;
+}
+
+RunCurves runCurves(const ArchivedRun& run, const std::vector<ArchivedReading>& readings,
+                    const std::vector<ArchivedEvent>& events) {
+    RunCurves curves;
+    for (const ArchivedReading& reading : readings) {
+        if (reading.temperature) {
+            curves.measured.append(minutesOf(reading.atMs), *reading.temperature);
+        } else {
+            curves.measured.appendGap();  // the link was down: no line, never a repeated value
+        }
+    }
+    if (run.programme) {
+        for (const TargetCurvePoint& point : run.programme->targetCurve()) {
+            curves.target.append(point.minutes, point.temperature);
+        }
+    } else if (run.singleSetPoint) {
+        const double end = readings.empty() ? 0.0 : minutesOf(readings.back().atMs);
+        curves.target.append(0.0, *run.singleSetPoint);
+        curves.target.append(end, *run.singleSetPoint);
+    }
+    curves.events = eventMarks(events);
+    return curves;
+}
+
+QString runCurveName(std::int64_t id) {
+    return QStringLiteral("Run %1").arg(id);
+}
+
+void drawRunChart(QPainter& painter, const QRectF& target, const ChartPoints& measured,
+                  const ChartPoints& targetCurve, const QString& measuredName,
+                  std::span<const ChartEventMark> events, const QFont& font) {
+    const std::array<ChartLine, 2> lines{
+        ChartLine{measuredName, seriesPen(kMeasuredColour, Qt::SolidLine), false, &measured},
+        ChartLine{QStringLiteral("Target Temp."), seriesPen(kTargetColour, Qt::DotLine), true,
+                  &targetCurve}};
+    paintChart(painter, layoutChart(target, lines, std::nullopt, font), lines, font, events);
+}
+
+}  // namespace lumas::ui
