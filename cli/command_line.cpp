@@ -299,6 +299,9 @@ const std::string kRunsUsage =
     "       lumasctl runs show ID [--archive FILE] [--json]\n"
     "       lumasctl runs export ID --csv FILE [--iso] [--archive FILE]\n"
     "       lumasctl runs verify [ID] [--archive FILE]\n"
+#if __has_include("cli/runs_report_command.h")
+    "       lumasctl runs report ID --pdf FILE [--archive FILE]\n"
+#endif
     "\n"
     "Reads the run archive, where the window and lumasctl program record every run; it is\n"
     "opened read-only and never created or changed.\n"
@@ -316,6 +319,10 @@ const std::string kRunsUsage =
     "  verify [ID]           check the seal of every run (or of run ID) against its record;\n"
     "                        names each run whose record has changed, each run missing from\n"
     "                        the archive and each run without a seal yet (it has no end)\n"
+#if __has_include("cli/runs_report_command.h")
+    "  report ID --pdf FILE  write the run's report (its chart with its events marked, its\n"
+    "                        record and its events) as a PDF file\n"
+#endif
     "\n"
     "Options:\n"
     "  --archive FILE        the run archive to read (default:\n"
