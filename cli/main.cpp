@@ -6,6 +6,7 @@
 
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "cli/link_commands.h"
 #include "cli/program_command.h"
 #include "cli/runs_command.h"
+#include "cli/runs_report_command.h"
 #include "cli/watch_command.h"
 #include "lumas_version.h"
 
@@ -55,6 +57,8 @@ const char* const kUsage =
     "  runs export ID --csv FILE [--iso]\n"
     "                        write a run's readings as CSV (- for standard output)\n"
     "  runs verify [ID]      check the runs' seals; name each run whose record has changed\n"
+    "  runs report ID --pdf FILE\n"
+    "                        write a run's report (chart, record and events) as a PDF file\n"
     "                        (runs take --archive FILE: another run archive than\n"
     "                        ~/.local/share/Lumas/runs.sqlite)\n"
     "  --help                show this text; COMMAND --help shows that command's\n"
@@ -121,7 +125,8 @@ int main(int argc, char** argv) {
     // A reader that goes away (lumasctl program ... | head -1) must not end the process: a running
     // programme still has to reach its end or its emergency cut-off and stop the controller.
     ::signal(SIGPIPE, SIG_IGN);
-    QCoreApplication app(argc, argv);
+    // A QGuiApplication (offscreen) for runs report, which draws text; Qt Core for the others.
+    const std::unique_ptr<QCoreApplication> app = lumas::cli::makeApplication(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(LUMAS_VERSION));
     const std::vector<std::string> args(argv + 1, argv + argc);
     try {

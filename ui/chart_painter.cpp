@@ -81,22 +81,26 @@ std::vector<QPolygonF> curvePolylines(const ChartLine& line, const ChartGeometry
     const std::vector<ColumnSummary> summaries = points.decimate(axes.xMin, axes.xMax, columns);
     std::vector<QPolygonF> polylines(1);
     polylines.back().reserve(static_cast<qsizetype>(summaries.size()) * 6 + 4);
-    std::optional<double> heldY;
+    // The stairs' value held from the last point (a plain flag and value: GCC takes an optional
+    // here for one that may be read uninitialised).
+    bool holding = false;
+    double heldY = 0.0;
     // Before the point at `index`: a gap in front of it starts a new polyline, and the stairs do
     // not hold their value across the gap.
     const auto partBefore = [&](std::size_t index) {
         if (points.gapBefore(index) && !polylines.back().isEmpty()) {
             polylines.emplace_back();
-            heldY.reset();
+            holding = false;
         }
     };
     const auto add = [&](const ChartPoint& point) {
         QPolygonF& polygon = polylines.back();
-        if (line.stairs && heldY) {
-            polygon << geometry.toPixel(point.x, *heldY);
+        if (line.stairs && holding) {
+            polygon << geometry.toPixel(point.x, heldY);
         }
         polygon << geometry.toPixel(point.x, point.y);
         heldY = point.y;
+        holding = true;
     };
     const std::size_t begin = points.lowerBound(axes.xMin);
     if (begin > 0) {
