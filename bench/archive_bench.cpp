@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -26,8 +25,7 @@
 #include <vector>
 
 #include "core/sqlite_run_archive.h"
-#include "ui/chart_painter.h"
-#include "ui/chart_points.h"
+#include "ui/run_chart.h"
 
 namespace {
 
@@ -126,39 +124,6 @@ std::int64_t weekRun() {
     return *weekRunId;
 }
 
-// The chart of a reopened run, built as the Runs window builds it: the measured line with a gap
-// wherever the link was down, the set point as stairs.
-struct RunChart {
-    lumas::ui::ChartPoints measured;
-    lumas::ui::ChartPoints target;
-
-    explicit RunChart(const std::vector<ArchivedReading>& readings) {
-        std::optional<double> lastSetPoint;
-        for (const ArchivedReading& reading : readings) {
-            const double minutes = static_cast<double>(reading.atMs) / 60'000.0;
-            if (reading.temperature) {
-                measured.append(minutes, *reading.temperature);
-            } else {
-                measured.appendGap();
-            }
-            if (reading.setPoint && reading.setPoint != lastSetPoint) {
-                target.append(minutes, *reading.setPoint);
-                lastSetPoint = reading.setPoint;
-            }
-        }
-        if (!readings.empty() && lastSetPoint) {
-            target.append(static_cast<double>(readings.back().atMs) / 60'000.0, *lastSetPoint);
-        }
-    }
-
-    std::array<lumas::ui::ChartLine, 2> lines() const {
-        return {lumas::ui::ChartLine{QStringLiteral("Current Temp."), QPen(QColor(233, 6, 1), 2.0),
-                                     false, &measured},
-                lumas::ui::ChartLine{QStringLiteral("Target Temp."),
-                                     QPen(QColor(15, 19, 183), 2.0, Qt::DotLine), true, &target}};
-    }
-};
-
 double percentile(std::vector<double> values, double share) {
     std::sort(values.begin(), values.end());
     const auto index =
@@ -199,7 +164,8 @@ void BM_WriteOneReading(benchmark::State& state) {
 
 // A 7-day run reopened from its file up to its chart drawn: the archive opened read-only, the
 // run, its readings and events read, the chart's points built and the chart drawn at the Runs
-// window's size. The parts' shares are given as counters (milliseconds, of the last iteration).
+// window's size, as the Runs window builds and draws it. The parts' shares are given as counters
+// (milliseconds, of the last iteration).
 void BM_ReopenWeekRun(benchmark::State& state) {
     const std::int64_t id = weekRun();
     QImage image(1002, 567, QImage::Format_ARGB32_Premultiplied);
@@ -215,14 +181,12 @@ void BM_ReopenWeekRun(benchmark::State& state) {
         const std::vector<ArchivedReading> read = archive->readings(id);
         const std::vector<ArchivedEvent> events = archive->events(id);
         const auto t2 = std::chrono::steady_clock::now();
-        const RunChart chart(read);
+        const lumas::ui::RunCurves curves = lumas::ui::runCurves(*run, read, events);
         const auto t3 = std::chrono::steady_clock::now();
         {
             QPainter painter(&image);
-            const auto lines = chart.lines();
-            lumas::ui::paintChart(
-                painter, lumas::ui::layoutChart(QRectF(image.rect()), lines, std::nullopt, font),
-                lines, font);
+            lumas::ui::drawRunChart(painter, QRectF(image.rect()), curves.measured, curves.target,
+                                    lumas::ui::runCurveName(id), curves.events, font);
         }
         const auto t4 = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(run);
