@@ -11,7 +11,7 @@ namespace lumas {
 namespace {
 
 // Rows are handed to the device in blocks of about this size: a week's run is some 400,000 rows.
-constexpr qsizetype kBlockBytes = 64 * 1024;
+constexpr qsizetype kBlockBytes = qsizetype{64} * 1024;
 
 // Collects text and hands it to the device a block at a time.
 class BlockWriter {

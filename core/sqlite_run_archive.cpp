@@ -161,7 +161,7 @@ std::optional<Programme> programmeFrom(const QByteArray& json) {
     } else {
         const QJsonArray steps =
             QJsonDocument::fromJson(json).object()[QStringLiteral("steps")].toArray();
-        for (const QJsonValue& step : steps) {
+        for (const auto& step : steps) {
             read.push_back({step[QStringLiteral("temperature")].toDouble(),
                             step[QStringLiteral("hold")].toDouble()});
         }
@@ -183,7 +183,7 @@ bool isAlarm(const QString& kind) {
            kind == QLatin1String("controller found stopped");
 }
 
-constexpr qsizetype kSealBlockBytes = 64 * 1024;
+constexpr qsizetype kSealBlockBytes = qsizetype{64} * 1024;
 
 void appendNumber(QByteArray& to, qlonglong value) {
     char digits[24];
@@ -482,7 +482,7 @@ std::optional<QString> SqliteRunArchive::write(const ArchiveBatch& batch) {
     }
     std::map<std::uint64_t, std::int64_t> ids = ids_;
     for (const ArchiveBatch::Operation& operation : batch.operations) {
-        if (const auto failure = apply(operation, ids)) {
+        if (auto failure = apply(operation, ids)) {
             db.rollback();
             return failure;
         }
