@@ -393,7 +393,10 @@ std::optional<QString> SqliteRunArchive::migrate() {
         return failed(query);
     }
     query.finish();
-    query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // Each commit reaches the disk before it counts as written: under NORMAL, WAL mode syncs only
+    // at a checkpoint, and a power cut could take every commit since the last one (minutes of a
+    // run), where the recording promises at most the last commit's interval.
+    query.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     query.finish();
     int found = 0;
     if (query.exec(QStringLiteral("PRAGMA user_version")) && query.next()) {
