@@ -604,23 +604,28 @@ RunsArguments parseRunsArguments(const std::vector<std::string>& arguments) {
 }
 
 int runsCommand(const std::vector<std::string>& arguments) {
-    const auto first =
-        std::find_if(arguments.begin(), arguments.end(),
-                     [](const std::string& argument) { return !isOption(argument); });
 #ifdef LUMAS_RUNS_REPORT
-    // `runs report ...` reads its own arguments.
-    if (first != arguments.end() && *first == "report" &&
-        (first == arguments.begin() || *(first - 1) != "--archive")) {
-        QStringList rest;
-        for (auto argument = arguments.begin(); argument != arguments.end(); ++argument) {
-            if (argument != first) {
-                rest << QString::fromStdString(*argument);
-            }
+    // `runs report ...` reads its own arguments: all but the word "report" go to it. The word is
+    // the first argument that is neither an option nor an option's value.
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--archive" || arguments[i] == "--csv") {
+            ++i;
+            continue;
         }
-        return runRunsReport(rest);
+        if (isOption(arguments[i])) {
+            continue;
+        }
+        if (arguments[i] == "report") {
+            QStringList rest;
+            for (std::size_t k = 0; k < arguments.size(); ++k) {
+                if (k != i) {
+                    rest << QString::fromStdString(arguments[k]);
+                }
+            }
+            return runRunsReport(rest);
+        }
+        break;
     }
-#else
-    (void)first;
 #endif
     const RunsArguments parsed = parseRunsArguments(arguments);
     const std::unique_ptr<SqliteRunArchive> archive = openArchiveToRead(parsed.archive);
