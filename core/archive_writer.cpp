@@ -111,9 +111,14 @@ void ArchiveWriter::report(const QString& problem) {
 }
 
 bool ArchiveWriter::openArchive() {
+    // The runs this file already holds, when it is opened again as it was.
+    std::map<std::uint64_t, std::int64_t> known = archive_ ? archive_->ids() : ids_;
+    const bool existed = QFileInfo::exists(path_);
     archive_.reset();
     SqliteRunArchive::Opened opened =
         SqliteRunArchive::open(path_, SqliteRunArchive::Access::ReadWrite);
+    const bool sameFile = existed && QFileInfo::exists(path_) &&
+                          !(opened.problem && opened.problem->contains(QLatin1String("damaged")));
     std::vector<ArchivedRun> closed;
     if (opened.archive && !opened.archive->readOnly()) {
         closed = opened.archive->closeUnfinished();
@@ -123,7 +128,9 @@ bool ArchiveWriter::openArchive() {
     }
     archive_ = std::move(opened.archive);
     const bool writable = archive_ && !archive_->readOnly();
-    if (writable) {
+    if (writable && sameFile) {
+        archive_->adoptIds(std::move(known));
+    } else if (writable) {
         // A new file knows none of the runs going on: they are begun again in it from now on,
         // unless their beginning has not been written yet.
         std::vector<ArchiveBatch::Operation> rebegun;
@@ -237,8 +244,10 @@ void ArchiveWriter::serve() {
                 report(QStringLiteral("The run archive %1 cannot be written (%2). The run goes "
                                       "on; its record is kept and written when it can be.")
                            .arg(path_, *failure));
-                // A damaged file is found and set aside by opening it again.
-                writable = openArchive();
+                if (isDamage(*failure)) {
+                    // Opening it again sets the damaged file aside and begins a new one.
+                    writable = openArchive();
+                }
             }
         }
         if (archive_ && archive_->readOnly()) {

@@ -242,6 +242,11 @@ std::optional<QString> failed(const QSqlQuery& query) {
 
 }  // namespace
 
+bool isDamage(const QString& sqliteError) {
+    return sqliteError.contains(QLatin1String("malformed"), Qt::CaseInsensitive) ||
+           sqliteError.contains(QLatin1String("not a database"), Qt::CaseInsensitive);
+}
+
 QString defaultArchivePath() {
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
     if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome)) {
@@ -300,16 +305,27 @@ SqliteRunArchive::Opened SqliteRunArchive::open(const QString& path, Access acce
         return result;
     }
     bool healthy = false;
+    QString checkFailure;  // the check could not run at all (a full disk, a lock), not damage
     {
         // The writer checks every page (its cost grows with the archive), so that a damaged file
         // is set aside before it is written to. A reader reads the schema only, so that the list
         // of a large archive comes at once: a file that is no database at all is refused here,
         // damage further in is found by the read that meets it.
         QSqlQuery check(archive->database());
-        healthy = writing ? check.exec(QStringLiteral("PRAGMA quick_check")) && check.next() &&
-                                check.value(0).toString() == QLatin1String("ok")
-                          : check.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) &&
-                                check.next();
+        const bool ran = check.exec(writing ? QStringLiteral("PRAGMA quick_check")
+                                            : QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        if (ran) {
+            healthy =
+                check.next() && (!writing || check.value(0).toString() == QLatin1String("ok"));
+        } else if (!isDamage(check.lastError().text())) {
+            checkFailure = check.lastError().text();
+        }
+    }
+    if (!checkFailure.isEmpty()) {
+        archive.reset();
+        result.problem =
+            QStringLiteral("The run archive %1 cannot be opened: %2.").arg(path, checkFailure);
+        return result;
     }
     if (!healthy) {
         archive.reset();

@@ -84,6 +84,8 @@ class SqliteRunArchive {
     // The database id of the run the writer named `key`, once a batch that began it was written.
     std::optional<std::int64_t> idOf(std::uint64_t key) const;
     const std::map<std::uint64_t, std::int64_t>& ids() const { return ids_; }
+    // The writer's keys of runs this file already holds, from an earlier connection to it.
+    void adoptIds(std::map<std::uint64_t, std::int64_t> ids) { ids_ = std::move(ids); }
 
     // Runs without an end (the program ended by force while recording) end as "ended
     // unexpectedly" at their last reading, and are sealed. Returns them.
@@ -118,6 +120,10 @@ class SqliteRunArchive {
     std::map<std::uint64_t, std::int64_t> ids_;  // the writer's keys and the runs' ids
     std::optional<QString> readFailure_;         // of the last read
 };
+
+// Whether an SQLite error says that the file is damaged (not a full disk, a lock or a missing
+// folder, which pass).
+bool isDamage(const QString& sqliteError);
 
 // The run archive's file by default: $XDG_DATA_HOME/Lumas/runs.sqlite
 // (~/.local/share/Lumas/runs.sqlite).
