@@ -187,7 +187,7 @@ void ChartReport::layOutRecord(const QLocale& locale) {
             // A little narrower than drawn, so that a printer's metrics wrap no earlier.
             const QRectF bounds = textMetrics.boundingRect(
                 QRectF(0.0, 0.0, std::max(1.0, widths[static_cast<std::size_t>(cell)] - 2.0), 1e6),
-                Qt::TextWordWrap | Qt::TextWrapAnywhere, cells[cell]);
+                Qt::TextWordWrap, cells[cell]);
             height = std::max(height, bounds.height());
         }
         return height + units(kRowGapMm);
@@ -242,8 +242,7 @@ void ChartReport::layOutRecord(const QLocale& locale) {
                 place(pageOf(), QRectF(x, y, widths[cell], height),
                       row.cells.value(static_cast<int>(cell)), row.alarm ? bold : text,
                       row.alarm ? kAlarmTextColour : Qt::black,
-                      (columns[cell].alignment | Qt::AlignTop).toInt() | Qt::TextWordWrap |
-                          Qt::TextWrapAnywhere);
+                      (columns[cell].alignment | Qt::AlignTop).toInt() | Qt::TextWordWrap);
                 x += widths[cell] + units(kCellGapMm);
             }
             y += height;
@@ -284,8 +283,10 @@ void ChartReport::layOutRecord(const QLocale& locale) {
     fact(QStringLiteral("Alarms"), QString::number(run.alarms));
     fact(QStringLiteral("Readings"), QString::number(run.readings));
     fact(QStringLiteral("Program version"), run.version);
-    fact(QStringLiteral("Seal (SHA-256)"),
-         run.seal.isEmpty() ? QStringLiteral("none while the run goes on") : run.seal);
+    // The seal's 64 hex digits in two lines of 32.
+    fact(QStringLiteral("Seal (SHA-256)"), run.seal.isEmpty()
+                                               ? QStringLiteral("none while the run goes on")
+                                               : run.seal.left(32) + u'\n' + run.seal.mid(32));
     table(QStringLiteral("Run %1").arg(run.id),
           {{QString(), 38.0}, {QString(), kColumnWidthMm - 38.0 - kCellGapMm}}, facts);
 

@@ -19,6 +19,7 @@ namespace lumas::ui {
 ChartReportPreview::ChartReportPreview(const ChartReport& report, QPrinter* printer,
                                        QWidget* parent)
     : QPrintPreviewDialog(printer, parent),
+      report_(report),
       exportPdfAction_(new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
                                    QStringLiteral("Export to PDF"), this)) {
     setWindowTitle(QStringLiteral("Preview"));

@@ -27,8 +27,10 @@ class ChartReportPreview final : public QPrintPreviewDialog {
   public:
     ChartReportPreview(const ChartReport& report, QPrinter* printer, QWidget* parent = nullptr);
     QAction* exportPdfAction() const { return exportPdfAction_; }
+    const ChartReport& report() const { return report_; }
 
   private:
+    const ChartReport& report_;
     QAction* exportPdfAction_;
 };
 

@@ -181,13 +181,29 @@ LoadResult loadRun(const QString& path, std::int64_t id) {
         return result;
     }
     std::optional<ArchivedRun> run = opened.archive->run(id);
+    if (const std::optional<QString>& failure = opened.archive->readFailure()) {
+        result.problem = QStringLiteral("Run %1 could not be read from the run archive %2: %3.")
+                             .arg(id)
+                             .arg(path, *failure);
+        return result;
+    }
     if (!run) {
         result.problem = QStringLiteral("Run %1 is not in the run archive %2.").arg(id).arg(path);
         return result;
     }
     auto loaded = std::make_shared<LoadedRun>();
     loaded->readings = opened.archive->readings(id);
+    std::optional<QString> failure = opened.archive->readFailure();
     loaded->record = RunRecord{std::move(*run), opened.archive->events(id)};
+    if (!failure) {
+        failure = opened.archive->readFailure();
+    }
+    if (failure) {
+        result.problem = QStringLiteral("Run %1 could not be read from the run archive %2: %3.")
+                             .arg(id)
+                             .arg(path, *failure);
+        return result;
+    }
     RunCurves curves = runCurves(loaded->record.run, loaded->readings, loaded->record.events);
     loaded->measured = std::move(curves.measured);
     loaded->target = std::move(curves.target);
@@ -241,7 +257,9 @@ RunsWindow::RunsWindow(QString archivePath, MessageBoxes* messages, QWidget* par
     runsTable_->horizontalHeader()->setSectionResizeMode(TargetColumn, QHeaderView::Stretch);
     runsTable_->horizontalHeader()->setSectionResizeMode(EndColumn, QHeaderView::Stretch);
     runsTable_->setColumnWidth(RunColumn, 50);
-    runsTable_->setColumnWidth(StartedColumn, 190);
+    runsTable_->setColumnWidth(StartedColumn, runsTable_->fontMetrics().horizontalAdvance(
+                                                  QStringLiteral("2026-12-10 08:00:00 UTC+01:00")) +
+                                                  24);
     runsTable_->setColumnWidth(DurationColumn, 110);
     runsTable_->setColumnWidth(MinimumColumn, 80);
     runsTable_->setColumnWidth(MaximumColumn, 80);
@@ -273,8 +291,8 @@ RunsWindow::RunsWindow(QString archivePath, MessageBoxes* messages, QWidget* par
     eventsTable_->verticalHeader()->hide();
     eventsTable_->verticalHeader()->setDefaultSectionSize(20);
     eventsTable_->horizontalHeader()->setStretchLastSection(true);
-    eventsTable_->setColumnWidth(0, 70);
-    eventsTable_->setColumnWidth(1, 150);
+    eventsTable_->setColumnWidth(0, 64);
+    eventsTable_->setColumnWidth(1, 120);
     eventsTable_->setWordWrap(false);
 
     auto* runView = new QWidget(this);
@@ -286,6 +304,7 @@ RunsWindow::RunsWindow(QString archivePath, MessageBoxes* messages, QWidget* par
     chartAndEvents->addWidget(eventsTable_);
     chartAndEvents->setStretchFactor(0, 3);
     chartAndEvents->setStretchFactor(1, 2);
+    chartAndEvents->setSizes({640, 440});
     runLayout->addWidget(chartAndEvents, 1);
 
     auto* listAndRun = new QSplitter(Qt::Vertical, this);
@@ -327,6 +346,8 @@ void RunsWindow::buildFilters() {
     for (QDateEdit* date : {fromDate_, toDate_}) {
         date->setCalendarPopup(true);
         date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        date->setMinimumWidth(date->fontMetrics().horizontalAdvance(QStringLiteral("2026-12-10")) +
+                              44);
         date->setEnabled(false);
     }
     const auto applyDates = [this] {
@@ -393,9 +414,25 @@ void RunsWindow::refresh() {
         return;
     }
     std::vector<ArchivedRun> runs = opened.archive->runs();
-    showNotice(runs.empty()
+    if (const std::optional<QString>& failure = opened.archive->readFailure()) {
+        model_->setRuns({});
+        showNotice(QStringLiteral("The run archive %1 could not be read: %2.")
+                       .arg(archivePath_, *failure));
+        updateButtons();
+        return;
+    }
+    // A note of the archive (a newer program wrote it) stays in view above the list.
+    showNotice(opened.problem ? *opened.problem
+               : runs.empty()
                    ? QStringLiteral("The run archive %1 holds no runs yet.").arg(archivePath_)
                    : QString());
+    // The date filter offers the days the runs span until the operator chooses others.
+    if (!dateFilter_->isChecked() && !runs.empty()) {
+        const QSignalBlocker blockFrom(fromDate_);
+        const QSignalBlocker blockTo(toDate_);
+        fromDate_->setDate(localStart(runs.back()).date());
+        toDate_->setDate(localStart(runs.front()).date());
+    }
     model_->setRuns(std::move(runs));
     updateButtons();
 }
