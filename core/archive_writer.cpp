@@ -142,6 +142,15 @@ bool ArchiveWriter::openArchive() {
                 });
             if (!waiting) {
                 rebegun.emplace_back(ArchiveBatch::Begin{key, start});
+                // Its record says where its earlier part went.
+                rebegun.emplace_back(ArchiveBatch::Events{
+                    key,
+                    {{start.start.startedAt.msecsTo(QDateTime::currentDateTime()),
+                      QStringLiteral("archive begun again"),
+                      QStringLiteral("The run archive %1 was removed or set aside during the run; "
+                                     "the run's record before this moment went with it, and it "
+                                     "is recorded from here on.")
+                          .arg(path_)}}});
             }
         }
         retained_.operations.insert(retained_.operations.begin(), rebegun.begin(), rebegun.end());
@@ -212,8 +221,6 @@ void ArchiveWriter::serve() {
         for (ArchiveBatch::Operation& operation : taken.operations) {
             if (const auto* begin = std::get_if<ArchiveBatch::Begin>(&operation)) {
                 active_[begin->key] = begin->start;
-            } else if (std::holds_alternative<ArchiveBatch::End>(operation)) {
-                active_.erase(keyOf(operation));
             }
             retained_.operations.push_back(std::move(operation));
         }
@@ -233,6 +240,13 @@ void ArchiveWriter::serve() {
             const std::optional<QString> failure = archive_->write(retained_);
             ok = !failure;
             if (ok) {
+                // A run is forgotten once its end is written: until then a new file (the old one
+                // removed or set aside) begins it again.
+                for (const ArchiveBatch::Operation& operation : retained_.operations) {
+                    if (std::holds_alternative<ArchiveBatch::End>(operation)) {
+                        active_.erase(keyOf(operation));
+                    }
+                }
                 retained_ = {};
                 if (!lastProblem_.isEmpty()) {
                     report(QStringLiteral("The run archive %1 can be written again; what was "
