@@ -272,10 +272,13 @@ void paintLegend(QPainter& painter, const ChartGeometry& geometry, std::span<con
 }
 
 // The events' marks on the time axis, the alarms last so that they stay on top, each alarm with a
-// thin dashed line up through the plot so that it shows against the curves.
+// thin dashed line up through the plot so that it shows against the curves. A mark that would
+// cover one of its kind already drawn within a unit is drawn once: a burst of events costs what
+// the width costs.
 void paintEventMarks(QPainter& painter, const ChartGeometry& geometry,
                      std::span<const ChartEventMark> events) {
     for (const bool alarms : {false, true}) {
+        std::vector<double> drawn;  // the x of each mark of this kind, ascending
         for (const ChartEventMark& event : events) {
             if (event.alarm != alarms) {
                 continue;
@@ -285,6 +288,11 @@ void paintEventMarks(QPainter& painter, const ChartGeometry& geometry,
                 continue;
             }
             const double x = rect->center().x();
+            const auto near = std::lower_bound(drawn.begin(), drawn.end(), x - 1.0);
+            if (near != drawn.end() && *near <= x + 1.0) {
+                continue;
+            }
+            drawn.insert(near, x);
             if (event.alarm) {
                 painter.setPen(QPen(kAlarmEventColour, 1.0, Qt::DashLine));
                 painter.drawLine(QPointF(x, geometry.plot.top()), QPointF(x, rect->top()));
