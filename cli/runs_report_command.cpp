@@ -170,13 +170,13 @@ int runRunsReport(const QStringList& arguments) {
     // Written beside its place and put there whole, so that a file that cannot be written leaves
     // nothing (and an earlier report stays as it was).
     const QFileInfo target(parsed.pdf);
-    const QString part =
-        target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".part");
-    const bool written = report.exportPdf(part) &&
-                         std::rename(QFile::encodeName(part).constData(),
+    const QString unfinished = target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                               QStringLiteral(".writing");
+    const bool written = report.exportPdf(unfinished) &&
+                         std::rename(QFile::encodeName(unfinished).constData(),
                                      QFile::encodeName(target.absoluteFilePath()).constData()) == 0;
     if (!written) {
-        QFile::remove(part);
+        QFile::remove(unfinished);
         throw SessionError(
             "The file " + utf8(QDir::toNativeSeparators(parsed.pdf)) + " could not be written.",
             kExitFileNotWritten);

@@ -159,7 +159,7 @@ TEST_F(LumasctlRunsReportTest, WritesTheRunsChartRecordAndEventsWithoutADisplay)
         EXPECT_TRUE(text.contains(expected)) << expected.toStdString() << " in\n"
                                              << text.toStdString();
     }
-    EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral(".Run 1.pdf.part"))));
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral(".Run 1.pdf.writing"))));
 }
 
 TEST_F(LumasctlRunsReportTest, RefusesWhatItCannotDoAndLeavesNothingBehind) {
@@ -226,9 +226,10 @@ TEST_F(LumasctlRunsReportTest, RefusesWhatItCannotDoAndLeavesNothingBehind) {
     QFile file(archive);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), archiveBytes);
-    const QStringList reports = QDir(folder.path())
-                                    .entryList({QStringLiteral("*.pdf"), QStringLiteral("*.part")},
-                                               QDir::Files | QDir::Hidden);
+    const QStringList reports =
+        QDir(folder.path())
+            .entryList({QStringLiteral("*.pdf"), QStringLiteral("*.writing")},
+                       QDir::Files | QDir::Hidden);
     EXPECT_TRUE(reports.isEmpty()) << reports.join(u' ').toStdString();
 }
 
