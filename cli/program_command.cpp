@@ -162,11 +162,9 @@ int programCommand(const std::vector<std::string>& arguments) {
     std::unique_ptr<ArchiveWriter> archive;
     std::optional<RunRecorder> recorder;
     QTimer archiveProblems;
-    bool recordTroubled = false;  // a problem was told and not yet reported over
     const auto tellArchiveProblems = [&] {
         for (const QString& problem : archive->takeProblems()) {
             std::cerr << "lumasctl: " << problem.toStdString() << std::endl;
-            recordTroubled = !problem.contains(QStringLiteral("can be written again"));
         }
     };
     if (!parsed.noArchive) {
@@ -283,7 +281,7 @@ int programCommand(const std::vector<std::string>& arguments) {
         archiveProblems.stop();
         const std::optional<std::uint64_t> key = recorder->recorded();
         const std::optional<std::int64_t> id = key ? archive->idOf(*key) : std::nullopt;
-        if (written && !recordTroubled && id) {
+        if (written && !archive->lost() && id) {
             std::cout << "Recorded as run " << *id << " in " << archive->path().toStdString() << "."
                       << std::endl;
         } else {

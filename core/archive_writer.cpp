@@ -92,6 +92,11 @@ bool ArchiveWriter::flush(std::chrono::milliseconds timeout) {
     return written_ >= target;
 }
 
+bool ArchiveWriter::lost() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return lost_;
+}
+
 std::optional<std::int64_t> ArchiveWriter::idOf(std::uint64_t run) {
     const std::lock_guard<std::mutex> lock(mutex_);
     const auto found = ids_.find(run);
@@ -128,12 +133,14 @@ bool ArchiveWriter::openArchive() {
     }
     archive_ = std::move(opened.archive);
     const bool writable = archive_ && !archive_->readOnly();
+    writeFailing_ = writeFailing_ || archive_ == nullptr;
     if (writable && sameFile) {
         archive_->adoptIds(std::move(known));
     } else if (writable) {
         // A new file knows none of the runs going on: they are begun again in it from now on,
         // unless their beginning has not been written yet.
         std::vector<ArchiveBatch::Operation> rebegun;
+        bool lostSome = false;
         for (const auto& [key, start] : active_) {
             const bool waiting = std::any_of(
                 retained_.operations.begin(), retained_.operations.end(), [&](const auto& op) {
@@ -141,6 +148,7 @@ bool ArchiveWriter::openArchive() {
                     return begin != nullptr && begin->key == key;
                 });
             if (!waiting) {
+                lostSome = true;
                 rebegun.emplace_back(ArchiveBatch::Begin{key, start});
                 // Its record says where its earlier part went.
                 rebegun.emplace_back(ArchiveBatch::Events{
@@ -154,6 +162,10 @@ bool ArchiveWriter::openArchive() {
             }
         }
         retained_.operations.insert(retained_.operations.begin(), rebegun.begin(), rebegun.end());
+        if (lostSome) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            lost_ = true;
+        }
     }
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!opened_) {
@@ -184,6 +196,10 @@ void ArchiveWriter::dropOldestBeyondTheLimit() {
             readings->readings.erase(readings->readings.begin(),
                                      readings->readings.begin() + static_cast<long>(drop));
             kept -= drop;
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                lost_ = true;
+            }
             lostEvents.push_back(ArchiveBatch::Events{
                 readings->key,
                 {{lostFrom, QStringLiteral("readings lost"),
@@ -248,13 +264,14 @@ void ArchiveWriter::serve() {
                     }
                 }
                 retained_ = {};
-                if (!lastProblem_.isEmpty()) {
+                if (std::exchange(writeFailing_, false)) {
                     report(QStringLiteral("The run archive %1 can be written again; what was "
                                           "waiting is recorded.")
                                .arg(path_));
                     lastProblem_.clear();
                 }
             } else {
+                writeFailing_ = true;
                 report(QStringLiteral("The run archive %1 cannot be written (%2). The run goes "
                                       "on; its record is kept and written when it can be.")
                            .arg(path_, *failure));

@@ -57,6 +57,9 @@ class ArchiveWriter {
     // Waits until everything handed over so far is written, at most `timeout`; false when some of
     // it could not be written (at once when the next try fails).
     bool flush(std::chrono::milliseconds timeout);
+    // Whether part of a run's record was lost: readings dropped while the archive could not be
+    // written for too long, or a file removed or set aside with runs going on.
+    bool lost();
     // The database id of a run once it is written (for reports and links).
     std::optional<std::int64_t> idOf(std::uint64_t run);
 
@@ -82,6 +85,7 @@ class ArchiveWriter {
     std::uint64_t written_ = 0;   // operations written
     bool opened_ = false;         // the first opening was tried
     bool failing_ = false;        // the last write failed
+    bool lost_ = false;           // see lost()
     std::uint64_t passes_ = 0;    // the writer's passes so far
     bool stop_ = false;
     std::vector<QString> problems_;
@@ -92,7 +96,8 @@ class ArchiveWriter {
     std::unique_ptr<SqliteRunArchive> archive_;
     ArchiveBatch retained_;
     std::map<std::uint64_t, ArchivedRunStart> active_;
-    QString lastProblem_;
+    QString lastProblem_;        // told last; the same problem is told once
+    bool writeFailing_ = false;  // what waits could not be written, or the archive not opened
 
     std::thread thread_;  // started last
 };
