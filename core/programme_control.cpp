@@ -92,8 +92,8 @@ void MainFormLogic::bStartMultiClick() {
     const Programme& programme = std::get<Programme>(made);
     if (!programme.stepsNotRun().empty() &&
         !messages_.confirm(texts::stepsNotRun(programme.stepsNotRun(), programme.stepCount()) +
-                              QStringLiteral("\rStart the programme of %1 step(s) anyway?")
-                                  .arg(programme.stepCount()))) {
+                           QStringLiteral("\rStart the programme of %1 step(s) anyway?")
+                               .arg(programme.stepCount()))) {
         return;
     }
     if (!accepted(chamber_.startProgramme(programme))) {
