@@ -48,9 +48,9 @@ void ArchiveWriter::addReading(std::uint64_t run, ArchivedReading reading) {
                      ? nullptr
                      : std::get_if<ArchiveBatch::Readings>(&waiting_.operations.back());
     if (last != nullptr && last->key == run) {
-        last->readings.push_back(std::move(reading));
+        last->readings.push_back(reading);
     } else {
-        waiting_.operations.emplace_back(ArchiveBatch::Readings{run, {std::move(reading)}});
+        waiting_.operations.emplace_back(ArchiveBatch::Readings{run, {reading}});
         ++handedIn_;
     }
     ++waitingReadings_;
@@ -141,7 +141,8 @@ bool ArchiveWriter::openArchive() {
         // unless their beginning has not been written yet.
         std::vector<ArchiveBatch::Operation> rebegun;
         bool lostSome = false;
-        for (const auto& [key, start] : active_) {
+        for (const auto& [runKey, start] : active_) {
+            const std::uint64_t key = runKey;
             const bool waiting = std::any_of(
                 retained_.operations.begin(), retained_.operations.end(), [&](const auto& op) {
                     const auto* begin = std::get_if<ArchiveBatch::Begin>(&op);

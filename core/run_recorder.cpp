@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <array>
 #include <utility>
 
 #include "core/number_text.h"
@@ -14,9 +15,12 @@
 namespace lumas {
 
 QString operatorName() {
-    if (const passwd* entry = ::getpwuid(::getuid());
-        entry != nullptr && entry->pw_name != nullptr) {
-        return QString::fromLocal8Bit(entry->pw_name);
+    passwd entry{};
+    passwd* found = nullptr;
+    std::array<char, 4096> buffer{};
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_name != nullptr) {
+        return QString::fromLocal8Bit(found->pw_name);
     }
     const QString fromEnvironment = qEnvironmentVariable("USER");
     return fromEnvironment.isEmpty() ? QStringLiteral("unknown") : fromEnvironment;
