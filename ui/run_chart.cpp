@@ -1,6 +1,8 @@
 #include "ui/run_chart.h"
 
+#include <algorithm>
 #include <array>
+#include <utility>
 
 namespace lumas::ui {
 
@@ -39,7 +41,42 @@ RunCurves runCurves(const ArchivedRun& run, const std::vector<ArchivedReading>& 
             curves.measured.appendGap();  // the link was down: no line, never a repeated value
         }
     }
+    // A programme's steps as they ran: each from the time its step began (a step event) at its
+    // temperature, the last one up to the run's last reading or event. A programme whose clock
+    // stood still (a held run) or ran faster than the line (a trial) is drawn where it was; without
+    // step events, as the programme plans it.
+    std::vector<std::pair<double, double>> stepsBegun;
     if (run.programme) {
+        const std::vector<ProgrammeStep>& steps = run.programme->steps();
+        for (const ArchivedEvent& event : events) {
+            if (event.kind != QLatin1String("step")) {
+                continue;
+            }
+            bool read = false;
+            const int step = event.text.section(u' ', 1, 1).chopped(1).toInt(&read);
+            if (read && step >= 1 && static_cast<std::size_t>(step) <= steps.size()) {
+                stepsBegun.emplace_back(minutesOf(event.atMs),
+                                        steps[static_cast<std::size_t>(step) - 1].temperature);
+            }
+        }
+    }
+    if (!stepsBegun.empty()) {
+        std::int64_t lastMs = 0;
+        for (const ArchivedReading& reading : readings) {
+            lastMs = std::max(lastMs, reading.atMs);
+        }
+        for (const ArchivedEvent& event : events) {
+            lastMs = std::max(lastMs, event.atMs);
+        }
+        for (std::size_t k = 0; k < stepsBegun.size(); ++k) {
+            if (k > 0) {
+                curves.target.append(stepsBegun[k].first, stepsBegun[k - 1].second);
+            }
+            curves.target.append(stepsBegun[k].first, stepsBegun[k].second);
+        }
+        curves.target.append(std::max(minutesOf(lastMs), stepsBegun.back().first),
+                             stepsBegun.back().second);
+    } else if (run.programme) {
         for (const TargetCurvePoint& point : run.programme->targetCurve()) {
             curves.target.append(point.minutes, point.temperature);
         }

@@ -173,6 +173,27 @@ class RunReportTest : public QObject {
         }
     }
 
+    // A programme whose clock did not keep the line's time (held for a while, or a trial run
+    // faster): its target is drawn from the times its steps began, not from the plan.
+    void aProgrammesTargetFollowsTheTimesItsStepsBegan() {
+        ArchivedRun run;
+        run.kind = lumas::RunKind::Programme;
+        run.programme =
+            std::get<lumas::Programme>(lumas::Programme::make({{40.0, 10.0}, {55.0, 20.0}}, {}));
+        const std::vector<ArchivedReading> readings{
+            {0, 22.0, 40.0, 1, lumas::LinkHealth::State::Live},
+            {150'000, 54.0, 55.0, 2, lumas::LinkHealth::State::Live}};
+        const std::vector<ArchivedEvent> events{
+            {0, QStringLiteral("step"), QStringLiteral("Step 1: 40.0 °C for 10 min")},
+            {90'000, QStringLiteral("step"), QStringLiteral("Step 2: 55.0 °C for 20 min")}};
+        const RunCurves curves = runCurves(run, readings, events);
+        QCOMPARE(curves.target.size(), std::size_t{4});
+        QCOMPARE(curves.target.at(0), (ChartPoint{0.0, 40.0}));
+        QCOMPARE(curves.target.at(1), (ChartPoint{1.5, 40.0}));
+        QCOMPARE(curves.target.at(2), (ChartPoint{1.5, 55.0}));
+        QCOMPARE(curves.target.at(3), (ChartPoint{2.5, 55.0}));
+    }
+
     void reportCarriesTheRunsRecordAndEveryEvent_data() {
         QTest::addColumn<int>("extraEvents");
         QTest::newRow("the record on one page") << 0;
