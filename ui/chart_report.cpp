@@ -205,6 +205,7 @@ void ChartReport::layOutRecord(const QLocale& locale) {
     const auto table = [&](const QString& title, const std::vector<TableColumn>& columns,
                            const std::vector<TableRow>& rows) {
         std::vector<double> widths;
+        widths.reserve(columns.size());
         for (const TableColumn& tableColumn : columns) {
             widths.push_back(units(tableColumn.widthMm));
         }
