@@ -12,10 +12,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "core/archive_writer.h"
@@ -42,6 +44,12 @@ double residentKiB() {
     long resident = 0;
     statm >> pages >> resident;
     return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1024.0;
+}
+
+// The heap in use (allocated, not freed), in KiB.
+double heapKiB() {
+    const struct mallinfo2 info = ::mallinfo2();
+    return static_cast<double>(info.uordblks + info.hblkhd) / 1024.0;
 }
 
 void BM_WindowMemoryOverALongProgramme(benchmark::State& state) {
@@ -75,18 +83,27 @@ void BM_WindowMemoryOverALongProgramme(benchmark::State& state) {
         lumas::serveEventsFor(std::chrono::seconds(5));  // settled: the run and its first writes
         const double atStart = residentKiB();
         const auto began = std::chrono::steady_clock::now();
-        std::fprintf(stderr, "%8s %12s\n", "real s", "resident KiB");
+        const double heapAtStart = heapKiB();
+        std::fprintf(stderr, "%8s %12s %12s\n", "real s", "resident KiB", "heap KiB");
         while (window.logic().run().active()) {
             lumas::serveEventsFor(std::chrono::seconds(30));
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-            std::fprintf(stderr, "%8.0f %12.0f\n", seconds, residentKiB());
+            std::fprintf(stderr, "%8.0f %12.0f %12.0f\n", seconds, residentKiB(), heapKiB());
+        }
+        if (qEnvironmentVariableIsSet("LUMAS_BENCH_EXIT_AT_END")) {
+            // Ends here, with everything the run holds still allocated: a heap profiler then
+            // lists it as not freed, with where it was allocated.
+            std::exit(0);
         }
         const double atEnd = residentKiB();
+        const double heapAtEnd = heapKiB();
         const double hours =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count() /
             3600.0;
         state.counters["rss_start_KiB"] = atStart;
+        state.counters["heap_start_KiB"] = heapAtStart;
+        state.counters["heap_end_KiB"] = heapAtEnd;
         state.counters["rss_end_KiB"] = atEnd;
         state.counters["growth_KiB_per_real_hour"] = (atEnd - atStart) / hours;
         state.counters["programme_days"] = days;
