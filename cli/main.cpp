@@ -79,11 +79,12 @@ const char* const kUsage =
     "refuses, 4 programme ended by the emergency cut-off, 5 a Stop was sent but the\n"
     "controller never reported Stopped (the chamber may still be running), 6 the controller\n"
     "was found stopped during a programme (restart or power cut) and --resume-after-restart\n"
-    "was not given, 128 + signal number when SIGHUP (129), SIGINT (130, Ctrl-C), SIGQUIT\n"
-    "(131), SIGUSR1 (138), SIGUSR2 (140), SIGPIPE (141) or SIGTERM (143) stopped a\n"
-    "programme; each of them stops the controller first. runs: 8 no run archive or it cannot\n"
-    "be read, 9 verify found a changed or missing run, 10 no such run, 11 the file could not\n"
-    "be written.\n";
+    "was not given, 7 a programme ran to its end but its CSV log or its record in the run\n"
+    "archive could not be kept whole, 128 + signal number when SIGHUP (129), SIGINT (130,\n"
+    "Ctrl-C), SIGQUIT (131), SIGUSR1 (138), SIGUSR2 (140), SIGPIPE (141) or SIGTERM (143)\n"
+    "stopped a programme; each of them stops the controller first. runs: 8 no run archive\n"
+    "or it cannot be read, 9 verify found a changed or missing run, 10 no such run, 11 the\n"
+    "file could not be written.\n";
 
 using Command = int (*)(const std::vector<std::string>&);
 
