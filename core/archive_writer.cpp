@@ -18,7 +18,8 @@ std::uint64_t keyOf(const ArchiveBatch::Operation& operation) {
 
 }  // namespace
 
-ArchiveWriter::ArchiveWriter(QString path) : path_(std::move(path)), thread_([this] { serve(); }) {}
+ArchiveWriter::ArchiveWriter(QString path, RunArchiveOpener opener)
+    : path_(std::move(path)), opener_(std::move(opener)), thread_([this] { serve(); }) {}
 
 ArchiveWriter::~ArchiveWriter() {
     {
@@ -120,8 +121,7 @@ bool ArchiveWriter::openArchive() {
     std::map<std::uint64_t, std::int64_t> known = archive_ ? archive_->ids() : ids_;
     const bool existed = QFileInfo::exists(path_);
     archive_.reset();
-    SqliteRunArchive::Opened opened =
-        SqliteRunArchive::open(path_, SqliteRunArchive::Access::ReadWrite);
+    OpenedRunArchive opened = opener_(path_, RunArchive::Access::ReadWrite);
     const bool sameFile = existed && QFileInfo::exists(path_) &&
                           !(opened.problem && opened.problem->contains(QLatin1String("damaged")));
     std::vector<ArchivedRun> closed;
@@ -276,7 +276,7 @@ void ArchiveWriter::serve() {
                 report(QStringLiteral("The run archive %1 cannot be written (%2). The run goes "
                                       "on; its record is kept and written when it can be.")
                            .arg(path_, *failure));
-                if (isDamage(*failure)) {
+                if (archive_->damaged(*failure)) {
                     // Opening it again sets the damaged file aside and begins a new one.
                     writable = openArchive();
                 }

@@ -34,7 +34,7 @@ class ArchiveWriter {
 
     // Opens the archive at `path` on the writer's thread and closes the runs a forced end left
     // open (recovered()).
-    explicit ArchiveWriter(QString path);
+    explicit ArchiveWriter(QString path, RunArchiveOpener opener = &SqliteRunArchive::openArchive);
     // Writes what is left (trying for at most a few seconds) and ends the thread.
     ~ArchiveWriter();
     ArchiveWriter(const ArchiveWriter&) = delete;
@@ -93,7 +93,8 @@ class ArchiveWriter {
     std::map<std::uint64_t, std::int64_t> ids_;  // published copy of the archive's ids
 
     // The writer's thread's own: the archive, what it could not write yet, the runs going on.
-    std::unique_ptr<SqliteRunArchive> archive_;
+    RunArchiveOpener opener_;
+    std::unique_ptr<RunArchive> archive_;
     ArchiveBatch retained_;
     std::map<std::uint64_t, ArchivedRunStart> active_;
     QString lastProblem_;        // told last; the same problem is told once

@@ -247,6 +247,15 @@ bool isDamage(const QString& sqliteError) {
            sqliteError.contains(QLatin1String("not a database"), Qt::CaseInsensitive);
 }
 
+OpenedRunArchive SqliteRunArchive::openArchive(const QString& path, Access access) {
+    Opened opened = open(path, access);
+    return {std::move(opened.archive), std::move(opened.problem)};
+}
+
+bool SqliteRunArchive::damaged(const QString& failure) const {
+    return isDamage(failure);
+}
+
 QString defaultArchivePath() {
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
     if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome)) {

@@ -14,32 +14,6 @@
 
 namespace lumas {
 
-// What a recording writes at one commit: runs begun, readings and events added, runs ended. A run
-// is named by a key of the writer's own until the database has given it its id.
-struct ArchiveBatch {
-    struct Begin {
-        std::uint64_t key = 0;
-        ArchivedRunStart start;
-    };
-    struct Readings {
-        std::uint64_t key = 0;
-        std::vector<ArchivedReading> readings;
-    };
-    struct Events {
-        std::uint64_t key = 0;
-        std::vector<ArchivedEvent> events;
-    };
-    struct End {
-        std::uint64_t key = 0;
-        QString reason;
-        QDateTime at;
-    };
-    using Operation = std::variant<Begin, Readings, Events, End>;
-    std::vector<Operation> operations;
-
-    bool empty() const { return operations.empty(); }
-};
-
 // The run archive in one SQLite database (Qt SQL's driver), in WAL mode, so that a reader (the
 // Runs window, lumasctl runs) never waits for the recording and a power cut loses at most what was
 // not yet committed. The schema carries a version (PRAGMA user_version) and is migrated forward
@@ -55,11 +29,9 @@ struct ArchiveBatch {
 //   events(run, t_ms, kind, text)
 //
 // One object is one connection, used on the thread that made it.
-class SqliteRunArchive {
+class SqliteRunArchive final : public RunArchive {
   public:
     static constexpr int kSchemaVersion = 1;
-
-    enum class Access { ReadWrite, ReadOnly };
 
     struct Opened {
         std::unique_ptr<SqliteRunArchive> archive;  // none when it could not be opened at all
@@ -71,38 +43,42 @@ class SqliteRunArchive {
     // Opens (and, for ReadWrite, creates with its folder) the archive at `path`.
     static Opened open(const QString& path, Access access);
 
-    ~SqliteRunArchive();
+    // An opener of SQLite archives for the recording (ArchiveWriter).
+    static OpenedRunArchive openArchive(const QString& path, Access access);
+
+    ~SqliteRunArchive() override;
     SqliteRunArchive(const SqliteRunArchive&) = delete;
     SqliteRunArchive& operator=(const SqliteRunArchive&) = delete;
 
-    bool readOnly() const { return readOnly_; }
-    const QString& path() const { return path_; }
+    bool readOnly() const override { return readOnly_; }
+    const QString& path() const override { return path_; }
 
     // Writes `batch` in one transaction; on failure nothing of it is kept and the reason is
     // returned (the caller keeps the batch and tries again).
-    std::optional<QString> write(const ArchiveBatch& batch);
+    std::optional<QString> write(const ArchiveBatch& batch) override;
     // The database id of the run the writer named `key`, once a batch that began it was written.
     std::optional<std::int64_t> idOf(std::uint64_t key) const;
-    const std::map<std::uint64_t, std::int64_t>& ids() const { return ids_; }
+    const std::map<std::uint64_t, std::int64_t>& ids() const override { return ids_; }
     // The writer's keys of runs this file already holds, from an earlier connection to it.
-    void adoptIds(std::map<std::uint64_t, std::int64_t> ids) { ids_ = std::move(ids); }
+    void adoptIds(std::map<std::uint64_t, std::int64_t> ids) override { ids_ = std::move(ids); }
+    bool damaged(const QString& failure) const override;
 
     // Runs without an end (the program ended by force while recording) end as "ended
     // unexpectedly" at their last reading, and are sealed. Returns them.
-    std::vector<ArchivedRun> closeUnfinished();
+    std::vector<ArchivedRun> closeUnfinished() override;
 
     // Newest first.
-    std::vector<ArchivedRun> runs();
-    std::optional<ArchivedRun> run(std::int64_t id);
-    std::vector<ArchivedReading> readings(std::int64_t id);
-    std::vector<ArchivedEvent> events(std::int64_t id);
+    std::vector<ArchivedRun> runs() override;
+    std::optional<ArchivedRun> run(std::int64_t id) override;
+    std::vector<ArchivedReading> readings(std::int64_t id) override;
+    std::vector<ArchivedEvent> events(std::int64_t id) override;
     // Whether the run's rows still give its seal: nothing for a run without a seal (or none), or
     // when its rows could not be read (readFailure() says why).
-    std::optional<bool> verify(std::int64_t id);
+    std::optional<bool> verify(std::int64_t id) override;
     // Why the last of the reads above came back empty or short (the database's error), or nothing
     // when it was read whole: a run that is not there and a file that cannot be read look the same
     // otherwise.
-    const std::optional<QString>& readFailure() const { return readFailure_; }
+    const std::optional<QString>& readFailure() const override { return readFailure_; }
 
   private:
     SqliteRunArchive(QString path, QString connection, bool readOnly);
