@@ -120,48 +120,11 @@ bool isOption(const std::string& argument) {
     return argument.size() > 1 && argument[0] == '-';
 }
 
-struct Option {
-    bool takesValue = true;  // false: a flag, which takes none
-    std::function<void(const std::string& value)> handle;
-};
+using Option = CommandOption;
 
-// Reads options and positional arguments; returns the positional ones. An option's value follows
-// it as the next argument or after "=".
 std::vector<std::string> scan(const std::vector<std::string>& arguments,
                               const std::map<std::string, Option>& options) {
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        if (!isOption(name)) {
-            positional.push_back(name);
-            continue;
-        }
-        std::optional<std::string> value;
-        if (const std::size_t equals = name.find('=');
-            name.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.resize(equals);
-        }
-        const auto option = options.find(name);
-        if (option == options.end()) {
-            refuse("Unknown option " + name + ".");
-        }
-        if (!option->second.takesValue) {
-            if (value) {
-                refuse(name + " takes no value.");
-            }
-            option->second.handle({});
-            continue;
-        }
-        if (!value) {
-            if (i + 1 == arguments.size()) {
-                refuse(name + " needs a value.");
-            }
-            value = arguments[++i];
-        }
-        option->second.handle(*value);
-    }
-    return positional;
+    return scanArguments(arguments, options);
 }
 
 std::string checkedPort(const std::string& port) {
@@ -484,6 +447,43 @@ std::optional<std::string_view> commandUsage(std::string_view command) {
         }
     }
     return std::nullopt;
+}
+
+std::vector<std::string> scanArguments(const std::vector<std::string>& arguments,
+                                       const std::map<std::string, CommandOption>& options) {
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        if (!isOption(name)) {
+            positional.push_back(name);
+            continue;
+        }
+        std::optional<std::string> value;
+        if (const std::size_t equals = name.find('=');
+            name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const auto option = options.find(name);
+        if (option == options.end()) {
+            refuse("Unknown option " + name + ".");
+        }
+        if (!option->second.takesValue) {
+            if (value) {
+                refuse(name + " takes no value.");
+            }
+            option->second.handle({});
+            continue;
+        }
+        if (!value) {
+            if (i + 1 == arguments.size()) {
+                refuse(name + " needs a value.");
+            }
+            value = arguments[++i];
+        }
+        option->second.handle(*value);
+    }
+    return positional;
 }
 
 }  // namespace lumas::cli

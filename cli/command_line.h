@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,6 +81,17 @@ ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments
 // A temperature in °C written with a decimal point or a decimal comma and at most one decimal;
 // throws SessionError with kExitUsage when `text` is none. The range is the caller's to check.
 double parseTemperature(const std::string& text);
+
+// An option of a command: whether it takes a value, and what is done with it.
+struct CommandOption {
+    bool takesValue = true;  // false: a flag, which takes none
+    std::function<void(const std::string& value)> handle;
+};
+// Reads options and positional arguments; returns the positional ones. An option's value follows
+// it as the next argument or after "="; an unknown option, a value given to a flag or a missing
+// value throws SessionError with kExitUsage.
+std::vector<std::string> scanArguments(const std::vector<std::string>& arguments,
+                                       const std::map<std::string, CommandOption>& options);
 
 // Whether the arguments after a command's name ask for its usage ("--help" or "-h" among them),
 // which is shown before anything else is done.

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/command_line.h"
 #include "cli/exit_status.h"
 #include "core/number_text.h"
 #include "core/run_csv_export.h"
@@ -171,7 +172,7 @@ QJsonObject runJson(const ArchivedRun& run) {
     if (run.programme) {
         QJsonArray steps;
         int number = 0;
-        for (const ProgrammeStep& step : run.programme->steps()) {
+        for (const lumas::ProgrammeStep& step : run.programme->steps()) {
             steps.append(QJsonObject{{QStringLiteral("step"), ++number},
                                      {QStringLiteral("temperature"), step.temperature},
                                      {QStringLiteral("hold_min"), step.holdMinutes}});
@@ -512,48 +513,26 @@ ArchivedRun requireRun(SqliteRunArchive& archive, std::int64_t id) {
 
 RunsArguments parseRunsArguments(const std::vector<std::string>& arguments) {
     RunsArguments parsed;
-    std::vector<std::string> positional;
     bool csvGiven = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        if (!isOption(name)) {
-            positional.push_back(name);
-            continue;
+    const auto nonEmpty = [](const std::string& value, const char* refusal) {
+        if (value.empty()) {
+            refuse(refusal);
         }
-        std::optional<std::string> value;
-        if (const std::size_t equals = name.find('=');
-            name.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.resize(equals);
-        }
-        const bool takesValue = name == "--archive" || name == "--csv";
-        if (name != "--archive" && name != "--csv" && name != "--json" && name != "--iso") {
-            refuse("Unknown option " + name + ".");
-        }
-        if (!takesValue) {
-            if (value) {
-                refuse(name + " takes no value.");
-            }
-            (name == "--json" ? parsed.json : parsed.iso) = true;
-            continue;
-        }
-        if (!value) {
-            if (i + 1 == arguments.size()) {
-                refuse(name + " needs a value.");
-            }
-            value = arguments[++i];
-        }
-        if (value->empty()) {
-            refuse(name == "--archive" ? "--archive needs a file."
-                                       : "--csv needs a file, or - for standard output.");
-        }
-        if (name == "--archive") {
-            parsed.archive = *value;
-        } else {
-            parsed.csvFile = *value;
-            csvGiven = true;
-        }
-    }
+        return value;
+    };
+    const std::vector<std::string> positional = scanArguments(
+        arguments,
+        {{"--archive",
+          {true,
+           [&](const std::string& v) { parsed.archive = nonEmpty(v, "--archive needs a file."); }}},
+         {"--csv",
+          {true,
+           [&](const std::string& v) {
+               parsed.csvFile = nonEmpty(v, "--csv needs a file, or - for standard output.");
+               csvGiven = true;
+           }}},
+         {"--json", {false, [&](const std::string&) { parsed.json = true; }}},
+         {"--iso", {false, [&](const std::string&) { parsed.iso = true; }}}});
 
     std::string action = positional.empty() ? "list" : positional[0];
     const std::vector<std::string> rest =
