@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <variant>
@@ -195,6 +196,15 @@ int programCommand(const std::vector<std::string>& arguments) {
             chamber.removeLinkObserver(&*recorder);
         }
     };
+    // The observers above live in this function: they leave the chamber on every way out, a
+    // controller that does not answer (an exception) included.
+    struct OnEveryExit {
+        std::function<void()> leave;
+        explicit OnEveryExit(std::function<void()> action) : leave(std::move(action)) {}
+        OnEveryExit(const OnEveryExit&) = delete;
+        OnEveryExit& operator=(const OnEveryExit&) = delete;
+        ~OnEveryExit() { leave(); }
+    } const observersLeave{forget};
 
     if (parsed.metrics) {
         session.serveMetrics(*parsed.metrics);
