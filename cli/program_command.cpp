@@ -9,6 +9,7 @@
 #include <functional>
 #include <iostream>
 #include <optional>
+#include <utility>
 #include <variant>
 
 #include "cli/command_line.h"
@@ -186,7 +187,11 @@ int programCommand(const std::vector<std::string>& arguments) {
         archiveProblems.start();
         tellArchiveProblems();
     }
+    bool forgotten = false;  // once the observers have left (the chamber may be gone after)
     const auto forget = [&] {
+        if (std::exchange(forgotten, true)) {
+            return;
+        }
         run.removeObserver(&report);
         if (csvLog) {
             run.removeObserver(&*csvLog);
