@@ -154,6 +154,15 @@ struct OpenedRunArchive {
 // Opens the archive at `where` (creating it for ReadWrite).
 using RunArchiveOpener = std::function<OpenedRunArchive(const QString& where, RunArchive::Access)>;
 
+// Whether an event of this kind is an alarm of its run: the emergency cut-off, the stop of a run
+// without readings, a Stop the controller never confirmed, a controller found stopped. The
+// archive counts them; the chart and the report mark them.
+inline bool isAlarmEvent(const QString& kind) {
+    return kind == QLatin1String("cut-off") || kind == QLatin1String("blind stop") ||
+           kind == QLatin1String("stop not confirmed") ||
+           kind == QLatin1String("controller found stopped");
+}
+
 // The end reason of a run that had no end when the archive was opened again: the program was
 // ended by force (a crash, a power cut, kill -9) while it recorded.
 inline const QString kEndedUnexpectedly = QStringLiteral("ended unexpectedly");

@@ -176,13 +176,6 @@ std::optional<Programme> programmeFrom(const QByteArray& json) {
     return std::nullopt;
 }
 
-// Kinds of events that count as alarms of the run.
-bool isAlarm(const QString& kind) {
-    return kind == QLatin1String("cut-off") || kind == QLatin1String("blind stop") ||
-           kind == QLatin1String("stop not confirmed") ||
-           kind == QLatin1String("controller found stopped");
-}
-
 constexpr qsizetype kSealBlockBytes = qsizetype{64} * 1024;
 
 void appendNumber(QByteArray& to, qlonglong value) {
@@ -639,7 +632,7 @@ std::optional<QString> SqliteRunArchive::apply(const ArchiveBatch::Operation& op
             if (!insert.exec()) {
                 return failed(insert);
             }
-            alarms += isAlarm(event.kind) ? 1 : 0;
+            alarms += isAlarmEvent(event.kind) ? 1 : 0;
         }
         if (alarms > 0) {
             QSqlQuery update(db);

@@ -16,12 +16,6 @@ double minutesOf(std::int64_t atMs) {
 
 }  // namespace
 
-bool isAlarmEvent(const QString& kind) {
-    return kind == QLatin1String("cut-off") || kind == QLatin1String("blind stop") ||
-           kind == QLatin1String("stop not confirmed") ||
-           kind == QLatin1String("controller found stopped");
-}
-
 std::vector<ChartEventMark> eventMarks(const std::vector<ArchivedEvent>& events) {
     std::vector<ChartEventMark> marks;
     marks.reserve(events.size());

@@ -15,10 +15,6 @@ class QPainter;
 
 namespace lumas::ui {
 
-// Whether an event of this kind is an alarm of its run: the emergency cut-off, the stop of a run
-// without readings, a Stop the controller never confirmed, a controller found stopped.
-bool isAlarmEvent(const QString& kind);
-
 // The events of a run as marks on the chart's time axis.
 std::vector<ChartEventMark> eventMarks(const std::vector<ArchivedEvent>& events);
 
