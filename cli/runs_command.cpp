@@ -21,10 +21,7 @@
 #include "core/run_texts.h"
 #include "core/sqlite_run_archive.h"
 
-#if __has_include("cli/runs_report_command.h")
 #include "cli/runs_report_command.h"
-#define LUMAS_RUNS_REPORT 1
-#endif
 
 namespace lumas::cli {
 
@@ -547,13 +544,8 @@ RunsArguments parseRunsArguments(const std::vector<std::string>& arguments) {
     } else if (action == "verify") {
         parsed.action = RunsArguments::Action::Verify;
     } else {
-        refuse(
-            "runs takes list, show ID, export ID, verify [ID]"
-#ifdef LUMAS_RUNS_REPORT
-            " or report ID"
-#endif
-            ", not \"" +
-            action + "\".");
+        refuse("runs takes list, show ID, export ID, verify [ID] or report ID, not \"" + action +
+               "\".");
     }
     const bool takesId = parsed.action != RunsArguments::Action::List;
     const bool needsId = parsed.action == RunsArguments::Action::Show ||
@@ -583,7 +575,6 @@ RunsArguments parseRunsArguments(const std::vector<std::string>& arguments) {
 }
 
 int runsCommand(const std::vector<std::string>& arguments) {
-#ifdef LUMAS_RUNS_REPORT
     // `runs report ...` reads its own arguments: all but the word "report" go to it. The word is
     // the first argument that is neither an option nor an option's value.
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -605,7 +596,6 @@ int runsCommand(const std::vector<std::string>& arguments) {
         }
         break;
     }
-#endif
     const RunsArguments parsed = parseRunsArguments(arguments);
     const std::unique_ptr<SqliteRunArchive> archive = openArchiveToRead(parsed.archive);
     switch (parsed.action) {
