@@ -1,18 +1,16 @@
 #include "ui/runs_window.h"
 
 #include <QAbstractTableModel>
-#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QFile>
 #include <QFileDialog>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaObject>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSortFilterProxyModel>
@@ -20,8 +18,8 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
-#include <memory>
 #include <utility>
 
 #include "core/sqlite_run_archive.h"
@@ -329,11 +327,7 @@ RunsWindow::RunsWindow(QString archivePath, MessageBoxes* messages, QWidget* par
     updateButtons();
 }
 
-RunsWindow::~RunsWindow() {
-    for (auto& [serial, loader] : loaders_) {
-        loader.join();
-    }
-}
+RunsWindow::~RunsWindow() = default;
 
 void RunsWindow::buildFilters() {
     textFilter_ = new QLineEdit(this);
@@ -498,35 +492,18 @@ void RunsWindow::startLoad(std::int64_t id, LoadKind kind) {
     (kind == LoadKind::Open ? openSerial_ : overlaySerial_) = serial;
     ++loadsUnderWay_;
     setCursor(Qt::BusyCursor);
-    // The read runs on a thread of its own (not Qt's pool, so that the thread checker sees it):
-    // it gets the path and the id by value and hands its LoadResult back whole, through the
-    // application's event queue, to this (the UI) thread; it shares nothing with the window. A
-    // window closed meanwhile is no longer there to take it (the guard), and joins the reads
-    // still going on when it goes.
-    QPointer<RunsWindow> window(this);
-    loaders_.emplace(serial, std::thread([window, path = archivePath_, id, serial, kind] {
-                         auto result = std::make_shared<LoadResult>(loadRun(path, id));
-                         QMetaObject::invokeMethod(
-                             qApp,
-                             [window, serial, kind, result] {
-                                 if (window) {
-                                     window->loadDone(serial, kind, *result);
-                                 }
-                             },
-                             Qt::QueuedConnection);
-                     }));
-}
-
-void RunsWindow::loadDone(std::uint64_t serial, LoadKind kind, const LoadResult& result) {
-    if (const auto loader = loaders_.find(serial); loader != loaders_.end()) {
-        loader->second.join();  // it has handed its result over and is ending
-        loaders_.erase(loader);
-    }
-    --loadsUnderWay_;
-    if (loadsUnderWay_ == 0) {
-        unsetCursor();
-    }
-    loadFinished(serial, kind, result);
+    auto* watcher = new QFutureWatcher<LoadResult>(this);
+    connect(watcher, &QFutureWatcher<LoadResult>::finished, this, [this, watcher, serial, kind] {
+        watcher->deleteLater();
+        --loadsUnderWay_;
+        if (loadsUnderWay_ == 0) {
+            unsetCursor();
+        }
+        loadFinished(serial, kind, watcher->result());
+    });
+    // The worker gets the path and the id by value and hands its LoadedRun back through the
+    // future; it shares nothing with the window.
+    watcher->setFuture(QtConcurrent::run([path = archivePath_, id] { return loadRun(path, id); }));
 }
 
 void RunsWindow::loadFinished(std::uint64_t serial, LoadKind kind, const LoadResult& result) {

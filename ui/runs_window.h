@@ -5,10 +5,8 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "core/run_archive.h"
@@ -122,8 +120,6 @@ class RunsWindow final : public QWidget {
     void buildButtons();
     void startLoad(std::int64_t id, LoadKind kind);
     void loadFinished(std::uint64_t serial, LoadKind kind, const LoadResult& result);
-    // A read's result is back on the UI thread: its thread is joined, then it is shown.
-    void loadDone(std::uint64_t serial, LoadKind kind, const LoadResult& result);
     void showOpenRun();
     void showEvents();
     void updateButtons();
@@ -151,8 +147,6 @@ class RunsWindow final : public QWidget {
     std::uint64_t openSerial_ = 0;
     std::uint64_t overlaySerial_ = 0;
     int loadsUnderWay_ = 0;
-    // The threads of the reads under way, by their number; only the UI thread touches this.
-    std::map<std::uint64_t, std::thread> loaders_;
 
     QLineEdit* textFilter_;
     QCheckBox* dateFilter_;
