@@ -311,6 +311,11 @@ int programCommand(const std::vector<std::string>& arguments) {
             std::cout << "Programme finished after " << minutesText(programme.totalMinutes())
                       << " min; the controller confirmed the Stop." << std::endl;
             return kept ? 0 : kExitRecordNotKept;
+        case RunEndReason::FinishedHolding:
+            std::cout << "Programme finished after " << minutesText(programme.totalMinutes())
+                      << " min; the controller was left running at "
+                      << celsiusText(programme.steps().back().temperature) << "." << std::endl;
+            return kept ? 0 : kExitRecordNotKept;
         case RunEndReason::EmergencyCutOff:
             std::cout << "Programme stopped by the emergency cut-off at " << where << " ("
                       << celsiusText(report.cutOffReading().value_or(0.0)) << "): "

@@ -339,6 +339,15 @@ void MainFormLogic::blindStop(std::chrono::seconds withoutReadings) {
     messages_.notice(stamped(text));
 }
 
+void MainFormLogic::soakWaiting(int /*step*/, double /*target*/, double /*band*/,
+                                std::optional<double> /*measured*/) {
+    showRunProgress();
+}
+
+void MainFormLogic::soakCounting(int /*step*/) {
+    showRunProgress();
+}
+
 void MainFormLogic::controllerFoundStopped() {
     setStatusLine(stamped(texts::kControllerFoundStopped));
     askAboutStoppedController();

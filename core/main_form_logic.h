@@ -120,6 +120,19 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     void bStopMultiClick();
     void timerMultiTimer();
 
+    // --- programme files (programme_library.cpp)
+    // Makes `document` (read from `path`; empty for one not saved) the programme of the Advanced
+    // tab: one the twelve fields can hold goes into them; any other is shown there read-only by
+    // its name and steps, and Start runs it. Nothing when it was taken, else the sentence telling
+    // why it makes no programme (the tab is left as it was).
+    std::optional<QString> showProgramme(const ProgrammeDocument& document, const QString& path);
+    // The programme Save Programme As writes: the loaded one, or the twelve fields' (with their
+    // decimals).
+    ProgrammeDocument programmeToSave() const;
+    // The programme loaded from a file that the twelve fields cannot show; empty while the fields
+    // are the programme.
+    const std::optional<Programme>& loadedProgramme() const { return loadedProgramme_; }
+
     // --- a run found stopped by the controller: the operator's choice
     void runOnAfterControllerStopped();
     void endRunAfterControllerStopped();
@@ -174,6 +187,8 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     void blindStop(std::chrono::seconds withoutReadings) override;
     void controllerFoundStopped() override;
     void runEnded(const RunEnd& end) override;
+    void soakWaiting(int step, double target, double band, std::optional<double> measured) override;
+    void soakCounting(int step) override;
 
     // The window's side of a run that began: chart, timers, log timer, inputs.
     void showRunStarted(bool programme);
@@ -193,6 +208,11 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     void showLossNotice(const QString& text);
     void setStatusLine(const QString& text);
     int holdMinutes(int index) const;
+
+    // The programme loaded from a file that the fields cannot show, and its file (empty when not
+    // saved).
+    std::optional<Programme> loadedProgramme_;
+    QString loadedProgrammePath_;
 
     TOmronCom& controller_;
     TCustomComPort& port_;

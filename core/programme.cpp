@@ -22,8 +22,6 @@ std::variant<Programme, ProgrammeFault> Programme::make(std::vector<ProgrammeSte
     if (steps.empty()) {
         return ProgrammeFault{0, QStringLiteral("A programme needs at least one step.")};
     }
-    Programme programme;
-    double end = 0.0;
     for (std::size_t k = 0; k < steps.size(); ++k) {
         const int number = static_cast<int>(k) + 1;
         const ProgrammeStep& step = steps[k];
@@ -41,11 +39,84 @@ std::variant<Programme, ProgrammeFault> Programme::make(std::vector<ProgrammeSte
                             .arg(number)
                             .arg(kMaxHoldMinutes)};
         }
-        end += step.holdMinutes;
-        programme.stepEnds_.push_back(end);
     }
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        steps[k].row = static_cast<int>(k) + 1;
+    }
+    ProgrammeDocument document;
+    document.rows.assign(steps.begin(), steps.end());
+    return planned(std::move(steps), std::move(document));
+}
+
+Programme Programme::planned(std::vector<ProgrammeStep> steps, ProgrammeDocument document) {
+    Programme programme;
     programme.steps_ = std::move(steps);
+    programme.document_ = std::move(document);
+    programme.plan();
     return programme;
+}
+
+void Programme::plan() {
+    rampEnds_.clear();
+    stepEnds_.clear();
+    rampEnds_.reserve(steps_.size());
+    stepEnds_.reserve(steps_.size());
+    double end = 0.0;
+    for (int n = 1; n <= stepCount(); ++n) {
+        end += rampMinutesOf(n);
+        rampEnds_.push_back(end);
+        end += step(n).holdMinutes;
+        stepEnds_.push_back(end);
+    }
+}
+
+Programme Programme::startingFrom(double celsius) const {
+    Programme from = *this;
+    from.startSetPoint_ = celsius;
+    if (!steps_.empty() && steps_.front().rate) {
+        from.plan();
+    }
+    return from;
+}
+
+double Programme::rampStartOf(int step) const {
+    return step <= 1 ? startSetPoint_ : this->step(step - 1).temperature;
+}
+
+double Programme::rampMinutesOf(int step) const {
+    const ProgrammeStep& s = this->step(step);
+    if (s.rampMinutes) {
+        return *s.rampMinutes;
+    }
+    if (s.rate && *s.rate > 0.0) {
+        return std::abs(s.temperature - rampStartOf(step)) / *s.rate;
+    }
+    return 0.0;
+}
+
+bool Programme::fitsFields() const {
+    if (steps_.empty() || stepCount() > kFieldSteps || document_.end != ProgrammeEnd::Stop ||
+        hasRamps() || hasBands() || hasRepeats()) {
+        return false;
+    }
+    return std::all_of(steps_.begin(), steps_.end(),
+                       [](const ProgrammeStep& s) { return wholeMinutesInRange(s.holdMinutes); });
+}
+
+bool Programme::hasRamps() const {
+    return std::any_of(steps_.begin(), steps_.end(),
+                       [](const ProgrammeStep& s) { return s.ramps(); });
+}
+
+bool Programme::hasBands() const {
+    return std::any_of(steps_.begin(), steps_.end(),
+                       [](const ProgrammeStep& s) { return s.band.has_value(); });
+}
+
+bool Programme::hasRepeats() const {
+    return std::any_of(document_.rows.begin(), document_.rows.end(), [](const ProgrammeRow& row) {
+        return std::holds_alternative<ProgrammeRepeat>(row);
+    });
 }
 
 std::variant<Programme, ProgrammeFault> Programme::fromFields(const StepTemperatures& temperatures,
@@ -76,6 +147,10 @@ double Programme::stepStartMinutes(int step) const {
     return step <= 1 ? 0.0 : stepEnds_.at(static_cast<std::size_t>(step - 2));
 }
 
+double Programme::stepArrivalMinutes(int step) const {
+    return rampEnds_.at(static_cast<std::size_t>(step - 1));
+}
+
 double Programme::stepEndMinutes(int step) const {
     return stepEnds_.at(static_cast<std::size_t>(step - 1));
 }
@@ -89,12 +164,10 @@ int Programme::stepAt(double minutes) const {
 std::vector<TargetCurvePoint> Programme::targetCurve() const {
     std::vector<TargetCurvePoint> points;
     points.reserve(2 * steps_.size() + 1);
-    points.push_back({0.0, 0.0});
-    double start = 0.0;
+    points.push_back({0.0, hasRamps() ? startSetPoint_ : 0.0});
     for (std::size_t k = 0; k < steps_.size(); ++k) {
-        points.push_back({start, steps_[k].temperature});
-        start = stepEnds_[k];
-        points.push_back({start, steps_[k].temperature});
+        points.push_back({rampEnds_[k], steps_[k].temperature});
+        points.push_back({stepEnds_[k], steps_[k].temperature});
     }
     return points;
 }

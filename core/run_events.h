@@ -37,6 +37,8 @@ enum class RunEndReason {
     StopNotConfirmed,   // a Stop was asked but the controller never reported Stopped
     ControllerStopped,  // the controller was found Stopped mid-run and the run was not resumed
     Closed,             // the program was closed during the run; no Stop was sent
+    FinishedHolding,    // the programme's last step is over and it ends by leaving the controller
+                        // running at its last set point: no Stop was sent
 };
 
 // A short phrase for the reason, as logs and the command line print it ("emergency cut-off").
@@ -82,6 +84,13 @@ class RunObserver {
     virtual void runStarted(const RunStart& /*start*/) {}
     // A programme's step begins (1-based), at the start and at each step switch.
     virtual void stepStarted(int /*step*/, const ProgrammeStep& /*step*/) {}
+    // A guaranteed soak of `step` waits: the chamber is outside `target` ± `band` (`measured`,
+    // none without a reading), and the hold's time stands still. Reported when the wait begins.
+    virtual void soakWaiting(int /*step*/, double /*target*/, double /*band*/,
+                             std::optional<double> /*measured*/) {}
+    // The hold of `step` starts (or goes on) counting: the ramp arrived and, with a band, the
+    // chamber is within it.
+    virtual void soakCounting(int /*step*/) {}
     // The controller reports Running for the run (after its start, or after it was resumed).
     virtual void runConfirmed() {}
     // A fresh reading, or the first update without one after the link was lost.

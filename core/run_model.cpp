@@ -26,6 +26,8 @@ QString runEndReasonText(RunEndReason reason, std::chrono::seconds blindLimit) {
             return QStringLiteral("the controller stopped by itself");
         case RunEndReason::Closed:
             return QStringLiteral("the program was closed");
+        case RunEndReason::FinishedHolding:
+            return QStringLiteral("finished, the controller left running at the last set point");
     }
     return {};
 }
