@@ -31,6 +31,8 @@ using ProgrammeRead = std::variant<ProgrammeDocument, std::vector<ProgrammeFault
 ProgrammeRead parseProgrammeJson(const QByteArray& json);
 // The document as a programme file holds it (indented, UTF-8, numbers as short as they round-trip).
 QByteArray programmeFileJson(const ProgrammeDocument& document);
+// The same on one line without blanks, as the run archive keeps a run's programme.
+QByteArray programmeCompactJson(const ProgrammeDocument& document);
 
 // The programme file at `path`; a file that cannot be read is one fault naming it.
 ProgrammeRead loadProgrammeFile(const QString& path);

@@ -1,12 +1,11 @@
 #include "core/sqlite_run_archive.h"
 
+#include "core/programme_file.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -83,18 +82,10 @@ QString kindText(RunKind kind) {
     return kind == RunKind::Programme ? QStringLiteral("programme") : QStringLiteral("single");
 }
 
-// A programme as the archive keeps it: the programme file's form (format, version, steps).
+// A programme as the archive keeps it: the programme file's compact form, as written (name, rows
+// with their ramps, bands and repeats, end).
 QString programmeJson(const Programme& programme) {
-    QJsonArray steps;
-    for (const ProgrammeStep& step : programme.steps()) {
-        steps.append(QJsonObject{{QStringLiteral("temperature"), step.temperature},
-                                 {QStringLiteral("hold"), step.holdMinutes}});
-    }
-    const QJsonObject document{{QStringLiteral("format"), QStringLiteral("lumas-programme")},
-                               {QStringLiteral("version"), 1},
-                               {QStringLiteral("steps"), steps},
-                               {QStringLiteral("end"), QStringLiteral("stop")}};
-    return QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Compact));
+    return QString::fromUtf8(programmeCompactJson(programme.document()));
 }
 
 // Reads the number at `at` in `text` and moves past it.
@@ -116,33 +107,54 @@ bool skip(std::string_view text, std::size_t& at, std::string_view expected) {
     return true;
 }
 
-// The steps of a programme in the exact form programmeJson() writes, read without building a JSON
-// document: the list of runs reads every run's programme, and a document costs several
-// microseconds each. Nothing when the text has another form (the caller reads it as JSON then).
-std::optional<std::vector<ProgrammeStep>> stepsInOwnForm(std::string_view json) {
-    std::size_t at = json.find("\"steps\":[");
-    if (at == std::string_view::npos) {
+// The compact text of a plain programme (unnamed, steps of a temperature and a hold, ending with a
+// Stop) in one exact layout: what comes before the steps, the fields of a step in their order, and
+// what comes after the steps.
+struct PlainForm {
+    std::string_view head;
+    std::string_view firstField;   // "{\"hold\":"
+    std::string_view secondField;  // ",\"temperature\":"
+    bool holdFirst = true;
+    std::string_view tail;
+};
+
+// The form the archive wrote before programmes had names, ramps and repeats (QJsonDocument's
+// compact form, keys sorted); runs recorded then are kept in it.
+constexpr PlainForm kEarlierForm{R"({"end":"stop","format":"lumas-programme","steps":[)",
+                                 R"({"hold":)", R"(,"temperature":)", true, R"(],"version":1})"};
+// programmeCompactJson() of a plain programme.
+constexpr PlainForm kFileForm{R"({"format":"lumas-programme","version":1,"name":"","steps":[)",
+                              R"({"temperature":)", R"(,"hold":)", false, R"(],"end":"stop"})"};
+
+// The steps of a plain programme written in `form`, read without building a JSON document: the
+// list of runs reads every run's programme, and a document costs several microseconds each.
+// Nothing when the text has another form (the caller reads it as a programme file then).
+std::optional<std::vector<ProgrammeStep>> stepsInOwnForm(std::string_view json,
+                                                         const PlainForm& form) {
+    std::size_t at = 0;
+    if (!skip(json, at, form.head)) {
         return std::nullopt;
     }
-    at += 9;
     std::vector<ProgrammeStep> steps;
-    if (skip(json, at, "]")) {
+    const auto ends = [&] { return skip(json, at, form.tail) && at == json.size(); };
+    if (ends()) {
         return steps;
     }
     for (;;) {
-        if (!skip(json, at, "{\"hold\":")) {
+        if (!skip(json, at, form.firstField)) {
             return std::nullopt;
         }
-        const std::optional<double> hold = numberAt(json, at);
-        if (!hold || !skip(json, at, ",\"temperature\":")) {
+        const std::optional<double> first = numberAt(json, at);
+        if (!first || !skip(json, at, form.secondField)) {
             return std::nullopt;
         }
-        const std::optional<double> temperature = numberAt(json, at);
-        if (!temperature || !skip(json, at, "}")) {
+        const std::optional<double> second = numberAt(json, at);
+        if (!second || !skip(json, at, "}")) {
             return std::nullopt;
         }
-        steps.push_back({*temperature, *hold});
-        if (skip(json, at, "]")) {
+        steps.push_back(form.holdFirst ? ProgrammeStep{*second, *first}
+                                       : ProgrammeStep{*first, *second});
+        if (ends()) {
             return steps;
         }
         if (!skip(json, at, ",")) {
@@ -155,21 +167,27 @@ std::optional<Programme> programmeFrom(const QByteArray& json) {
     if (json.isEmpty()) {
         return std::nullopt;
     }
-    std::vector<ProgrammeStep> read;
-    if (auto own = stepsInOwnForm(std::string_view(json.constData(), json.size()))) {
-        read = std::move(*own);
-    } else {
-        const QJsonArray steps =
-            QJsonDocument::fromJson(json).object()[QStringLiteral("steps")].toArray();
-        for (const auto& step : steps) {
-            read.push_back({step[QStringLiteral("temperature")].toDouble(),
-                            step[QStringLiteral("hold")].toDouble()});
-        }
-    }
     ProgrammeLimits any;
     any.minTemperature = -1e9;
     any.maxTemperature = 1e9;
-    auto made = Programme::make(std::move(read), any);
+    const std::string_view text(json.constData(), static_cast<std::size_t>(json.size()));
+    for (const PlainForm* form : {&kEarlierForm, &kFileForm}) {
+        if (auto own = stepsInOwnForm(text, *form)) {
+            // A step of a fraction of a minute or a hold of 0 is no step make() takes: the
+            // programme file's reader below takes it.
+            auto made = Programme::make(std::move(*own), any);
+            if (auto* programme = std::get_if<Programme>(&made)) {
+                return std::move(*programme);
+            }
+            break;
+        }
+    }
+    const ProgrammeRead read = parseProgrammeJson(json);
+    const auto* document = std::get_if<ProgrammeDocument>(&read);
+    if (document == nullptr) {
+        return std::nullopt;
+    }
+    auto made = Programme::fromDocument(*document, any);
     if (auto* programme = std::get_if<Programme>(&made)) {
         return std::move(*programme);
     }

@@ -1,5 +1,6 @@
 // The run archive's reading side: every value a reading can hold comes back as it was written,
-// a programme stored in another JSON form still reads, and a reader never creates an archive.
+// a programme comes back with every field, one stored in another JSON form still reads, and a
+// reader never creates an archive.
 
 #include <gtest/gtest.h>
 
@@ -102,6 +103,49 @@ TEST_F(RunArchiveReadTest, TheRunsTimesAndProgrammeComeBackAsWritten) {
     const std::optional<ArchivedRun> edited = reader()->run(id);
     ASSERT_TRUE(edited && edited->programme);
     EXPECT_EQ(edited->programme->steps(), programmeRun().start.programme->steps());
+}
+
+// A programme with a name, ramps, bands, repeats and a held end comes back whole; a run recorded
+// before programmes had them, in the form the archive wrote then, still reads.
+TEST_F(RunArchiveReadTest, EveryFieldOfAProgrammeComesBackAndEarlierRunsStillRead) {
+    ProgrammeDocument document;
+    document.name = QStringLiteral("Cycling -40/85 °C");
+    ProgrammeStep cold{-40.0, 15};
+    cold.rate = 5.0;
+    cold.band = 2.0;
+    ProgrammeStep hot{85.0, 0.5};
+    hot.rampMinutes = 20;
+    document.rows = {ProgrammeStep{25, 10}, cold, hot, ProgrammeRepeat{2, 3, 10}};
+    document.end = ProgrammeEnd::Hold;
+    ArchivedRunStart start = programmeRun();
+    start.start.programme = std::get<Programme>(Programme::fromDocument(document, {}));
+    {
+        SqliteRunArchive::Opened opened =
+            SqliteRunArchive::open(path(), SqliteRunArchive::Access::ReadWrite);
+        ASSERT_TRUE(opened.archive);
+        ArchiveBatch batch;
+        batch.operations.emplace_back(ArchiveBatch::Begin{1, start});
+        ASSERT_EQ(opened.archive->write(batch), std::nullopt);
+    }
+    const std::optional<ArchivedRun> run = reader()->run(1);
+    ASSERT_TRUE(run && run->programme);
+    EXPECT_EQ(*run->programme, *start.start.programme);
+
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("earlier"));
+        db.setDatabaseName(path());
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(QStringLiteral(
+            "UPDATE runs SET programme = '{\"end\":\"stop\",\"format\":\"lumas-programme\","
+            "\"steps\":[{\"hold\":10,\"temperature\":-40},{\"hold\":5,\"temperature\":0},"
+            "{\"hold\":9999,\"temperature\":85.5}],\"version\":1}'"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("earlier"));
+    const std::optional<ArchivedRun> earlier = reader()->run(1);
+    ASSERT_TRUE(earlier && earlier->programme);
+    EXPECT_EQ(*earlier->programme, *programmeRun().start.programme);
 }
 
 TEST_F(RunArchiveReadTest, AReaderNeverCreatesAnArchive) {
