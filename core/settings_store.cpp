@@ -20,6 +20,11 @@ const QString kTemperatures = QStringLiteral("Temperatures");
 const QString kHoldTime = QStringLiteral("HoldTime");
 const QString kCsv = QStringLiteral("CSV");
 const QString kEmergencyTemp = QStringLiteral("EmergencyTemp");
+const QString kProgrammes = QStringLiteral("Programmes");
+
+QString recentKey(int index) {
+    return QStringLiteral("Recent%1").arg(index + 1);
+}
 
 QString temperatureKey(int step) {
     return QStringLiteral("T%1").arg(step + 1);
@@ -71,6 +76,17 @@ std::optional<double> decimalIn(QString text) {
         return std::nullopt;
     }
     return value;
+}
+
+// A programme temperature as the file keeps it: with a decimal point whatever the locale, as
+// short as it reads back, and a whole value without a point ("40", as older files hold it).
+QString temperatureText(double value) {
+    if (!std::isfinite(value)) {
+        return QStringLiteral("0");
+    }
+    QLocale form = QLocale::c();
+    form.setNumberOptions(QLocale::OmitGroupSeparator);
+    return form.toString(value == 0.0 ? 0.0 : value, 'g', QLocale::FloatingPointShortest);
 }
 
 // The emergency threshold of a file that load() returned `loaded` for.
@@ -167,7 +183,9 @@ StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize
                                       centredOffset(screenSize.width(), windowSize.width()));
     for (int step = 0; step < kProgrammeSteps; ++step) {
         const auto i = static_cast<std::size_t>(step);
-        values.temperatures[i] = file.readInteger(kTemperatures, temperatureKey(step), 0);
+        const std::optional<double> temperature =
+            decimalIn(file.readString(kTemperatures, temperatureKey(step), QString()).trimmed());
+        values.temperatures[i] = temperature && std::isfinite(*temperature) ? *temperature : 0.0;
         values.holdTimes[i] = file.readInteger(kHoldTime, holdTimeKey(step), 0);
     }
     values.singleSetPoint = file.readInteger(kTemperatures, QStringLiteral("SingleSP"), 0);
@@ -186,7 +204,8 @@ SaveResult saveOnClose(const QString& path, const StoredSettings& values) {
     file.writeInteger(kSettings, QStringLiteral("PosLeft"), values.posLeft);
     for (int step = 0; step < kProgrammeSteps; ++step) {
         const auto i = static_cast<std::size_t>(step);
-        file.writeInteger(kTemperatures, temperatureKey(step), wholeNumber(values.temperatures[i]));
+        file.writeString(kTemperatures, temperatureKey(step),
+                         temperatureText(values.temperatures[i]));
     }
     file.writeInteger(kTemperatures, QStringLiteral("SingleSP"),
                       wholeNumber(values.singleSetPoint));
@@ -220,6 +239,50 @@ SaveResult writeEmergencyTemp(const QString& path, double value, const QLocale& 
     file.load();
     file.writeFloat(kTemperatures, kEmergencyTemp, value);
     return saveWithFolder(file);
+}
+
+QStringList readRecentProgrammes(const QString& path) {
+    IniFile file(path);
+    file.load();
+    QStringList paths;
+    for (int k = 0; k < kRecentProgrammes; ++k) {
+        const QString stored = file.readString(kProgrammes, recentKey(k), QString());
+        if (!stored.isEmpty() && !paths.contains(stored)) {
+            paths << stored;
+        }
+    }
+    return paths;
+}
+
+SaveResult writeRecentProgrammes(const QString& path, const QStringList& paths) {
+    IniFile file(path);
+    if (file.load() == IniFile::LoadResult::Unreadable) {
+        return {false, file.errorString()};
+    }
+    QStringList kept;
+    for (const QString& programme : paths) {
+        if (kept.size() < kRecentProgrammes && !programme.isEmpty() && !kept.contains(programme) &&
+            !programme.contains(QLatin1Char('\n')) && !programme.contains(QLatin1Char('\r'))) {
+            kept << programme;
+        }
+    }
+    for (int k = 0; k < kRecentProgrammes; ++k) {
+        file.writeString(kProgrammes, recentKey(k), k < kept.size() ? kept[k] : QString());
+    }
+    return saveWithFolder(file);
+}
+
+SaveResult rememberRecentProgramme(const QString& path, const QString& programme) {
+    QStringList paths = readRecentProgrammes(path);
+    paths.removeAll(programme);
+    paths.prepend(programme);
+    return writeRecentProgrammes(path, paths);
+}
+
+SaveResult forgetRecentProgramme(const QString& path, const QString& programme) {
+    QStringList paths = readRecentProgrammes(path);
+    paths.removeAll(programme);
+    return writeRecentProgrammes(path, paths);
 }
 
 CsvLogSettings readCsvSettings(const QString& path) {

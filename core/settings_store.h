@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <optional>
 
@@ -37,7 +38,7 @@ struct SaveResult {
 struct StoredSettings {
     int posTop = 0;                                // window top, pixels
     int posLeft = 0;                               // window left, pixels
-    StepTemperatures temperatures{};               // T1..T12, whole °C
+    StepTemperatures temperatures{};               // T1..T12, °C with their decimals
     double singleSetPoint = 0.0;                   // SingleSP, whole °C
     StepHoldMinutes holdTimes{};                   // t1..t12, minutes
     double emergencyTemp = kDefaultEmergencyTemp;  // EmergencyTemp, °C; read at start-up only
@@ -92,9 +93,12 @@ struct StartupSettings {
 StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize windowSize,
                                     const QLocale& locale = QLocale());
 
-// Close: writes PosTop, PosLeft, T1..T12, SingleSP and t1..t12, each as a whole number (the
-// integer part, truncated toward zero with the sign kept), and saves the file. EmergencyTemp is
-// not written here; its dialog writes it.
+// Close: writes PosTop, PosLeft, SingleSP and t1..t12, each as a whole number (the integer part,
+// truncated toward zero with the sign kept), and T1..T12 with their decimals, written with a
+// decimal point in every locale (a whole temperature without one: "40", "40.5", "-0.25"; a value
+// that is not finite as 0), and saves the file. T1..T12 are read back with a point or a comma, so
+// files written with a whole number in them still read as before. EmergencyTemp is not written
+// here; its dialog writes it.
 SaveResult saveOnClose(const QString& path, const StoredSettings& values);
 
 // Temperatures/EmergencyTemp as EmergencyThresholdSetting describes it. `locale` gives the
@@ -106,6 +110,17 @@ BlindStopSetting readBlindStopLimit(const QString& path);
 // The emergency temperature dialog: the threshold in force, readEmergencyThreshold's value.
 double readEmergencyTemp(const QString& path, const QLocale& locale = QLocale());
 SaveResult writeEmergencyTemp(const QString& path, double value, const QLocale& locale = QLocale());
+
+// The programme files opened or saved last, newest first (Programmes/Recent1..Recent8); at most
+// kRecentProgrammes, without repeats. Writing stores `paths` as given (repeats and the ones past
+// kRecentProgrammes left out); a path with a line break is left out, as the file cannot hold it.
+constexpr int kRecentProgrammes = 8;
+QStringList readRecentProgrammes(const QString& path);
+SaveResult writeRecentProgrammes(const QString& path, const QStringList& paths);
+// `programme` put first in the list read from `path`, which is then written back.
+SaveResult rememberRecentProgramme(const QString& path, const QString& programme);
+// The list read from `path` without `programme`, written back.
+SaveResult forgetRecentProgramme(const QString& path, const QString& programme);
 
 // The CSV export dialog: CSV/Enabled, CSV/Interval and CSV/FolderPath. A folder path with a line
 // break cannot be stored; the write then stores nothing and says so.

@@ -187,7 +187,7 @@ TEST_F(SettingsStore, ValuesThatDoNotParseYieldDefaults) {
     ASSERT_TRUE(QDir().mkpath(settingsDir()));
     ASSERT_TRUE(writeBytes(path(),
                            "[Settings]\nPosTop=abc\nPosLeft=\n"
-                           "[Temperatures]\nT1=25.5\nT2=hot\nSingleSP=1e3\n"
+                           "[Temperatures]\nT1=2x5\nT2=hot\nT3=1,000.5\nSingleSP=1e3\n"
                            "EmergencyTemp=nan\n"
                            "[HoldTime]\nt1=5min\nt2=99999999999\n"
                            "[CSV]\nEnabled=yes\nInterval=fast\n"));
@@ -196,6 +196,7 @@ TEST_F(SettingsStore, ValuesThatDoNotParseYieldDefaults) {
     EXPECT_EQ(values.posLeft, 559);
     EXPECT_EQ(values.temperatures[0], 0.0);
     EXPECT_EQ(values.temperatures[1], 0.0);
+    EXPECT_EQ(values.temperatures[2], 0.0);
     EXPECT_EQ(values.singleSetPoint, 0.0);
     EXPECT_EQ(values.emergencyTemp, 280.0);
     EXPECT_EQ(values.holdTimes[0], 0);
@@ -205,7 +206,7 @@ TEST_F(SettingsStore, ValuesThatDoNotParseYieldDefaults) {
     EXPECT_EQ(csv.interval, 30);
 }
 
-TEST_F(SettingsStore, CloseStoresWholeNumbersTruncatedTowardZero) {
+TEST_F(SettingsStore, CloseStoresTheSingleSetPointAsAWholeNumberTruncatedTowardZero) {
     struct Case {
         double value;
         const char* stored;
@@ -217,29 +218,86 @@ TEST_F(SettingsStore, CloseStoresWholeNumbersTruncatedTowardZero) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         StoredSettings values;
-        values.temperatures[4] = c.value;
         values.singleSetPoint = c.value;
         ASSERT_TRUE(saveOnClose(path(), values).saved);
         IniFile file(path());
         ASSERT_EQ(file.load(), IniFile::LoadResult::Loaded);
-        EXPECT_EQ(file.readString("Temperatures", "T5", "?"), c.stored);
         EXPECT_EQ(file.readString("Temperatures", "SingleSP", "?"), c.stored);
     }
     StoredSettings values;
-    values.temperatures[0] = 25.5;
-    values.temperatures[1] = -10.5;
     values.singleSetPoint = 37.9;
     values.holdTimes[2] = 45;
     values.posTop = 17;
     values.posLeft = -3;
     ASSERT_TRUE(saveOnClose(path(), values).saved);
     const StoredSettings loaded = loadStartupSettings(path(), kScreen, kWindow).values;
-    EXPECT_EQ(loaded.temperatures[0], 25.0);
-    EXPECT_EQ(loaded.temperatures[1], -10.0);
     EXPECT_EQ(loaded.singleSetPoint, 37.0);
     EXPECT_EQ(loaded.holdTimes[2], 45);
     EXPECT_EQ(loaded.posTop, 17);
     EXPECT_EQ(loaded.posLeft, -3);
+}
+
+// The programme temperatures keep their decimals across a restart, written with a point in every
+// locale; a whole one is written as before, without a point.
+TEST_F(SettingsStore, ProgrammeTemperaturesKeepTheirDecimals) {
+    struct Case {
+        double value;
+        const char* stored;
+    };
+    const std::vector<Case> cases = {
+        {40.5, "40.5"}, {-10.25, "-10.25"}, {40.0, "40"},     {-70.0, "-70"},
+        {0.1, "0.1"},   {-0.0, "0"},        {499.9, "499.9"},
+    };
+    for (const char* localeName : {"en_US", "de_DE"}) {
+        SCOPED_TRACE(localeName);
+        const QLocale locale(QString::fromLatin1(localeName));
+        const QLocale before;
+        QLocale::setDefault(locale);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.value);
+            StoredSettings values;
+            values.temperatures[4] = c.value;
+            ASSERT_TRUE(saveOnClose(path(), values).saved);
+            IniFile file(path());
+            ASSERT_EQ(file.load(), IniFile::LoadResult::Loaded);
+            EXPECT_EQ(file.readString("Temperatures", "T5", "?"), c.stored);
+            EXPECT_EQ(loadStartupSettings(path(), kScreen, kWindow, locale).values.temperatures[4],
+                      c.value);
+        }
+        QLocale::setDefault(before);
+    }
+
+    // A file written by hand or under a decimal-comma locale reads the same.
+    ASSERT_TRUE(writeBytes(path(), "[Temperatures]\r\nT1=40,5\r\nT2= -12.75 \r\nT3=25\r\n"));
+    const StoredSettings loaded = loadStartupSettings(path(), kScreen, kWindow).values;
+    EXPECT_EQ(loaded.temperatures[0], 40.5);
+    EXPECT_EQ(loaded.temperatures[1], -12.75);
+    EXPECT_EQ(loaded.temperatures[2], 25.0);
+}
+
+TEST_F(SettingsStore, RecentProgrammesAreKeptNewestFirstWithoutRepeats) {
+    EXPECT_TRUE(readRecentProgrammes(path()).isEmpty());
+    for (int n = 1; n <= 10; ++n) {
+        ASSERT_TRUE(rememberRecentProgramme(path(), QStringLiteral("/p/%1.json").arg(n)).saved);
+    }
+    // The eight newest, newest first; choosing an older one again brings it to the front.
+    QStringList expected;
+    for (int n = 10; n >= 3; --n) {
+        expected << QStringLiteral("/p/%1.json").arg(n);
+    }
+    EXPECT_EQ(readRecentProgrammes(path()), expected);
+    ASSERT_TRUE(rememberRecentProgramme(path(), "/p/5.json").saved);
+    expected.removeAll("/p/5.json");
+    expected.prepend("/p/5.json");
+    EXPECT_EQ(readRecentProgrammes(path()), expected);
+
+    ASSERT_TRUE(forgetRecentProgramme(path(), "/p/9.json").saved);
+    expected.removeAll("/p/9.json");
+    EXPECT_EQ(readRecentProgrammes(path()), expected);
+
+    // A path the file cannot hold is left out; one with blanks at its ends comes back whole.
+    ASSERT_TRUE(writeRecentProgrammes(path(), {"/a\nb.json", " /c d.json ", "/e.json"}).saved);
+    EXPECT_EQ(readRecentProgrammes(path()), (QStringList{" /c d.json ", "/e.json"}));
 }
 
 TEST_F(SettingsStore, EmergencyTemperatureIsADecimalInTheLocalesForm) {
