@@ -132,6 +132,24 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     // The programme loaded from a file that the twelve fields cannot show; empty while the fields
     // are the programme.
     const std::optional<Programme>& loadedProgramme() const { return loadedProgramme_; }
+    // The file of the loaded programme (empty while the fields are the programme, or for one not
+    // saved).
+    const QString& loadedProgrammePath() const { return loadedProgrammePath_; }
+    // The loaded programme was saved to `path`: it is that file's programme from now on.
+    void loadedProgrammeSavedAs(const QString& path);
+    // "Use the fields": the loaded programme is forgotten and the twelve fields are the programme
+    // again, as they were before it was loaded.
+    void useFieldProgramme();
+    // The limits programmes of this window are checked with (the set-point range, the locale).
+    ProgrammeLimits programmeLimits() const;
+    // Where the Advanced tab shows a loaded programme (not owned; it must outlive this, or be
+    // unregistered with nullptr).
+    void setProgrammeView(ProgrammeView* view) { programmeView_ = view; }
+    // The read-only view of `programme` (read from `path`): its name (the file's name when it has
+    // none), its rows as written ("3. 85 °C in 20 min, hold 15 min", "4. Repeat rows 2–3, 10
+    // times"), its steps unrolled and planned total, and its end.
+    static ProgrammeSummary programmeSummary(const Programme& programme, const QString& path,
+                                             const QLocale& locale);
 
     // --- a run found stopped by the controller: the operator's choice
     void runOnAfterControllerStopped();
@@ -213,6 +231,7 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     // saved).
     std::optional<Programme> loadedProgramme_;
     QString loadedProgrammePath_;
+    ProgrammeView* programmeView_ = nullptr;  // not owned; none in the tests that do not need it
 
     TOmronCom& controller_;
     TCustomComPort& port_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <chrono>
 
 #include <array>
@@ -115,6 +116,26 @@ class MessageBoxes {
             whenClosed();
         }
     }
+};
+
+// What the Advanced tab shows of a programme loaded from a file that the twelve fields cannot
+// hold: its name, its rows as written (one line each), and its steps, total and end.
+struct ProgrammeSummary {
+    QString name;
+    QStringList rows;
+    QString totals;  // "21 steps, 5 h 30 min planned"
+    QString end;     // what happens after the last step
+};
+
+// The Advanced tab's programme: the twelve fields, or a loaded programme shown read-only in their
+// place. The window registers it with the core (MainFormLogic::setProgrammeView).
+class ProgrammeView {
+  public:
+    virtual ~ProgrammeView() = default;
+    // Shows the loaded programme read-only in place of the fields.
+    virtual void showLoaded(const ProgrammeSummary& summary) = 0;
+    // The twelve fields are the programme again.
+    virtual void showFields() = 0;
 };
 
 // The parts of the main window the core uses. The references stay valid for the window's life.

@@ -4,14 +4,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -23,6 +28,8 @@
 #include <utility>
 
 #include "core/main_form_logic.h"
+#include "core/programme_file.h"
+#include "core/settings_store.h"
 #include "core/sqlite_run_archive.h"
 #include "ui/about_dialog.h"
 #include "ui/chart_report_preview.h"
@@ -33,6 +40,7 @@
 #include "ui/numeric_fields.h"
 #include "ui/port_config_dialog.h"
 #include "ui/port_selection_dialog.h"
+#include "ui/programme_editor.h"
 #include "ui/readout_font.h"
 #include "ui/runs_window.h"
 #include "ui/sp_ramp_dialog.h"
@@ -261,10 +269,26 @@ QWidget* TForm1::buildAdvancedTab() {
     lTotalTime->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     totalRow->addWidget(lTotalTime, 1);
     holdGrid->addLayout(totalRow, kProgrammeSteps, 0, 1, 2);
-    auto* programmeRow = new QHBoxLayout;
+    // The programme: the twelve fields, or a programme from a file shown in their place.
+    auto* fieldsPage = new QWidget;
+    auto* programmeRow = new QHBoxLayout(fieldsPage);
+    programmeRow->setContentsMargins(0, 0, 0, 0);
+    temperatures->setParent(fieldsPage);
+    holds->setParent(fieldsPage);
     programmeRow->addWidget(temperatures, 1);
     programmeRow->addWidget(holds, 1);
-    column->addLayout(programmeRow);
+    programmeStack_ = new QStackedWidget(tab);
+    programmeStack_->setObjectName(QStringLiteral("programmeStack"));
+    programmeStack_->addWidget(fieldsPage);
+    QWidget* loadedPage = buildLoadedProgrammePage();
+    programmeStack_->addWidget(loadedPage);
+    programmeStack_->setCurrentWidget(fieldsPage);
+    column->addWidget(programmeStack_);
+    programmePages_ = std::make_unique<ProgrammePages>(ProgrammePages::Widgets{
+        programmeStack_, fieldsPage, loadedPage,
+        loadedPage->findChild<QLabel*>(QStringLiteral("lProgrammeName")), loadedRows_,
+        loadedPage->findChild<QLabel*>(QStringLiteral("lProgrammeTotals")),
+        loadedPage->findChild<QLabel*>(QStringLiteral("lProgrammeEnd"))});
 
     auto* info = new QGroupBox(QStringLiteral("Info Panel"), tab);
     auto* infoGrid = new QGridLayout(info);
@@ -298,6 +322,44 @@ QWidget* TForm1::buildAdvancedTab() {
     return tab;
 }
 
+QWidget* TForm1::buildLoadedProgrammePage() {
+    auto* page = new QGroupBox(QStringLiteral("Programme"));
+    auto* column = new QVBoxLayout(page);
+    column->setSpacing(4);
+    auto* name = new QLabel(page);
+    name->setObjectName(QStringLiteral("lProgrammeName"));
+    name->setWordWrap(true);
+    QFont bold = name->font();
+    bold.setBold(true);
+    name->setFont(bold);
+    loadedRows_ = new QListWidget(page);
+    loadedRows_->setObjectName(QStringLiteral("lbProgrammeRows"));
+    loadedRows_->setWordWrap(true);
+    loadedRows_->setSelectionMode(QAbstractItemView::NoSelection);
+    loadedRows_->setFocusPolicy(Qt::NoFocus);
+    auto* totals = new QLabel(page);
+    totals->setObjectName(QStringLiteral("lProgrammeTotals"));
+    totals->setWordWrap(true);
+    auto* end = new QLabel(page);
+    end->setObjectName(QStringLiteral("lProgrammeEnd"));
+    end->setWordWrap(true);
+    bEditProgramme = button(QStringLiteral("Edit…"), "bEditProgramme", page);
+    bUseFields = button(QStringLiteral("Use the fields"), "bUseFields", page);
+    bUseFields->setToolTip(
+        QStringLiteral("Forgets this programme: the twelve fields are the programme again."));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(bEditProgramme);
+    buttons->addWidget(bUseFields);
+    column->addWidget(name);
+    column->addWidget(loadedRows_, 1);
+    column->addWidget(totals);
+    column->addWidget(end);
+    column->addLayout(buttons);
+    connect(bEditProgramme, &QPushButton::clicked, this, &TForm1::EditProgrammeClick);
+    connect(bUseFields, &QPushButton::clicked, this, &TForm1::UseFieldsClick);
+    return page;
+}
+
 void TForm1::buildMenu() {
     const auto item = [this](QMenu* menu, const QString& caption, const char* name,
                              void (TForm1::*handler)(), bool visible = true) {
@@ -313,6 +375,14 @@ void TForm1::buildMenu() {
     QAction* disconnect = file->addAction(QStringLiteral("Disconnect"));
     disconnect->setObjectName(QStringLiteral("Disconnect1"));
     connect(disconnect, &QAction::triggered, this, [this] { logic_->Disconnect1Click(); });
+    file->addSeparator();
+    item(file, QStringLiteral("New Programme…"), "miNewProgramme", &TForm1::NewProgrammeClick);
+    item(file, QStringLiteral("Open Programme…"), "miOpenProgramme", &TForm1::OpenProgrammeClick);
+    recentMenu_ = file->addMenu(QStringLiteral("Recent Programmes"));
+    recentMenu_->setObjectName(QStringLiteral("miRecentProgrammes"));
+    connect(recentMenu_, &QMenu::aboutToShow, this, &TForm1::fillRecentMenu);
+    item(file, QStringLiteral("Save Programme As…"), "miSaveProgrammeAs",
+         &TForm1::SaveProgrammeAsClick);
     file->addSeparator();
     item(file, QStringLiteral("Runs…"), "miRuns", &TForm1::miRunsClick);
     file->addSeparator();
@@ -402,6 +472,7 @@ void TForm1::buildPorts() {
     }
     logic_ = std::make_unique<MainFormLogic>(Controller, ComPort1, *ports_, clock_, settingsPath_,
                                              QLocale(), runClock_);
+    logic_->setProgrammeView(programmePages_.get());
 }
 
 void TForm1::setVisible(bool visible) {
@@ -499,6 +570,10 @@ void TForm1::setProgrammeInputsEnabled(bool enabled) {
 
 void TForm1::EnableItems() {
     setProgrammeInputsEnabled(true);
+    for (QAction* item : {action(QStringLiteral("miOpenProgramme")), recentMenu_->menuAction()}) {
+        item->setEnabled(true);
+    }
+    bUseFields->setEnabled(true);
     for (QWidget* widget :
          std::initializer_list<QWidget*>{bStartMulti, bStartSingle, chkTargetTemp, bStopSingle,
                                          UpDown1, bSetSingleSP, fiSingleSP, bStopMulti}) {
@@ -508,6 +583,11 @@ void TForm1::EnableItems() {
 
 void TForm1::DisableItems() {
     setProgrammeInputsEnabled(false);
+    // A programme is not opened, nor the fields taken back, while a run goes on.
+    for (QAction* item : {action(QStringLiteral("miOpenProgramme")), recentMenu_->menuAction()}) {
+        item->setEnabled(false);
+    }
+    bUseFields->setEnabled(false);
     bStartMulti->setEnabled(false);
     bStartSingle->setEnabled(false);
     const RunModel& run = logic_->run();
@@ -614,6 +694,209 @@ void TForm1::ClearChart1Click() {
             [this](const QString& question) { return messages_->confirm(question); })) {
         timerMulti->stop();
         timerSingle->stop();
+    }
+}
+
+// --- programme files
+
+namespace {
+
+const QString kProgrammeFilter = QStringLiteral("Lumas programmes (*.json)");
+// The most faults one box lists; the editor shows them all.
+constexpr std::size_t kFaultsShown = 10;
+
+// The programmes folder, made when it is missing.
+QString programmesFolderMade() {
+    const QString folder = programmesFolder();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+// Every fault of a programme file, one a line ("Step 3, rate: ..."), the first kFaultsShown.
+QString faultLines(const std::vector<ProgrammeFault>& faults) {
+    QStringList lines;
+    for (std::size_t k = 0; k < faults.size() && k < kFaultsShown; ++k) {
+        lines << programmeFaultText(faults[k]);
+    }
+    if (faults.size() > kFaultsShown) {
+        lines << QStringLiteral("… and %1 more.").arg(faults.size() - kFaultsShown);
+    }
+    return lines.join(QStringLiteral("\r"));
+}
+
+}  // namespace
+
+ProgrammeEditor* TForm1::programmeEditor() const {
+    return programmeEditor_.data();
+}
+
+void TForm1::showEditor(const ProgrammeDocument& document, const QString& path) {
+    if (programmeEditor_ == nullptr) {
+        programmeEditor_ = new ProgrammeEditor(
+            logic_->programmeLimits(),
+            [this](const ProgrammeDocument& used, const QString& from) {
+                return logic_->showProgramme(used, from);
+            },
+            messages_, this);
+        // Closed, it is gone: the next one starts afresh.
+        programmeEditor_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(programmeEditor_, &ProgrammeEditor::saved, this,
+                [this](const QString& path) { rememberProgramme(path); });
+    }
+    if (!programmeEditor_->edit(document, path)) {
+        programmeEditor_->raise();
+        return;
+    }
+    programmeEditor_->show();
+    programmeEditor_->raise();
+    programmeEditor_->activateWindow();
+}
+
+void TForm1::NewProgrammeClick() {
+    showEditor({}, {});
+}
+
+void TForm1::EditProgrammeClick() {
+    if (const std::optional<Programme>& loaded = logic_->loadedProgramme()) {
+        showEditor(loaded->document(), logic_->loadedProgrammePath());
+    }
+}
+
+void TForm1::UseFieldsClick() {
+    if (logic_->run().active()) {
+        return;
+    }
+    logic_->useFieldProgramme();
+    showHoldTimeTotal();
+}
+
+void TForm1::OpenProgrammeClick() {
+    if (logic_->run().active()) {
+        messages_->information(kStopFirst);
+        return;
+    }
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Programme"),
+                                                      programmesFolderMade(), kProgrammeFilter);
+    if (!path.isEmpty()) {
+        openProgrammeFile(path);
+    }
+}
+
+bool TForm1::openProgrammeFile(const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    const ProgrammeRead read = loadProgrammeFile(path);
+    if (const auto* faults = std::get_if<std::vector<ProgrammeFault>>(&read)) {
+        messages_->warning(QStringLiteral("The programme file %1 cannot be read:\r%2")
+                               .arg(shown, faultLines(*faults)));
+        return false;
+    }
+    const auto& document = std::get<ProgrammeDocument>(read);
+    const std::vector<ProgrammeFault> faults =
+        Programme::checkDocument(document, logic_->programmeLimits());
+    if (!faults.empty()) {
+        const QString text = QStringLiteral(
+                                 "The programme in %1 cannot be run:\r%2\r\rOpen it in "
+                                 "the programme editor to correct it?")
+                                 .arg(shown, faultLines(faults));
+        if (messages_->choose(text, QStringLiteral("Edit"), QStringLiteral("Close"))) {
+            showEditor(document, path);
+        }
+        return false;
+    }
+    if (const std::optional<QString> refusal = logic_->showProgramme(document, path)) {
+        messages_->warning(*refusal);
+        return false;
+    }
+    showHoldTimeTotal();
+    rememberProgramme(path);
+    return true;
+}
+
+void TForm1::SaveProgrammeAsClick() {
+    // What is typed in the fields is what is saved.
+    if (!logic_->loadedProgramme()) {
+        for (int k = 0; k < kProgrammeSteps; ++k) {
+            if (!fiSP[k]->commit() || !fiSPt[k]->commit()) {
+                return;
+            }
+        }
+    }
+    const ProgrammeDocument document = logic_->programmeToSave();
+    if (document.rows.empty()) {
+        messages_->information(QStringLiteral(
+            "There is no programme to save: t1 is 0, so the programme has no step."));
+        return;
+    }
+    // A named programme is offered under its name; an unnamed one asks for the file's name.
+    QString suggested = document.name.trimmed();
+    suggested.replace(QLatin1Char('/'), QLatin1Char('-'));
+    const QString loadedPath = logic_->loadedProgrammePath();
+    const QString start = !loadedPath.isEmpty() ? loadedPath
+                          : suggested.isEmpty()
+                              ? programmesFolderMade() + QLatin1Char('/')
+                              : QDir(programmesFolderMade()).filePath(suggested + ".json");
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Programme As"), start,
+                                                kProgrammeFilter);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (QFileInfo(path).suffix().isEmpty()) {
+        path += QStringLiteral(".json");
+    }
+    saveProgrammeAs(path);
+}
+
+bool TForm1::saveProgrammeAs(const QString& path) {
+    const ProgrammeDocument document = logic_->programmeToSave();
+    if (document.rows.empty()) {
+        messages_->information(QStringLiteral(
+            "There is no programme to save: t1 is 0, so the programme has no step."));
+        return false;
+    }
+    if (const std::optional<QString> failure = saveProgrammeFile(path, document)) {
+        messages_->warning(*failure);
+        return false;
+    }
+    logic_->loadedProgrammeSavedAs(path);
+    rememberProgramme(path);
+    return true;
+}
+
+void TForm1::openRecentProgramme(const QString& path) {
+    if (logic_->run().active()) {
+        messages_->information(kStopFirst);
+        return;
+    }
+    if (!QFileInfo::exists(path)) {
+        forgetRecentProgramme(settingsPath_, path);
+        messages_->message(QStringLiteral("The programme file %1 is no longer there. It has been "
+                                          "taken off the list of recent programmes.")
+                               .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    openProgrammeFile(path);
+}
+
+void TForm1::rememberProgramme(const QString& path) {
+    // The list is a convenience: a settings file that cannot be written costs only the list.
+    rememberRecentProgramme(settingsPath_, QFileInfo(path).absoluteFilePath());
+}
+
+void TForm1::fillRecentMenu() {
+    recentMenu_->clear();
+    const QStringList paths = readRecentProgrammes(settingsPath_);
+    int number = 0;
+    for (const QString& path : paths) {
+        ++number;
+        QString caption = QDir::toNativeSeparators(path);
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* entry = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(number).arg(caption));
+        entry->setObjectName(QStringLiteral("miRecentProgramme%1").arg(number));
+        entry->setData(path);
+        connect(entry, &QAction::triggered, this, [this, path] { openRecentProgramme(path); });
+    }
+    if (paths.isEmpty()) {
+        recentMenu_->addAction(QStringLiteral("(none)"))->setEnabled(false);
     }
 }
 

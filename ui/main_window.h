@@ -20,7 +20,10 @@ class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QListWidget;
+class QMenu;
 class QPushButton;
+class QStackedWidget;
 class QTabWidget;
 class QTimer;
 
@@ -29,6 +32,8 @@ namespace lumas::ui {
 class DecimalField;
 class WholeNumberField;
 class RunsWindow;
+class ProgrammeEditor;
+class ProgrammePages;
 class UpDown;
 class LabelText;
 class CheckBoxState;
@@ -71,6 +76,30 @@ class TForm1 final : public QMainWindow {
     void About1Click();
     void ClearChart1Click();
 
+    // File > New Programme…, Open Programme…, Save Programme As… and Recent Programmes. The
+    // dialogs start in the programmes folder (made on demand).
+    void NewProgrammeClick();
+    void OpenProgrammeClick();
+    void SaveProgrammeAsClick();
+    // Reads, checks and shows the programme file at `path` on the Advanced tab (showProgramme).
+    // A file that cannot be read or makes no programme changes nothing: the operator is shown
+    // every fault and, for a programme that was read, offered the editor to correct it. True
+    // when it was taken.
+    bool openProgrammeFile(const QString& path);
+    // Writes the Advanced tab's programme (the loaded one, or the twelve fields') to `path`.
+    // False, with the operator told why, when nothing was written.
+    bool saveProgrammeAs(const QString& path);
+    // A file of Recent Programmes; one that is gone is taken off the list, and the operator told.
+    void openRecentProgramme(const QString& path);
+    // The Advanced tab's Edit…: the editor on the loaded programme.
+    void EditProgrammeClick();
+    // The Advanced tab's "Use the fields".
+    void UseFieldsClick();
+    // The programme editor, made on first use; null until then and once it is closed.
+    ProgrammeEditor* programmeEditor() const;
+    // The Recent Programmes submenu.
+    QMenu* recentProgrammesMenu() const { return recentMenu_; }
+
     // Closes as Exit does, without asking (the program was told to end by a signal): open boxes
     // and dialogs are closed, the settings saved, a run ends for "ended by a signal", and the
     // controller is left as it is.
@@ -108,6 +137,11 @@ class TForm1 final : public QMainWindow {
     void applyOuterSizeLimits();
     void showHoldTimeTotal();
     void setProgrammeInputsEnabled(bool enabled);
+    QWidget* buildLoadedProgrammePage();
+    // The editor, made and shown, on `document` from `path`.
+    void showEditor(const ProgrammeDocument& document, const QString& path);
+    void fillRecentMenu();
+    void rememberProgramme(const QString& path);
 
     // Declared first: the driver holds the port, the logic holds both; destroyed in reverse.
     ControllerLink link_;
@@ -121,6 +155,12 @@ class TForm1 final : public QMainWindow {
 
     TemperatureChart* Chart1 = nullptr;
     QPointer<RunsWindow> runsWindow_;
+    QPointer<ProgrammeEditor> programmeEditor_;
+    QStackedWidget* programmeStack_ = nullptr;
+    QListWidget* loadedRows_ = nullptr;
+    QPushButton* bEditProgramme = nullptr;
+    QPushButton* bUseFields = nullptr;
+    QMenu* recentMenu_ = nullptr;
     QWidget* rightColumn_ = nullptr;
     QGroupBox* temperatureBox_ = nullptr;
     QGroupBox* setPointBox_ = nullptr;
@@ -156,6 +196,7 @@ class TForm1 final : public QMainWindow {
     std::unique_ptr<CheckBoxState> targetCurveBox_;
     std::unique_ptr<ChartSeriesPort> measuredSeries_, targetSeries_;
     std::unique_ptr<TimerSwitch> timerMultiSwitch_, timerSingleSwitch_, timerCsvSwitch_;
+    std::unique_ptr<ProgrammePages> programmePages_;
     std::unique_ptr<MessageBoxes> ownMessages_;
     MessageBoxes* messages_ = nullptr;
     std::unique_ptr<MainWindowPorts> ports_;

@@ -17,4 +17,18 @@ void LabelText::setAlert(bool on) {
     }
 }
 
+void ProgrammePages::showLoaded(const ProgrammeSummary& summary) {
+    w_.name->setText(summary.name);
+    w_.rows->clear();
+    w_.rows->addItems(summary.rows);
+    w_.totals->setText(summary.totals);
+    w_.end->setText(summary.end);
+    w_.stack->setCurrentWidget(w_.loadedPage);
+}
+
+void ProgrammePages::showFields() {
+    w_.rows->clear();
+    w_.stack->setCurrentWidget(w_.fieldsPage);
+}
+
 }  // namespace lumas::ui

@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QStackedWidget>
 #include <QTimer>
 #include <chrono>
 
@@ -55,6 +57,27 @@ class TimerSwitch final : public RepeatingTimer {
 
   private:
     QTimer* timer_;
+};
+
+// The Advanced tab's programme: a stack of two pages, the twelve fields and the read-only view of
+// a loaded programme (its name, its rows as written, its totals and its end).
+class ProgrammePages final : public ProgrammeView {
+  public:
+    struct Widgets {
+        QStackedWidget* stack = nullptr;
+        QWidget* fieldsPage = nullptr;
+        QWidget* loadedPage = nullptr;
+        QLabel* name = nullptr;
+        QListWidget* rows = nullptr;
+        QLabel* totals = nullptr;
+        QLabel* end = nullptr;
+    };
+    explicit ProgrammePages(Widgets widgets) : w_(widgets) {}
+    void showLoaded(const ProgrammeSummary& summary) override;
+    void showFields() override;
+
+  private:
+    Widgets w_;
 };
 
 }  // namespace lumas::ui
