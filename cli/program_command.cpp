@@ -63,12 +63,11 @@ class ProgrammeReport final : public RunObserver {
 
     void stepStarted(int step, const lumas::ProgrammeStep& programmeStep) override {
         const RunModel& run = chamber_.run();
-        const Tick now = chamber_.runClock().now();
         std::cout << "Step " << step << " of " << run.programme()->stepCount() << ": "
                   << celsiusText(programmeStep.temperature) << " for "
                   << minutesText(programmeStep.holdMinutes) << " min; "
-                  << minutesText(run.elapsedMinutes(now)) << " min elapsed, "
-                  << minutesText(run.minutesLeft(now)) << " min left" << std::endl;
+                  << minutesText(run.elapsedMinutes()) << " min elapsed, "
+                  << minutesText(run.minutesLeft()) << " min left" << std::endl;
     }
     void emergencyCutOff(double celsius, double threshold, const QDateTime& at) override {
         cutOffReading_ = celsius;
@@ -278,10 +277,9 @@ int programCommand(const std::vector<std::string>& arguments) {
 
     const RunEnd end = run.end().value_or(RunEnd{});
     const RunModel& finished = run;
-    const Tick now = session.runClock().now();
     const std::string where = "step " + std::to_string(finished.currentStep()) + " of " +
                               std::to_string(programme.stepCount()) + " after " +
-                              minutesText(finished.elapsedMinutes(now)) + " min";
+                              minutesText(finished.elapsedMinutes()) + " min";
     forget();
     session.close(RunEndReason::StopNotConfirmed);
 

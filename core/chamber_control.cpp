@@ -236,7 +236,10 @@ Outcome ChamberControl::startProgramme(const Programme& programme) {
     }
     RunStart start;
     start.kind = RunKind::Programme;
-    start.programme = programme;
+    // A ramp of the first step starts where the chamber is, or, without a reading, from the set
+    // point the controller holds.
+    start.programme =
+        programme.startingFrom(health_.live() ? state_.LastTemperature : state_.LastSetPoint);
     beginRun(std::move(start));
     return std::nullopt;
 }

@@ -164,7 +164,7 @@ class ChamberControl {
     StepResult sendPendingRun();
     StepResult sendPendingProgrammeStart();
     StepResult sendPendingStop();
-    StepResult switchStepWhenDue();
+    StepResult followProgramme();
     StepResult holdStepSetPoint();
     StepResult cutOffWhenTooHot();
     StepResult stopWhenBlind();

@@ -35,7 +35,7 @@ std::vector<SequenceStep> ChamberControl::buildUpdateSequence(ChamberControl& ch
     static constexpr Step kSteps[] = {
         &ChamberControl::observeLinkAndRun, &ChamberControl::sendPendingSetPoint,
         &ChamberControl::sendPendingRun,    &ChamberControl::sendPendingProgrammeStart,
-        &ChamberControl::sendPendingStop,   &ChamberControl::switchStepWhenDue,
+        &ChamberControl::sendPendingStop,   &ChamberControl::followProgramme,
         &ChamberControl::holdStepSetPoint,  &ChamberControl::cutOffWhenTooHot,
         &ChamberControl::stopWhenBlind,     &ChamberControl::serveStopConfirmation,
     };
@@ -62,9 +62,6 @@ StepResult ChamberControl::observeLinkAndRun() {
     view.temperature = s.LastTemperature;
     view.setPoint = s.LastSetPoint;
     view.stopped = controller_.Stopped();
-    if (s.ProgramRunning) {
-        s.ElapsedMinutes = run_.elapsedMinutes(runClock_.now());
-    }
     notifyLink([&view](LinkObserver& o) { o.polled(view); });
 
     // Reply watchdog: a request unanswered for more than 8 s of real time is given up.
@@ -147,7 +144,7 @@ StepResult ChamberControl::sendPendingProgrammeStart() {
         return nothingSent();
     }
     forgetStop();
-    controller_.cmdSetPoint(run_.programme()->step(1).temperature);
+    controller_.cmdSetPoint(run_.plannedSetPoint().value_or(run_.programme()->step(1).temperature));
     return pauseThen(kCommandPause, [this] {
         if (!run_.programmeStartDue()) {
             return nothingSent();  // the run was let go during the pause
@@ -169,24 +166,27 @@ StepResult ChamberControl::sendPendingStop() {
     return pauseFor(kCommandPause);
 }
 
-StepResult ChamberControl::switchStepWhenDue() {
-    const SharedState& s = state_;
-    if (!s.ProgramRunning || run_.phase() == RunPhase::Held ||
-        s.ElapsedMinutes < s.NextSwitchMinutes) {
+// Moves the programme on: steps begin, ramps move, soaks count (see ProgrammeProgress); the set
+// point it wants goes out with holdStepSetPoint. At its end the programme stops the controller, or
+// leaves it running at the last set point, as the programme says.
+StepResult ChamberControl::followProgramme() {
+    if (run_.kind() != RunKind::Programme || !run_.active()) {
         return nothingSent();
     }
-    if (s.CurrentStep >= s.StepCount) {
-        // The programme has ended; its Stop goes out with the next update.
+    // The link is live while readings come in: the last one is the chamber's temperature.
+    const bool live = health_.live();
+    const std::optional<double> measured =
+        live ? std::optional<double>(state_.LastTemperature) : std::nullopt;
+    if (!run_.advanceProgramme(runClock_.now(), measured, live)) {
+        return nothingSent();
+    }
+    if (run_.programme()->end() == ProgrammeEnd::Hold) {
+        run_.endWithoutStop(RunEndReason::FinishedHolding, currentDateTime());
+    } else {
+        // Its Stop goes out with the next update.
         run_.askStop(RunEndReason::Finished);
-        return nothingSent();
     }
-    controller_.cmdSetPoint(run_.programme()->step(s.CurrentStep + 1).temperature);
-    return pauseThen(kCommandPause, [this] {
-        if (run_.controlling()) {
-            run_.advanceStep();
-        }
-        return pauseFor(kAfterSwitch);
-    });
+    return nothingSent();
 }
 
 // Keeps the controller on the current step's temperature. The comparison is with what the
@@ -195,11 +195,11 @@ StepResult ChamberControl::switchStepWhenDue() {
 // again on every pass. While the controller does not answer, the driver keeps one such write
 // waiting and sends it once the link is back.
 StepResult ChamberControl::holdStepSetPoint() {
-    const SharedState& s = state_;
-    if (!s.ProgramRunning || s.CurrentStep < 1 || s.CurrentStep > kProgrammeSteps) {
+    const std::optional<double> planned = run_.plannedSetPoint();
+    if (!state_.ProgramRunning || run_.phase() == RunPhase::Held || !planned) {
         return nothingSent();
     }
-    const double target = s.StepTemperatures[s.CurrentStep];
+    const double target = *planned;
     double sendable = target;
     setPointValueText(target, &sendable);
     if (storedTenths(sendable) == storedTenths(controller_.SetPoint())) {

@@ -305,7 +305,10 @@ void MainFormLogic::reading(const RunReading& reading) {
     }
 }
 
-void MainFormLogic::stopAsked(RunEndReason /*why*/) {
+void MainFormLogic::stopAsked(RunEndReason why) {
+    if (why == RunEndReason::Finished) {
+        ui_.lFinish.setText(QStringLiteral("0 minutes"));  // the countdown reaches its end
+    }
     ui_.lTotal.setText(texts::kNoValue);
     ui_.lFinish.setText(texts::kNoValue);
     showRunProgress();
@@ -428,7 +431,6 @@ void MainFormLogic::setStatusLine(const QString& text) {
 
 void MainFormLogic::showRunProgress() {
     const RunModel& model = run();
-    const Tick now = chamber_.runClock().now();
     if (model.phase() == RunPhase::Stopping) {
         ui_.lStep.setText(texts::kNoValue);
         setStatusLine(texts::kWaitingForStop);
@@ -440,11 +442,13 @@ void MainFormLogic::showRunProgress() {
     }
     if (model.kind() == RunKind::Programme) {
         ui_.lFinish.setText(QString::number(TotalTimeLeft()) + QStringLiteral(" minutes"));
-        const QString step = texts::stepProgress(model.currentStep(), state().StepCount,
-                                                 model.minutesLeftInStep(now), locale_);
+        const std::optional<double> measured =
+            linkHealth().live() ? std::optional<double>(state().LastTemperature) : std::nullopt;
+        const QString step =
+            texts::programmeProgress(*model.progress(), state().StepCount, measured, locale_);
         ui_.lStep.setText(step);
         if (model.phase() != RunPhase::Held) {
-            setStatusLine(texts::programmeStatus(step, model.minutesLeft(now), locale_));
+            setStatusLine(texts::programmeStatus(step, model.minutesLeft(), locale_));
         }
     } else if (model.phase() != RunPhase::Held) {
         setStatusLine(texts::singleStatus(model.start().singleSetPoint, locale_));

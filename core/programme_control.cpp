@@ -51,7 +51,8 @@ QString MainFormLogic::totalTimeText() const {
 }
 
 std::int32_t MainFormLogic::TotalTimeLeft() const {
-    return state().TotalMinutes - static_cast<std::int32_t>(std::trunc(state().ElapsedMinutes));
+    // As planned from where the programme stands: a soak that waits for its band adds to it.
+    return static_cast<std::int32_t>(std::ceil(run().minutesLeft()));
 }
 
 std::uint8_t MainFormLogic::CalculateTotalSetPoints() const {

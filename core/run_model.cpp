@@ -61,7 +61,8 @@ void RunModel::begin(RunStart start, Tick runNow) {
     end_.reset();
     stopCause_.reset();
     heldSince_.reset();
-    heldMs_ = 0;
+    progress_.reset();
+    finishReported_ = false;
     SharedState& s = state_;
     // A new run starts from a clean mailbox: what an earlier run left unsent is not its business.
     s.PendingStop = false;
@@ -69,16 +70,12 @@ void RunModel::begin(RunStart start, Tick runNow) {
     s.PendingProgramStart = false;
     if (start_.kind == RunKind::Programme) {
         const Programme& programme = *start_.programme;
-        s.StepCount = static_cast<std::uint8_t>(programme.stepCount());
+        s.StepCount = programme.stepCount();
         s.CurrentStep = 1;
         s.ProgramStartTick = runNow;
         s.ElapsedMinutes = 0.0;
         s.TotalMinutes = static_cast<std::int32_t>(std::ceil(programme.totalMinutes()));
-        s.NextSwitchMinutes = programme.stepEndMinutes(1);
-        s.StepTemperatures.fill(0.0);
-        for (int n = 1; n <= programme.stepCount() && n <= kProgrammeSteps; ++n) {
-            s.StepTemperatures[n] = programme.step(n).temperature;
-        }
+        progress_.emplace(programme, 0.0);
         s.PendingProgramStart = true;
     } else {
         s.StepCount = 0;
@@ -106,7 +103,7 @@ void RunModel::confirmRunning(Tick runNow) {
     }
     if (heldSince_) {
         // Resumed: the programme's clock goes on from where it stood.
-        heldMs_ += ticksSince(*heldSince_, runNow);
+        advanceProgramme(runNow, std::nullopt, false);
         heldSince_.reset();
     }
     setPhase(RunPhase::Running);
@@ -118,6 +115,7 @@ void RunModel::hold(Tick runNow) {
         return;
     }
     if (!heldSince_) {
+        advanceProgramme(runNow, std::nullopt, false);
         heldSince_ = runNow;
     }
     setPhase(RunPhase::Held);
@@ -176,37 +174,61 @@ double RunModel::runMinutes(Tick runNow) const {
     return ticksSince(since, runNow) / 60000.0;
 }
 
-double RunModel::elapsedMinutes(Tick runNow) const {
-    Tick held = heldMs_;
-    if (heldSince_) {
-        held += ticksSince(*heldSince_, runNow);
-    }
-    const Tick since = ticksSince(state_.ProgramStartTick, runNow);
-    return (since > held ? since - held : 0) / 60000.0;
+bool RunModel::programmeTimeRuns() const {
+    return phase_ == RunPhase::Running || (phase_ == RunPhase::Starting && !heldSince_);
 }
 
-void RunModel::advanceStep() {
-    if (!start_.programme || state_.CurrentStep >= start_.programme->stepCount()) {
-        return;
+bool RunModel::advanceProgramme(Tick runNow, std::optional<double> measured, bool linkLive) {
+    if (!progress_ || !active()) {
+        return false;
     }
-    ++state_.CurrentStep;
-    state_.NextSwitchMinutes = start_.programme->stepEndMinutes(state_.CurrentStep);
-    stepBegins();
+    const std::vector<ProgrammeProgress::Event> events =
+        progress_->advance(runMinutes(runNow), programmeTimeRuns(), measured, linkLive);
+    state_.ElapsedMinutes = progress_->minutesDone();
+    bool finished = false;
+    for (const ProgrammeProgress::Event& event : events) {
+        const int step = event.step;
+        const ProgrammeStep& programmeStep = start_.programme->step(step);
+        switch (event.kind) {
+            case ProgrammeProgress::Event::Kind::StepStarted:
+                state_.CurrentStep = step;
+                stepBegins();
+                break;
+            case ProgrammeProgress::Event::Kind::SoakWaiting:
+                notify([&](RunObserver& o) {
+                    o.soakWaiting(step, programmeStep.temperature, programmeStep.band.value_or(0.0),
+                                  measured);
+                });
+                break;
+            case ProgrammeProgress::Event::Kind::SoakCounting:
+                notify([step](RunObserver& o) { o.soakCounting(step); });
+                break;
+            case ProgrammeProgress::Event::Kind::Finished:
+                finished = !finishReported_;
+                finishReported_ = true;
+                break;
+        }
+    }
+    return finished;
 }
 
-double RunModel::minutesLeftInStep(Tick runNow) const {
-    if (!start_.programme || state_.CurrentStep < 1) {
-        return 0.0;
+std::optional<double> RunModel::plannedSetPoint() const {
+    if (!progress_) {
+        return std::nullopt;
     }
-    return std::max(0.0,
-                    start_.programme->stepEndMinutes(state_.CurrentStep) - elapsedMinutes(runNow));
+    return progress_->setPoint();
 }
 
-double RunModel::minutesLeft(Tick runNow) const {
-    if (!start_.programme) {
-        return 0.0;
-    }
-    return std::max(0.0, start_.programme->totalMinutes() - elapsedMinutes(runNow));
+double RunModel::elapsedMinutes() const {
+    return progress_ ? progress_->minutesDone() : 0.0;
+}
+
+double RunModel::minutesLeftInStep() const {
+    return progress_ ? progress_->minutesLeftInStep() : 0.0;
+}
+
+double RunModel::minutesLeft() const {
+    return progress_ ? progress_->minutesLeft() : 0.0;
 }
 
 void RunModel::queueSetPoint(double celsius) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/clock.h"
+#include "core/programme_progress.h"
 #include "core/run_events.h"
 #include "core/shared_state.h"
 
@@ -76,17 +77,28 @@ class RunModel {
     // already.
     void endWithoutStop(RunEndReason reason, const QDateTime& at);
 
-    // --- the programme's clock and steps
+    // --- the programme's progress
 
-    // Programme minutes since the start, not counting the time the run was Held.
-    double elapsedMinutes(Tick runNow) const;
+    // Moves the programme on to `runNow`: its time runs while the run is Starting or Running (not
+    // while Held, nor after Run was sent again until the controller runs), ramps move only while
+    // the link is live, and a guaranteed soak counts only while `measured` (a fresh reading, none
+    // without one) is within its band. Steps that begin, soaks that wait or count are reported to
+    // the observers. Returns true when the programme's last step is over (once): the caller ends
+    // the run as the programme's end says.
+    bool advanceProgramme(Tick runNow, std::optional<double> measured, bool linkLive);
+    // Where the programme stands; empty for a single run or before a programme began.
+    const std::optional<ProgrammeProgress>& progress() const { return progress_; }
+    // The set point the programme wants now (its step's temperature, or a ramp's value).
+    std::optional<double> plannedSetPoint() const;
+    // Programme minutes done: the plan's time up to where the programme stands (time spent Held,
+    // waiting for a band or with a ramp standing still not counted).
+    double elapsedMinutes() const;
     // Minutes since the run began on the run clock, Held time included (the chart's x).
     double runMinutes(Tick runNow) const;
-    // The programme's next step begins (CurrentStep + 1, its switch time moved on).
-    void advanceStep();
-    // Minutes left in the current step and in the whole programme at `runNow`.
-    double minutesLeftInStep(Tick runNow) const;
-    double minutesLeft(Tick runNow) const;
+    // Minutes left in the current step and in the whole programme, as planned from where it
+    // stands.
+    double minutesLeftInStep() const;
+    double minutesLeft() const;
 
     // --- the commands asked for, which the worker's update sends (the pending flags)
 
@@ -122,6 +134,8 @@ class RunModel {
         }
     }
     void stepBegins();
+    // Counting programme time: Running, or Starting for the first time (not after a hold).
+    bool programmeTimeRuns() const;
 
     SharedState& state_;
     RunPhase phase_ = RunPhase::Idle;
@@ -129,7 +143,9 @@ class RunModel {
     std::optional<RunEnd> end_;
     std::optional<RunEndReason> stopCause_;
     std::optional<Tick> heldSince_;  // Held (or resumed and Starting) since then
-    Tick heldMs_ = 0;                // programme time not counted: the time the run was Held
+    // Where the programme stands; refers to start_.programme, which it must not outlive.
+    std::optional<ProgrammeProgress> progress_;
+    bool finishReported_ = false;
     std::vector<RunObserver*> observers_;
 };
 

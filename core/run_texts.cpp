@@ -55,6 +55,60 @@ QString stepProgress(int step, int stepCount, double minutesLeftInStep, const QL
         .arg(minutesText(minutesLeftInStep, locale));
 }
 
+QString programmeProgress(const ProgrammeProgress& progress, int stepCount,
+                          std::optional<double> measured, const QLocale& locale) {
+    const ProgrammeStep& step = progress.currentStep();
+    QString text = QStringLiteral("Step %1 of %2").arg(progress.step()).arg(stepCount);
+    if (step.cycles > 0) {
+        text += QStringLiteral(" (cycle %1 of %2)").arg(step.cycle).arg(step.cycles);
+    }
+    switch (progress.stage()) {
+        case ProgrammeProgress::Stage::Ramping:
+            text +=
+                QStringLiteral(", ramping to %1 °C").arg(oneDecimalText(step.temperature, locale));
+            break;
+        case ProgrammeProgress::Stage::Waiting:
+            text +=
+                QStringLiteral(", waiting for %1 ± %2 °C, %3")
+                    .arg(oneDecimalText(step.temperature, locale),
+                         oneDecimalText(step.band.value_or(0.0), locale),
+                         measured
+                             ? QStringLiteral("now %1 °C").arg(oneDecimalText(*measured, locale))
+                             : QStringLiteral("no reading"));
+            break;
+        case ProgrammeProgress::Stage::Soaking:
+        case ProgrammeProgress::Stage::Finished:
+            break;
+    }
+    return text + QStringLiteral(", %1 min left in it")
+                      .arg(minutesText(progress.minutesLeftInStep(), locale));
+}
+
+QString stepDescription(const ProgrammeStep& step, const QLocale& locale) {
+    QString text = oneDecimalText(step.temperature, locale) + QStringLiteral(" °C");
+    if (step.rate) {
+        text += QStringLiteral(", ramp at %1 °C/min").arg(oneDecimalText(*step.rate, locale));
+    } else if (step.rampMinutes) {
+        text += QStringLiteral(", ramp in %1 min").arg(minutesText(*step.rampMinutes, locale));
+    }
+    text += QStringLiteral(", hold %1 min").arg(minutesText(step.holdMinutes, locale));
+    if (step.band) {
+        text += QStringLiteral(", band ±%1 °C").arg(oneDecimalText(*step.band, locale));
+    }
+    return text;
+}
+
+QString stepName(int step, const ProgrammeStep& programmeStep) {
+    if (programmeStep.cycles > 0) {
+        return QStringLiteral("Step %1 (row %2, cycle %3 of %4)")
+            .arg(step)
+            .arg(programmeStep.row)
+            .arg(programmeStep.cycle)
+            .arg(programmeStep.cycles);
+    }
+    return QStringLiteral("Step %1").arg(step);
+}
+
 QString programmeStatus(const QString& stepProgress, double minutesLeft, const QLocale& locale) {
     return QStringLiteral("Programme: %1; %2 min left in all")
         .arg(stepProgress, minutesText(minutesLeft, locale));

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/programme_progress.h"
 #include "core/run_events.h"
 
 namespace lumas::texts {
@@ -44,6 +45,17 @@ QString blindStopped(std::chrono::seconds withoutReadings);
 QString cutOffDetails(double threshold, double reading, const QString& when, const QLocale& locale);
 // "Step 2 of 3, 4.5 min left in it".
 QString stepProgress(int step, int stepCount, double minutesLeftInStep, const QLocale& locale);
+// Where a programme stands, for the step line and the status bar: "Step 5 of 21 (cycle 2 of 10),
+// ramping to 85.0 °C, 17.5 min left in it", "..., waiting for 85.0 ± 2.0 °C, now 79.3 °C, 15 min
+// left in it" (the hold stands still), or as stepProgress() for a plain hold. `measured` is the
+// reading now, none while the link is down.
+QString programmeProgress(const ProgrammeProgress& progress, int stepCount,
+                          std::optional<double> measured, const QLocale& locale);
+// A step as lumasctl and the record name it: "85.0 °C, ramp at 5.0 °C/min, hold 15 min, band
+// ±2.0 °C".
+QString stepDescription(const ProgrammeStep& step, const QLocale& locale);
+// "Step 5 (row 3, cycle 2 of 10)" or "Step 5" outside repeats.
+QString stepName(int step, const ProgrammeStep& programmeStep);
 // The run's status line while a programme runs, and while a single run holds its set point.
 QString programmeStatus(const QString& stepProgress, double minutesLeft, const QLocale& locale);
 QString singleStatus(std::optional<double> setPoint, const QLocale& locale);

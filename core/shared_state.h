@@ -41,14 +41,11 @@ struct SharedState {
     bool ProgramRunning = false;
     bool SingleRunning = false;
 
-    std::uint8_t StepCount = 0;    // 0..12
-    std::uint8_t CurrentStep = 0;  // 1..12 while a programme runs
+    int StepCount = 0;    // the programme's steps, repeats unrolled
+    int CurrentStep = 0;  // 1..StepCount while a programme runs
     Tick ProgramStartTick = 0;
-    double ElapsedMinutes = 0.0;
-    std::int32_t TotalMinutes = 0;
-    double NextSwitchMinutes = 0.0;
-    // Indexed 1..12 like the steps; element 0 is unused.
-    std::array<double, kProgrammeSteps + 1> StepTemperatures{};
+    double ElapsedMinutes = 0.0;    // the plan's minutes done (waits not counted)
+    std::int32_t TotalMinutes = 0;  // the plan's minutes in all
 
     Tick SingleStartTick = 0;
 

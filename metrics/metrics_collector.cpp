@@ -46,7 +46,7 @@ void MetricsCollector::refresh() {
     if (run.controlling() && run.kind() == RunKind::Programme) {
         snapshot.programmeStep = run.currentStep();
         snapshot.programmeSteps = run.programme()->stepCount();
-        snapshot.programmeRemainingMinutes = run.minutesLeft(chamber_.runClock().now());
+        snapshot.programmeRemainingMinutes = run.minutesLeft();
     }
     snapshot.emergencyThresholdCelsius = s.EmergencyThreshold;
     snapshot.emergencyCutOffs = emergencyCutOffs_;

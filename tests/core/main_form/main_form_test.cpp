@@ -457,7 +457,10 @@ TEST_F(CoreOnSimulator, TwelveStepsSwitchAtTheirBoundariesAcrossTheTickWrap) {
         expected.push_back(setPointWrite(20.0 + 5.0 * n));
     }
     expected.push_back(commands::kStop);
-    EXPECT_EQ(newCommands(expected.size()), expected);
+    // Each step's set point is read back after it is written; the writes are what counts here.
+    std::vector<std::string> sent = newCommands(expected.size());
+    std::erase(sent, std::string(commands::kReadSetPoint));
+    EXPECT_EQ(sent, expected);
 }
 
 TEST_F(CoreOnSimulator, SetPointCorrectionRepeatsWhileTheControllerKeepsAnotherValue) {

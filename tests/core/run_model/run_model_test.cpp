@@ -90,15 +90,18 @@ TEST_F(RunModelTest, TheProgrammeClockStandsStillWhileTheRunIsHeld) {
     model.begin(programmeStart(), 0);
     model.confirmRunning(1000);
     model.hold(60000);  // found stopped one minute in
-    EXPECT_EQ(model.elapsedMinutes(10 * 60000), 1.0);
+    model.advanceProgramme(10 * 60000, 40.0, true);
+    EXPECT_EQ(model.elapsedMinutes(), 1.0);
     model.resume();
     EXPECT_TRUE(state.PendingRun) << "Run goes out again";
-    EXPECT_EQ(model.elapsedMinutes(11 * 60000), 1.0) << "still standing until it runs";
+    model.advanceProgramme(11 * 60000, 40.0, true);
+    EXPECT_EQ(model.elapsedMinutes(), 1.0) << "still standing until it runs";
     model.confirmRunning(11 * 60000);
-    EXPECT_EQ(model.elapsedMinutes(12 * 60000), 2.0);
+    model.advanceProgramme(12 * 60000, 40.0, true);
+    EXPECT_EQ(model.elapsedMinutes(), 2.0);
     EXPECT_EQ(model.runMinutes(12 * 60000), 12.0) << "the chart's time goes on regardless";
-    EXPECT_EQ(model.minutesLeftInStep(12 * 60000), 8.0);
-    EXPECT_EQ(model.minutesLeft(12 * 60000), 13.0);
+    EXPECT_EQ(model.minutesLeftInStep(), 8.0);
+    EXPECT_EQ(model.minutesLeft(), 13.0);
 }
 
 TEST_F(RunModelTest, HowARunEndsWithoutAStop) {
@@ -136,13 +139,14 @@ TEST_F(RunModelTest, HowARunEndsWithoutAStop) {
     EXPECT_EQ(record.events.size(), before);
 }
 
-TEST_F(RunModelTest, StepsAdvanceToTheLastAndNoFurther) {
+TEST_F(RunModelTest, StepsAdvanceToTheLastAndTheEndIsToldOnce) {
     model.begin(programmeStart(), 0);
-    EXPECT_EQ(state.NextSwitchMinutes, 10.0);
-    model.advanceStep();
+    EXPECT_FALSE(model.advanceProgramme(10 * 60000 - 1, 40.0, true));
+    EXPECT_EQ(model.currentStep(), 1);
+    EXPECT_FALSE(model.advanceProgramme(10 * 60000, 40.0, true));
     EXPECT_EQ(model.currentStep(), 2);
-    EXPECT_EQ(state.NextSwitchMinutes, 15.0);
-    model.advanceStep();
+    EXPECT_TRUE(model.advanceProgramme(15 * 60000, 50.0, true)) << "the end";
+    EXPECT_FALSE(model.advanceProgramme(16 * 60000, 50.0, true)) << "told once";
     EXPECT_EQ(model.currentStep(), 2);
     EXPECT_EQ(record.events, (std::vector<std::string>{"started", "step 1", "step 2"}));
 }
