@@ -223,6 +223,13 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     // The programme the twelve fields hold now.
     std::variant<Programme, ProgrammeFault> fieldProgramme() const;
     void noticeStepsAboveSetPointLimit(const Programme& programme);
+    // Starts `programme` (checked), and shows it started.
+    void startProgramme(const Programme& programme);
+    // Starts the programme loaded from a file, checked again with the limits in force.
+    void startLoadedProgramme();
+    // Draws the target curve again once waits have stretched the plan by a visible amount.
+    void redrawStretchedTargetCurve();
+    double drawnBehindPlan_ = 0.0;  // the plan's stretch when the target curve was drawn
     void showLossNotice(const QString& text);
     void setStatusLine(const QString& text);
     int holdMinutes(int index) const;

@@ -1,9 +1,11 @@
 // The set-point programme of the Advanced control tab, its target curve and the check of its
 // temperature fields.
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/main_form_logic.h"
+#include "core/programme_file.h"
 #include "core/run_texts.h"
 #include "core/target_curve.h"
 
@@ -73,6 +75,10 @@ bool MainFormLogic::commitProgrammeFields() {
 }
 
 void MainFormLogic::bStartMultiClick() {
+    if (loadedProgramme_) {
+        startLoadedProgramme();
+        return;
+    }
     // What is typed is what runs: every field is taken first; a field refused stops the start.
     if (!commitProgrammeFields()) {
         return;
@@ -97,9 +103,29 @@ void MainFormLogic::bStartMultiClick() {
                                .arg(programme.stepCount()))) {
         return;
     }
+    startProgramme(programme);
+}
+
+void MainFormLogic::startLoadedProgramme() {
+    if (!controller_.Connected()) {
+        messages_.warning(texts::kNoConnection);
+        return;
+    }
+    // Checked again with the limits in force now: they may have changed since it was loaded.
+    const std::variant<Programme, ProgrammeFault> made = Programme::fromDocument(
+        loadedProgramme_->document(), {state().SetPointMin, state().SetPointMax, locale_});
+    if (const auto* fault = std::get_if<ProgrammeFault>(&made)) {
+        messages_.warning(programmeFaultText(*fault));
+        return;
+    }
+    startProgramme(std::get<Programme>(made));
+}
+
+void MainFormLogic::startProgramme(const Programme& programme) {
     if (!accepted(chamber_.startProgramme(programme))) {
         return;
     }
+    drawnBehindPlan_ = 0.0;
     ui_.lTotal.setText(QString::number(state().StepCount));
     // Off and on again: every start redraws the target curve and leaves the box ticked.
     ui_.chkTargetTemp.setChecked(false);
@@ -149,10 +175,26 @@ void MainFormLogic::bStopMultiClick() {
 }
 
 void MainFormLogic::timerMultiTimer() {
+    redrawStretchedTargetCurve();
     if (!linkHealth().live()) {
         return;  // no reading: a gap in the curve, not a repeated value
     }
     ui_.Series1.append(run().runMinutes(chamber_.runClock().now()), state().LastTemperature);
+}
+
+void MainFormLogic::redrawStretchedTargetCurve() {
+    const std::optional<ProgrammeProgress>& progress = run().progress();
+    if (!progress || !run().controlling() || !ui_.chkTargetTemp.checked()) {
+        return;
+    }
+    // Redrawn once the plan has moved by a visible amount: a tenth of a minute, or a thousandth
+    // of the programme for long ones (each redraw walks the rest of the plan).
+    const double behind = progress->minutesBehindPlan();
+    const double visible = std::max(0.1, run().programme()->totalMinutes() / 1000.0);
+    if (std::abs(behind - drawnBehindPlan_) < visible) {
+        return;
+    }
+    DrawTargetTempCurve();
 }
 
 void MainFormLogic::chkTargetTempClick() {
@@ -160,7 +202,8 @@ void MainFormLogic::chkTargetTempClick() {
         ui_.Series2.clear();
         return;
     }
-    if (const auto refusal = targetCurveRefusal(holdMinutes(0))) {
+    const bool fieldsDrawn = !loadedProgramme_ && !(run().controlling() && run().progress());
+    if (const auto refusal = fieldsDrawn ? targetCurveRefusal(holdMinutes(0)) : std::nullopt) {
         messages_.warning(*refusal);
         ui_.chkTargetTemp.setChecked(false);
         return;
@@ -173,8 +216,12 @@ void MainFormLogic::DrawTargetTempCurve() {
     ui_.repaint();
     // A running programme is drawn as it runs; otherwise the fields as they stand.
     std::vector<TargetCurvePoint> points;
-    if (run().controlling() && run().programme()) {
-        points = run().programme()->targetCurve();
+    if (run().controlling() && run().progress()) {
+        // The course so far and the rest of the plan from now.
+        points = run().progress()->targetCurve();
+        drawnBehindPlan_ = run().progress()->minutesBehindPlan();
+    } else if (loadedProgramme_) {
+        points = loadedProgramme_->targetCurve();
     } else {
         StepTemperatures temperatures{};
         StepHoldMinutes holds{};
