@@ -431,8 +431,25 @@ bool asksForHelp(const std::vector<std::string>& arguments) {
     });
 }
 
+const std::string kProgrammeUsage =
+    "Usage: lumasctl programme check FILE [--from C]\n"
+    "\n"
+    "Reads the programme file FILE, checks it with the limits of lumasctl program and prints\n"
+    "its plan with its repeats unrolled, one line a step: the step's number, its row in the\n"
+    "file, its cycle in the innermost repeat it lies in (3/10, or - outside repeats), the\n"
+    "planned time it starts (h:mm), its set point, its ramp and hold in minutes and its band;\n"
+    "then the planned total. A soak that waits for its band takes longer than planned.\n"
+    "Needs no port and sends nothing to a controller.\n"
+    "\n"
+    "Options:\n"
+    "  --from C              the set point a first step that ramps at a rate starts from, in\n"
+    "                        degrees Celsius (default 25)\n"
+    "\n"
+    "Exit status: 0 the file makes a programme, 1 usage error, the file cannot be read, or\n"
+    "it has faults: each is printed on standard error, one a line (\"Step 3, rate: ...\").\n";
+
 std::optional<std::string_view> commandUsage(std::string_view command) {
-    static const std::array<std::pair<std::string_view, const std::string*>, 7> usages = {{
+    static const std::array<std::pair<std::string_view, const std::string*>, 8> usages = {{
         {"probe", &kProbeUsage},
         {"set-point", &kSetPointUsage},
         {"run", &kRunUsage},
@@ -440,6 +457,7 @@ std::optional<std::string_view> commandUsage(std::string_view command) {
         {"watch", &kWatchUsage},
         {"program", &kProgramUsage},
         {"runs", &kRunsUsage},
+        {"programme", &kProgrammeUsage},
     }};
     for (const auto& [name, usage] : usages) {
         if (name == command) {

@@ -14,6 +14,7 @@
 #include "cli/exit_status.h"
 #include "cli/link_commands.h"
 #include "cli/program_command.h"
+#include "cli/programme_command.h"
 #include "cli/runs_command.h"
 #include "cli/runs_report_command.h"
 #include "cli/watch_command.h"
@@ -52,6 +53,11 @@ const char* const kUsage =
     "                        in the middle of the run (a power cut or a restart), send Run\n"
     "                        and go on instead of ending the run.\n"
     "                        Ctrl-C stops the programme and the controller.\n"
+    "  programme check FILE [--from C]\n"
+    "                        check a programme file and print its plan, its repeats\n"
+    "                        unrolled: each step's start, set point, ramp, hold and band,\n"
+    "                        and the planned total; a first step that ramps at a rate\n"
+    "                        starts from C degrees Celsius (default 25). Needs no port.\n"
     "  runs [--json]         list the runs recorded in the run archive, newest first\n"
     "  runs show ID          show a run's record and its events\n"
     "  runs export ID --csv FILE [--iso]\n"
@@ -84,7 +90,8 @@ const char* const kUsage =
     "Ctrl-C), SIGQUIT (131), SIGUSR1 (138), SIGUSR2 (140), SIGPIPE (141) or SIGTERM (143)\n"
     "stopped a programme; each of them stops the controller first. runs: 8 no run archive\n"
     "or it cannot be read, 9 verify found a changed or missing run, 10 no such run, 11 the\n"
-    "file could not be written.\n";
+    "file could not be written. programme check: 1 the file cannot be read or has faults\n"
+    "(each is printed).\n";
 
 using Command = int (*)(const std::vector<std::string>&);
 
@@ -105,7 +112,7 @@ int dispatch(const std::vector<std::string>& args) {
         {"probe", lumas::cli::probeCommand}, {"set-point", lumas::cli::setPointCommand},
         {"run", lumas::cli::runCommand},     {"stop", lumas::cli::stopCommand},
         {"watch", lumas::cli::watchCommand}, {"program", lumas::cli::programCommand},
-        {"runs", lumas::cli::runsCommand},
+        {"runs", lumas::cli::runsCommand},   {"programme", lumas::cli::programmeCommand},
     };
     const auto command = commands.find(args[0]);
     if (command == commands.end()) {
