@@ -71,10 +71,39 @@ void RunRecorder::runStarted(const RunStart& start) {
 
 void RunRecorder::stepStarted(int step, const ProgrammeStep& programmeStep) {
     const QLocale c = QLocale::c();
-    event(QStringLiteral("step"), QStringLiteral("Step %1: %2 °C for %3 min")
-                                      .arg(step)
-                                      .arg(oneDecimalText(programmeStep.temperature, c),
-                                           texts::minutesText(programmeStep.holdMinutes, c)));
+    QString text;
+    if (!programmeStep.ramps() && !programmeStep.band) {
+        text = QStringLiteral("Step %1: %2 °C for %3 min")
+                   .arg(step)
+                   .arg(oneDecimalText(programmeStep.temperature, c),
+                        texts::minutesText(programmeStep.holdMinutes, c));
+    } else {
+        text =
+            QStringLiteral("Step %1: %2").arg(step).arg(texts::stepDescription(programmeStep, c));
+    }
+    if (programmeStep.cycles > 0) {
+        text += QStringLiteral(" (row %1, cycle %2 of %3)")
+                    .arg(programmeStep.row)
+                    .arg(programmeStep.cycle)
+                    .arg(programmeStep.cycles);
+    }
+    event(QStringLiteral("step"), text);
+}
+
+void RunRecorder::soakWaiting(int step, double target, double band,
+                              std::optional<double> measured) {
+    const QLocale c = QLocale::c();
+    event(QStringLiteral("soak waiting"),
+          QStringLiteral("Step %1: waiting for %2 ± %3 °C, %4; the hold stands still.")
+              .arg(step)
+              .arg(oneDecimalText(target, c), oneDecimalText(band, c),
+                   measured ? QStringLiteral("now %1 °C").arg(oneDecimalText(*measured, c))
+                            : QStringLiteral("no reading")));
+}
+
+void RunRecorder::soakCounting(int step) {
+    event(QStringLiteral("soak counting"),
+          QStringLiteral("Step %1: within the band, the hold counts.").arg(step));
 }
 
 void RunRecorder::runConfirmed() {

@@ -34,6 +34,8 @@ class RunRecorder final : public RunObserver, public LinkObserver {
 
     void runStarted(const RunStart& start) override;
     void stepStarted(int step, const ProgrammeStep& programmeStep) override;
+    void soakWaiting(int step, double target, double band, std::optional<double> measured) override;
+    void soakCounting(int step) override;
     void runConfirmed() override;
     void reading(const RunReading& reading) override;
     void stopAsked(RunEndReason why) override;

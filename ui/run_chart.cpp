@@ -39,7 +39,11 @@ RunCurves runCurves(const ArchivedRun& run, const std::vector<ArchivedReading>& 
     // temperature, the last one up to the run's last reading or event. A programme whose clock
     // stood still (a held run) or ran faster than the line (a trial) is drawn where it was; without
     // step events, as the programme plans it.
-    std::vector<std::pair<double, double>> stepsBegun;
+    struct StepBegun {
+        double minutes = 0.0;
+        int step = 0;
+    };
+    std::vector<StepBegun> stepsBegun;
     if (run.programme) {
         const std::vector<ProgrammeStep>& steps = run.programme->steps();
         for (const ArchivedEvent& event : events) {
@@ -49,8 +53,7 @@ RunCurves runCurves(const ArchivedRun& run, const std::vector<ArchivedReading>& 
             bool read = false;
             const int step = event.text.section(u' ', 1, 1).chopped(1).toInt(&read);
             if (read && step >= 1 && static_cast<std::size_t>(step) <= steps.size()) {
-                stepsBegun.emplace_back(minutesOf(event.atMs),
-                                        steps[static_cast<std::size_t>(step) - 1].temperature);
+                stepsBegun.push_back({minutesOf(event.atMs), step});
             }
         }
     }
@@ -62,14 +65,25 @@ RunCurves runCurves(const ArchivedRun& run, const std::vector<ArchivedReading>& 
         for (const ArchivedEvent& event : events) {
             lastMs = std::max(lastMs, event.atMs);
         }
+        const Programme& programme = *run.programme;
+        const auto temperatureOf = [&programme](const StepBegun& begun) {
+            return programme.step(begun.step).temperature;
+        };
         for (std::size_t k = 0; k < stepsBegun.size(); ++k) {
-            if (k > 0) {
-                curves.target.append(stepsBegun[k].first, stepsBegun[k - 1].second);
+            const StepBegun& begun = stepsBegun[k];
+            // A jump is a vertical at the step's start; a ramp a slope over its planned time (cut
+            // short by the next step's start).
+            if (k > 0 || programme.step(begun.step).ramps()) {
+                curves.target.append(begun.minutes, programme.rampStartOf(begun.step));
             }
-            curves.target.append(stepsBegun[k].first, stepsBegun[k].second);
+            double arrival = begun.minutes + programme.rampMinutesOf(begun.step);
+            if (k + 1 < stepsBegun.size()) {
+                arrival = std::min(arrival, stepsBegun[k + 1].minutes);
+            }
+            curves.target.append(arrival, temperatureOf(begun));
         }
-        curves.target.append(std::max(minutesOf(lastMs), stepsBegun.back().first),
-                             stepsBegun.back().second);
+        curves.target.append(std::max(minutesOf(lastMs), stepsBegun.back().minutes),
+                             temperatureOf(stepsBegun.back()));
     } else if (run.programme) {
         for (const TargetCurvePoint& point : run.programme->targetCurve()) {
             curves.target.append(point.minutes, point.temperature);
