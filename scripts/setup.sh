@@ -13,6 +13,7 @@ packages=(
   # qt6-httpserver-dev does not pull in.
   qt6-httpserver-dev qt6-websockets-dev
   python3-yaml  # the check of the Prometheus alert rules (tests/metrics)
+  python3-jsonschema  # the check of the programme files' schema (tests/packaging)
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dseg fonts-liberation2
   clang-format clang-tidy clang libclang-rt-14-dev

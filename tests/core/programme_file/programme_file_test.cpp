@@ -304,6 +304,25 @@ TEST(ProgrammeFile, NestedRepeatsUnrollWithTheirRowsAndCycles) {
     EXPECT_TRUE(programme.hasRepeats());
 }
 
+// The example the package installs: ten cycles of -40 and 85 °C at 5 °C a minute between a step
+// at 25 °C and a 10-minute ramp back to it. The first ramp starts from 25 °C (65 °C, 13 min), every
+// other crosses 125 °C (25 min): 10 + (13 + 15 + 25 + 15) + 9 × (25 + 15 + 25 + 15) + 10.
+TEST(ProgrammeFile, TheInstalledExampleChecksCleanAndUnrolls) {
+    const ProgrammeRead read = loadProgrammeFile(QStringLiteral(LUMAS_EXAMPLE_PROGRAMME));
+    ASSERT_TRUE(std::holds_alternative<ProgrammeDocument>(read));
+    const auto& document = std::get<ProgrammeDocument>(read);
+    EXPECT_EQ(Programme::checkDocument(document, defaultLimits()), std::vector<ProgrammeFault>{});
+    const auto made = Programme::fromDocument(document, defaultLimits());
+    ASSERT_TRUE(std::holds_alternative<Programme>(made));
+    const Programme& programme = std::get<Programme>(made);
+    EXPECT_EQ(programme.stepCount(), 22);
+    EXPECT_DOUBLE_EQ(programme.totalMinutes(), 808.0);
+    EXPECT_EQ(programme.name(), QStringLiteral("Thermal cycling -40/85 °C, 10 cycles"));
+    EXPECT_EQ(programme.end(), ProgrammeEnd::Stop);
+    EXPECT_EQ(programme.step(21).cycle, 10);
+    EXPECT_EQ(programme.step(22).row, 5);
+}
+
 TEST(ProgrammeFile, FaultTextsNameTheLimitInTheLocale) {
     ProgrammeDocument document;
     document.rows.emplace_back(ProgrammeStep{-80, 1});
