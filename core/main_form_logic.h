@@ -239,6 +239,8 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     std::optional<Programme> loadedProgramme_;
     QString loadedProgrammePath_;
     ProgrammeView* programmeView_ = nullptr;  // not owned; none in the tests that do not need it
+    // Draws the target curve again for the programme now on the Advanced tab, while it is shown.
+    void redrawTargetCurve();
 
     TOmronCom& controller_;
     TCustomComPort& port_;

@@ -103,6 +103,7 @@ std::optional<QString> MainFormLogic::showProgramme(const ProgrammeDocument& doc
         }
         loadedProgramme_ = std::move(programme);
         loadedProgrammePath_ = path;
+        redrawTargetCurve();
         return std::nullopt;
     }
     // The fields take it whole: its steps, then 0 / 0, which ends the programme after them.
@@ -120,6 +121,14 @@ void MainFormLogic::useFieldProgramme() {
     loadedProgrammePath_.clear();
     if (programmeView_ != nullptr) {
         programmeView_->showFields();
+    }
+    redrawTargetCurve();
+}
+
+void MainFormLogic::redrawTargetCurve() {
+    // A target curve on show is the programme's that Start would run.
+    if (ui_.chkTargetTemp.checked() && !run().active()) {
+        DrawTargetTempCurve();
     }
 }
 

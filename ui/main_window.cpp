@@ -35,6 +35,7 @@
 #include "ui/chart_report_preview.h"
 #include "ui/chart_widget.h"
 #include "ui/csv_export_dialog.h"
+#include "ui/dialog_placement.h"
 #include "ui/emergency_temp_dialog.h"
 #include "ui/message_boxes.h"
 #include "ui/numeric_fields.h"
@@ -742,6 +743,12 @@ void TForm1::showEditor(const ProgrammeDocument& document, const QString& path) 
         programmeEditor_->setAttribute(Qt::WA_DeleteOnClose);
         connect(programmeEditor_, &ProgrammeEditor::saved, this,
                 [this](const QString& path) { rememberProgramme(path); });
+        // Within the screen, frame and panels included, and in its middle.
+        if (const QScreen* shownOn = screen()) {
+            const QSize room = shownOn->availableGeometry().size() - QSize(24, 48);
+            programmeEditor_->resize(programmeEditor_->size().boundedTo(room));
+        }
+        centreOnScreen(*programmeEditor_, this);
     }
     if (!programmeEditor_->edit(document, path)) {
         programmeEditor_->raise();

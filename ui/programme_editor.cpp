@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyledItemDelegate>
@@ -35,7 +36,7 @@
 #include "core/main_form_logic.h"
 #include "core/number_text.h"
 #include "core/programme_file.h"
-#include "ui/chart_widget.h"
+#include "ui/chart_painter.h"
 #include "ui/message_boxes.h"
 
 namespace lumas::ui {
@@ -425,6 +426,30 @@ class ProgrammeTable final : public QTableView {
     }
 };
 
+ProgrammePreview::ProgrammePreview(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ProgrammePreview::setPoints(ChartPoints points, QString note) {
+    points_ = std::move(points);
+    note_ = std::move(note);
+    update();
+}
+
+void ProgrammePreview::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    const std::array<ChartLine, 1> lines{ChartLine{QStringLiteral("Planned target"),
+                                                   seriesPen(kTargetColour, Qt::SolidLine), false,
+                                                   &points_}};
+    const ChartGeometry geometry = layoutChart(QRectF(rect()), lines, std::nullopt, font());
+    paintChart(painter, geometry, lines, font());
+    if (!note_.isEmpty()) {
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(geometry.plot.adjusted(12, 12, -12, -12),
+                         Qt::AlignCenter | Qt::TextWordWrap, note_);
+    }
+}
+
 ProgrammeEditor::ProgrammeEditor(ProgrammeLimits limits, UseProgramme use, MessageBoxes* messages,
                                  QWidget* parent)
     : QWidget(parent, Qt::Window),
@@ -455,8 +480,9 @@ ProgrammeEditor::ProgrammeEditor(ProgrammeLimits limits, UseProgramme use, Messa
     table_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
                             QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     table_->setTabKeyNavigation(true);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    table_->horizontalHeader()->setSectionResizeMode(KindColumn, QHeaderView::ResizeToContents);
+    // Every column as wide as its title; the numbers fit in that.
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setStretchLastSection(true);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 8);
 
     faultList_ = new QListWidget(this);
@@ -467,10 +493,8 @@ ProgrammeEditor::ProgrammeEditor(ProgrammeLimits limits, UseProgramme use, Messa
     totals_->setObjectName(QStringLiteral("programmeTotals"));
     totals_->setWordWrap(true);
 
-    preview_ = new TemperatureChart(this);
+    preview_ = new ProgrammePreview(this);
     preview_->setObjectName(QStringLiteral("programmePreview"));
-    preview_->setSeriesName(TemperatureChart::Series::Target, QStringLiteral("Target Temp."));
-    preview_->setSeriesName(TemperatureChart::Series::Measured, QString());
     preview_->setMinimumSize(260, 200);
 
     const auto button = [this](const QString& caption, const char* name) {
@@ -501,7 +525,8 @@ ProgrammeEditor::ProgrammeEditor(ProgrammeLimits limits, UseProgramme use, Messa
     leftColumn->setContentsMargins(0, 0, 0, 0);
     leftColumn->addLayout(rowButtons);
     leftColumn->addWidget(table_, 1);
-    leftColumn->addWidget(new QLabel(QStringLiteral("Faults:"), left));
+    faultsTitle_ = new QLabel(QStringLiteral("Faults:"), left);
+    leftColumn->addWidget(faultsTitle_);
     leftColumn->addWidget(faultList_);
     auto* right = new QWidget(this);
     auto* rightColumn = new QVBoxLayout(right);
@@ -514,6 +539,7 @@ ProgrammeEditor::ProgrammeEditor(ProgrammeLimits limits, UseProgramme use, Messa
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
     splitter->setChildrenCollapsible(false);
+    splitter->setSizes({560, 380});
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(useButton_);
@@ -672,6 +698,7 @@ bool ProgrammeEditor::edit(const ProgrammeDocument& document, const QString& pat
     if (rowCount() > 0) {
         focusCell(0, TemperatureColumn);
     }
+    table_->setFocus();
     return true;
 }
 
@@ -834,8 +861,12 @@ void ProgrammeEditor::check() {
                              ? QStringLiteral("The programme has a fault.")
                              : QStringLiteral("The programme has %1 faults.").arg(faults_.size()));
     }
-    preview_->setPoints(TemperatureChart::Series::Target, std::move(points));
+    preview_->setPoints(std::move(points),
+                        programme ? QString()
+                                  : QStringLiteral("The curve is drawn once the programme has no "
+                                                   "faults."));
     faultList_->setVisible(!faults_.empty());
+    faultsTitle_->setVisible(!faults_.empty());
     useButton_->setEnabled(programme.has_value());
     showTitle();
 }

@@ -10,6 +10,7 @@
 
 #include "core/programme.h"
 #include "core/window_ports.h"
+#include "ui/chart_points.h"
 
 class QComboBox;
 class QLabel;
@@ -21,9 +22,26 @@ class QUndoStack;
 
 namespace lumas::ui {
 
-class TemperatureChart;
 class ProgrammeTableModel;
 class ProgrammeTable;
+
+// The editor's preview: the programme's planned target curve, its ramps as slopes and its jumps as
+// verticals, on the main chart's axes and in its target colour.
+class ProgrammePreview final : public QWidget {
+  public:
+    explicit ProgrammePreview(QWidget* parent = nullptr);
+    // The curve, or none and the sentence written over the empty chart in its place.
+    void setPoints(ChartPoints points, QString note = {});
+    const ChartPoints& points() const { return points_; }
+    const QString& note() const { return note_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    ChartPoints points_;
+    QString note_;
+};
 
 // File > New Programme… and the Advanced tab's Edit…: a window of its own in which a programme is
 // written row by row: its name, what happens at its end, and a table with one row per programme
@@ -112,7 +130,7 @@ class ProgrammeEditor final : public QWidget {
     QUndoStack& undoStack() const { return *undo_; }
     QListWidget& faultList() const { return *faultList_; }
     QLabel& totals() const { return *totals_; }
-    TemperatureChart& preview() const { return *preview_; }
+    ProgrammePreview& preview() const { return *preview_; }
     QLineEdit& nameField() const { return *name_; }
     QComboBox& endChoice() const { return *end_; }
     QPushButton& useButton() const { return *useButton_; }
@@ -150,8 +168,9 @@ class ProgrammeEditor final : public QWidget {
     QLineEdit* name_ = nullptr;
     QComboBox* end_ = nullptr;
     QListWidget* faultList_ = nullptr;
+    QLabel* faultsTitle_ = nullptr;
     QLabel* totals_ = nullptr;
-    TemperatureChart* preview_ = nullptr;
+    ProgrammePreview* preview_ = nullptr;
     QPushButton* useButton_ = nullptr;
     // The faults of cells whose text makes no value (part of faults_): a file cannot hold them.
     std::vector<ProgrammeFault> typingFaults_;

@@ -19,7 +19,6 @@
 
 #include "core/programme_file.h"
 #include "support/recorded_messages.h"
-#include "ui/chart_widget.h"
 #include "ui/programme_editor.h"
 
 using lumas::Programme;
@@ -29,7 +28,6 @@ using lumas::ProgrammeRepeat;
 using lumas::ProgrammeStep;
 using lumas::test::RecordedMessages;
 using lumas::ui::ProgrammeEditor;
-using lumas::ui::TemperatureChart;
 
 Q_DECLARE_METATYPE(ProgrammeEditor::Column)
 
@@ -219,17 +217,19 @@ class ProgrammeEditorTest : public QObject {
         // Row 1 holds 10; rows 2–3 ramp from 25 °C at 5 °C/min (13), hold 15, ramp 20, hold 15;
         // their second and third passes ramp from 85 °C (25): 10 + 63 + 2 × 75 = 223 minutes.
         QCOMPARE(editor->totals().text(), QStringLiteral("7 steps, 3 h 43 min planned"));
-        const lumas::ui::ChartPoints& points =
-            editor->preview().points(TemperatureChart::Series::Target);
+        const lumas::ui::ChartPoints& points = editor->preview().points();
         const auto curve = expected.targetCurve();
         QCOMPARE(points.size(), curve.size());
-        QCOMPARE(points.at(points.size() - 1).x, curve.back().minutes);
+        for (std::size_t k = 0; k < curve.size(); ++k) {
+            QCOMPARE(points.at(k).x, curve[k].minutes);
+            QCOMPARE(points.at(k).y, curve[k].temperature);
+        }
 
         editor->setCellText(3, ProgrammeEditor::RampColumn, QStringLiteral("1"));
         QCOMPARE(editor->totals().text(), QStringLiteral("3 steps, 1 h 13 min planned"));
         editor->setCellText(0, ProgrammeEditor::HoldColumn, QStringLiteral("x"));
         QCOMPARE(editor->totals().text(), QStringLiteral("The programme has a fault."));
-        QVERIFY(editor->preview().points(TemperatureChart::Series::Target).empty());
+        QVERIFY(editor->preview().points().empty());
         QVERIFY(editor->modified());
     }
 

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include "core/programme_file.h"
 #include "core/settings_store.h"
 #include "support/recorded_messages.h"
+#include "ui/chart_widget.h"
 #include "ui/main_window.h"
 #include "ui/numeric_fields.h"
 #include "ui/programme_editor.h"
@@ -30,6 +32,7 @@ using lumas::ProgrammeDocument;
 using lumas::ProgrammeStep;
 using lumas::test::RecordedMessages;
 using lumas::ui::ProgrammeEditor;
+using lumas::ui::TemperatureChart;
 using lumas::ui::TForm1;
 
 namespace {
@@ -134,9 +137,15 @@ class ProgrammeFilesWindowTest : public QObject {
         QCOMPARE(field(*window, "fiSP3t"), 0.0);
         QCOMPARE(child<QLabel>(*window, "lTotalTime")->text(), QStringLiteral("45 Minutes"));
 
+        child<QCheckBox>(*window, "chkTargetTemp")->setChecked(true);
         QVERIFY(window->openProgrammeFile(writeFile("cycling.json", kCycling)));
         QVERIFY(!showsFields(*window));
         QVERIFY(window->logic().loadedProgramme());
+        // The target curve on show is the loaded programme's, which Start runs.
+        QCOMPARE(child<TemperatureChart>(*window, "Chart1")
+                     ->points(TemperatureChart::Series::Target)
+                     .size(),
+                 window->logic().loadedProgramme()->targetCurve().size());
         QCOMPARE(window->logic().loadedProgramme()->stepCount(), 21);
         QCOMPARE(field(*window, "fiSP1"), -40.5);  // the fields are untouched
         QCOMPARE(field(*window, "fiSP1t"), 30.0);
