@@ -223,7 +223,7 @@ const std::string kWatchUsage =
 
 const std::string kProgramUsage =
     std::string(
-        "Usage: lumasctl program PORT --step T,t [--step T,t ...] [--csv FOLDER]\n"
+        "Usage: lumasctl program PORT (--step T,t [--step T,t ...] | --file FILE) [--csv FOLDER]\n"
         "                [--csv-interval SECONDS] [--blind-stop SECONDS] [--resume-after-restart]\n"
         "                [--archive FILE | --no-archive] [--time-scale F] [--metrics "
         "ADDRESS:PORT]\n"
@@ -237,6 +237,10 @@ const std::string kProgramUsage =
     "\n"
     "Options:\n"
     "  --step T,t            a step; give one for each step, in order\n"
+    "  --file FILE           run the programme of a programme file (ramps, bands, repeats;\n"
+    "                        see lumasctl programme check), checked as --step is; a line is\n"
+    "                        printed as each step starts, as a soak waits for its band and as\n"
+    "                        its hold starts counting. Not with --step.\n"
     "  --csv FOLDER          log the temperature to a file in FOLDER\n"
     "  --csv-interval SECONDS\n"
     "                        with --csv, log every SECONDS (1 to 86400, default 30)\n"
@@ -361,6 +365,14 @@ ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments
            [&](const std::string& v) {
                parsed.steps.push_back(parseStep(v, parsed.steps.size() + 1));
            }}},
+         {"--file",
+          {true,
+           [&](const std::string& v) {
+               if (v.empty()) {
+                   refuse("--file needs a programme file.");
+               }
+               parsed.programmeFile = v;
+           }}},
          {"--csv",
           {true,
            [&](const std::string& v) {
@@ -409,8 +421,11 @@ ProgramArguments parseProgramArguments(const std::vector<std::string>& arguments
          {"--metrics",
           {true, [&](const std::string& v) { parsed.metrics = parseMetricsAddress(v); }}}});
     parsed.port = onePort(positional);
-    if (parsed.steps.empty()) {
-        refuse("A programme needs at least one --step T,t.");
+    if (parsed.programmeFile && !parsed.steps.empty()) {
+        refuse("A programme comes from --step or from --file, not both.");
+    }
+    if (parsed.steps.empty() && !parsed.programmeFile) {
+        refuse("A programme needs at least one --step T,t, or a programme file (--file FILE).");
     }
     if (parsed.steps.size() > static_cast<std::size_t>(kProgrammeSteps)) {
         refuse("A programme has at most twelve steps; " + std::to_string(parsed.steps.size()) +

@@ -52,6 +52,8 @@ struct ProgramArguments {
     // 1 to 12, in order; each temperature kStepLowest to kStepHighest in tenths, each hold time 1
     // to kMaxHoldMinutes.
     std::vector<ProgrammeStep> steps;
+    // Or a programme file (--file), checked with the same limits; never both.
+    std::optional<std::string> programmeFile;
     std::optional<std::string> csvFolder;
     int csvIntervalSeconds = kDefaultCsvInterval;
     double timeScale = 1.0;

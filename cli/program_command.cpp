@@ -15,9 +15,11 @@
 #include "cli/command_line.h"
 #include "cli/core_session.h"
 #include "cli/exit_status.h"
+#include "cli/programme_command.h"
 #include "core/archive_writer.h"
 #include "core/number_text.h"
 #include "core/programme.h"
+#include "core/programme_file.h"
 #include "core/run_csv_log.h"
 #include "core/run_recorder.h"
 #include "core/run_texts.h"
@@ -42,8 +44,32 @@ std::string minutesText(double minutes) {
     return texts::minutesText(minutes, QLocale::c()).toStdString();
 }
 
+// The programme of a programme file, checked with the limits of --step; every fault is named.
+Programme programmeOfFile(const std::string& path) {
+    const ProgrammeRead read = loadProgrammeFile(QString::fromStdString(path));
+    const ProgrammeLimits limits{kStepLowest, kStepHighest, QLocale::c()};
+    std::vector<ProgrammeFault> faults;
+    if (const auto* document = std::get_if<ProgrammeDocument>(&read)) {
+        auto made = Programme::fromDocument(*document, limits);
+        if (auto* programme = std::get_if<Programme>(&made)) {
+            return std::move(*programme);
+        }
+        faults = Programme::checkDocument(*document, limits);
+    } else {
+        faults = std::get<std::vector<ProgrammeFault>>(read);
+    }
+    std::string message = "The programme file " + path + " cannot be run:";
+    for (const ProgrammeFault& fault : faults) {
+        message += "\n  " + programmeFaultText(fault).toStdString();
+    }
+    throw SessionError(message, kExitUsage);
+}
+
 // The programme's steps as the command line gave them, checked as the window checks its fields.
 Programme programmeOf(const ProgramArguments& parsed) {
+    if (parsed.programmeFile) {
+        return programmeOfFile(*parsed.programmeFile);
+    }
     std::vector<lumas::ProgrammeStep> steps;
     for (const auto& step : parsed.steps) {
         steps.push_back({step.temperature, static_cast<double>(step.holdMinutes)});
@@ -59,9 +85,16 @@ Programme programmeOf(const ProgramArguments& parsed) {
 // What the run does, told on standard output as it happens, and what the command waits for.
 class ProgrammeReport final : public RunObserver {
   public:
-    explicit ProgrammeReport(ChamberControl& chamber) : chamber_(chamber) {}
+    // `fromFile`: the programme came from a programme file, whose steps may ramp, wait for a band
+    // and lie in repeats; each line says so.
+    ProgrammeReport(ChamberControl& chamber, bool fromFile)
+        : chamber_(chamber), fromFile_(fromFile) {}
 
     void stepStarted(int step, const lumas::ProgrammeStep& programmeStep) override {
+        if (fromFile_) {
+            std::cout << stepStartLine(step, programmeStep) << std::endl;
+            return;
+        }
         const RunModel& run = chamber_.run();
         std::cout << "Step " << step << " of " << run.programme()->stepCount() << ": "
                   << celsiusText(programmeStep.temperature) << " for "
@@ -85,6 +118,18 @@ class ProgrammeReport final : public RunObserver {
                      "(a power cut, a restart or a Stop at its front panel)."
                   << std::endl;
     }
+    void soakWaiting(int step, double target, double band,
+                     std::optional<double> measured) override {
+        std::cout << soakWaitingLine(step, target, band, measured) << std::endl;
+    }
+    // Told for a hold that counts after a ramp too: the line is for a soak's band alone.
+    void soakCounting(int step) override {
+        const std::optional<Programme>& programme = chamber_.run().programme();
+        if (programme && step >= 1 && step <= programme->stepCount() &&
+            programme->step(step).band) {
+            std::cout << soakCountingLine(step) << std::endl;
+        }
+    }
     void stopNotConfirmed() override { stopNotConfirmed_ = true; }
     void stopConfirmed() override { stopNotConfirmed_ = false; }
 
@@ -97,6 +142,7 @@ class ProgrammeReport final : public RunObserver {
 
   private:
     ChamberControl& chamber_;
+    const bool fromFile_;
     bool held_ = false;
     bool stopNotConfirmed_ = false;
     std::optional<double> cutOffReading_;
@@ -112,6 +158,8 @@ constexpr std::chrono::seconds kArchiveLastWrite{10};
 
 int programCommand(const std::vector<std::string>& arguments) {
     const ProgramArguments parsed = parseProgramArguments(arguments);
+    // Checked before the port is opened: a programme that cannot run needs no controller.
+    const Programme programme = programmeOf(parsed);
     // Every signal that would end the command stops the controller first.
     StopSignals stopSignals(StopSignals::endingSignals());
     CoreSession session(parsed.timeScale, stopSignals);
@@ -132,7 +180,6 @@ int programCommand(const std::vector<std::string>& arguments) {
                      "sends no readings."
                   << std::endl;
     }
-    const Programme programme = programmeOf(parsed);
     if (const Outcome refused = chamber.checkProgramme(programme)) {
         throw SessionError("T" + std::to_string(refused->step) + ": " +
                                QString(refused->text).replace(u'\r', u' ').toStdString() +
@@ -156,7 +203,7 @@ int programCommand(const std::vector<std::string>& arguments) {
             session.runClock().realDuration(std::chrono::seconds(parsed.csvIntervalSeconds)));
         QObject::connect(&csvTimer, &QTimer::timeout, [&csvLog] { csvLog->tick(); });
     }
-    ProgrammeReport report(chamber);
+    ProgrammeReport report(chamber, parsed.programmeFile.has_value());
     run.addObserver(&report);
 
     // The run's record in the run archive, written from a thread of its own.

@@ -5,7 +5,10 @@
 
 namespace lumas::cli {
 
-// `lumasctl program PORT --step T,t ... [--csv FOLDER] [--csv-interval SECONDS] [--time-scale F]`:
+// `lumasctl program PORT --step T,t ... [--csv FOLDER] [--csv-interval SECONDS] [--time-scale F]`,
+// or `lumasctl program PORT --file FILE ...`, the programme of a programme file checked with the
+// same limits (before the port is opened), told step by step with its row, cycle, ramp and band,
+// and each soak as it waits for its band and as its hold starts counting:
 // runs a set-point programme through the core as the window's Advanced control tab does: the
 // steps go into the programme fields, each temperature is checked as the window checks it, the
 // emergency threshold comes from the settings file, and the core's Start runs it with its worker,

@@ -73,10 +73,14 @@ std::string clockText(double minutes) {
 }
 
 // A band in °C: one decimal as the read-outs show it, more when it has them (±0.25).
-std::string bandText(double celsius) {
+std::string bandNumber(double celsius) {
     const bool tenths = std::abs(celsius * 10.0 - std::round(celsius * 10.0)) < 1e-9;
-    return "±" + text(tenths ? oneDecimalText(celsius, QLocale::c())
-                             : generalNumberText(celsius, QLocale::c()));
+    return text(tenths ? oneDecimalText(celsius, QLocale::c())
+                       : generalNumberText(celsius, QLocale::c()));
+}
+
+std::string bandText(double celsius) {
+    return "±" + bandNumber(celsius);
 }
 
 std::string padded(const std::string& value, std::size_t width, bool left = false) {
@@ -90,6 +94,44 @@ std::string padded(const std::string& value, std::size_t width, bool left = fals
 }
 
 }  // namespace
+
+std::string stepStartLine(int step, const lumas::ProgrammeStep& programmeStep) {
+    std::string line = "Step " + std::to_string(step);
+    if (programmeStep.cycles > 0) {
+        line += " (row " + std::to_string(programmeStep.row) + ", cycle " +
+                std::to_string(programmeStep.cycle) + " of " +
+                std::to_string(programmeStep.cycles) + ")";
+    } else if (programmeStep.row > 0 && programmeStep.row != step) {
+        line += " (row " + std::to_string(programmeStep.row) + ")";
+    }
+    line += ": " + text(oneDecimalText(programmeStep.temperature, QLocale::c())) + " °C";
+    if (programmeStep.rate) {
+        line += ", ramp at " + text(oneDecimalText(*programmeStep.rate, QLocale::c())) + " °C/min";
+    } else if (programmeStep.rampMinutes) {
+        line += ", ramp in " + minutes(*programmeStep.rampMinutes) + " min";
+    }
+    line += ", hold " + minutes(programmeStep.holdMinutes) + " min";
+    if (programmeStep.band) {
+        line += ", band " + bandText(*programmeStep.band) + " °C";
+    }
+    return line;
+}
+
+std::string soakWaitingLine(int step, double target, double band, std::optional<double> measured) {
+    std::string line = "Step " + std::to_string(step) + ": waiting for " +
+                       text(oneDecimalText(target, QLocale::c())) + " ± " + bandNumber(band) +
+                       " °C";
+    if (measured) {
+        line += ", now " + text(oneDecimalText(*measured, QLocale::c())) + " °C";
+    } else {
+        line += ", no reading";
+    }
+    return line;
+}
+
+std::string soakCountingLine(int step) {
+    return "Step " + std::to_string(step) + ": within the band, the hold counts";
+}
 
 std::string plannedLengthText(double minutesPlanned) {
     const double tenths = std::round(minutesPlanned * 10.0) / 10.0;

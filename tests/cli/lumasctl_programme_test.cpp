@@ -1,5 +1,6 @@
 // lumasctl programme check: a programme file's plan unrolled, every fault of a broken file on a
-// line of its own, and a file that cannot be read.
+// line of its own, and a file that cannot be read; lumasctl program --file: a file refused before
+// the port is opened, and the lines a run of a file prints.
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/programme_command.h"
 #include "tests/cli/lumasctl_process.h"
 
 namespace lumas::cli {
@@ -102,6 +104,52 @@ TEST_F(ProgrammeCheckTest, FaultsAndFilesThatCannotBeReadExitWithStatus1) {
             EXPECT_TRUE(lines[k].startsWith(c.errorLines[k]))
                 << c.name << ": " << lines[k].toStdString();
         }
+    }
+}
+
+TEST_F(ProgrammeCheckTest, ProgramFileRefusesAFaultyFileOrStepsBesideItBeforeOpeningThePort) {
+    const QString faulty =
+        programmeFile(QStringLiteral("faulty.json"), R"({"temperature": 25, "hold": 0})");
+    const QString good =
+        programmeFile(QStringLiteral("good.json"), R"({"temperature": 25, "hold": 1})");
+    const QString port = folder.filePath(QStringLiteral("no-such-port"));
+    const CommandRun faultRun =
+        lumasctl({QStringLiteral("program"), port, QStringLiteral("--file"), faulty});
+    EXPECT_EQ(faultRun.exitCode, 1);
+    EXPECT_TRUE(faultRun.err.contains(QStringLiteral("\n  Step 1, hold: A hold time of 0")))
+        << faultRun.err.toStdString();
+    const CommandRun both = lumasctl({QStringLiteral("program"), port, QStringLiteral("--file"),
+                                      good, QStringLiteral("--step"), QStringLiteral("25,10")});
+    EXPECT_EQ(both.exitCode, 1);
+    EXPECT_TRUE(both.err.contains(QStringLiteral("not both"))) << both.err.toStdString();
+}
+
+// The lines lumasctl program --file prints from the run's events, called as the run calls them.
+TEST(ProgramFileLines, StepsAndSoaksAreToldWithTheirRowCycleRampAndBand) {
+    lumas::ProgrammeStep inRepeat{85.0, 15};
+    inRepeat.rate = 5.0;
+    inRepeat.band = 2.0;
+    inRepeat.row = 3;
+    inRepeat.cycle = 2;
+    inRepeat.cycles = 10;
+    lumas::ProgrammeStep rampInTime{25.0, 0.5};
+    rampInTime.rampMinutes = 10;
+    rampInTime.row = 5;
+    lumas::ProgrammeStep fineBand{-40.0, 1};
+    fineBand.band = 0.25;
+    fineBand.row = 1;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {stepStartLine(5, inRepeat),
+         "Step 5 (row 3, cycle 2 of 10): 85.0 °C, ramp at 5.0 °C/min, hold 15 min, band ±2.0 °C"},
+        {stepStartLine(22, rampInTime), "Step 22 (row 5): 25.0 °C, ramp in 10 min, hold 0.5 min"},
+        {stepStartLine(1, fineBand), "Step 1: -40.0 °C, hold 1 min, band ±0.25 °C"},
+        {soakWaitingLine(5, 85.0, 2.0, 79.3), "Step 5: waiting for 85.0 ± 2.0 °C, now 79.3 °C"},
+        {soakWaitingLine(5, 85.0, 2.0, std::nullopt),
+         "Step 5: waiting for 85.0 ± 2.0 °C, no reading"},
+        {soakCountingLine(5), "Step 5: within the band, the hold counts"},
+    };
+    for (const auto& [line, expected] : cases) {
+        EXPECT_EQ(line, expected);
     }
 }
 
