@@ -708,7 +708,7 @@ constexpr std::size_t kFaultsShown = 10;
 
 // The programmes folder, made when it is missing.
 QString programmesFolderMade() {
-    const QString folder = programmesFolder();
+    QString folder = programmesFolder();
     QDir().mkpath(folder);
     return folder;
 }
