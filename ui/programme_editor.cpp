@@ -759,6 +759,7 @@ ProgrammeDocument ProgrammeEditor::document() const {
             step.rate = number(RateColumn);
             step.rampMinutes = number(RampColumn);
             step.band = number(BandColumn);
+            step.row = r + 1;  // as a programme file and Programme number a step's row
             document.rows.emplace_back(step);
         }
     }

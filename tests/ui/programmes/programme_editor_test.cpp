@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -46,6 +48,10 @@ ProgrammeDocument cycling() {
     cold.band = 2.0;
     ProgrammeStep hot(85.0, 15.0);
     hot.rampMinutes = 20.0;
+    // Step rows carry their number, as a file read or a programme's document does.
+    first.row = 1;
+    cold.row = 2;
+    hot.row = 3;
     document.rows = {first, cold, hot, ProgrammeRepeat{2, 3, 3}};
     return document;
 }
@@ -347,7 +353,22 @@ class ProgrammeEditorTest : public QObject {
         QCOMPARE(messages_.shown.back().kind, QStringLiteral("warning"));
         QVERIFY(messages_.shown.back().text.contains(QStringLiteral("Step 1, hold: \"ten\"")));
         editor->setCellText(0, ProgrammeEditor::HoldColumn, QStringLiteral("10"));
+
+        // A file that cannot be written: the operator reads why, and the changes stay unsaved.
+        const QString notAFolder = dataHome_.filePath(QStringLiteral("plain-file"));
+        QFile plain(notAFolder);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const std::size_t before = messages_.shown.size();
+        QVERIFY(!editor->saveTo(notAFolder + QStringLiteral("/programme.json")));
+        QCOMPARE(messages_.shown.size(), before + 1);
+        QCOMPARE(messages_.shown.back().kind, QStringLiteral("warning"));
+        QVERIFY(!messages_.shown.back().text.isEmpty());
+        QVERIFY(editor->path().isEmpty());
+        QVERIFY(editor->modified());
+
         QVERIFY(editor->saveTo(path));
+        QVERIFY(!editor->modified());
     }
 };
 

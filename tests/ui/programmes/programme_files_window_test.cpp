@@ -159,6 +159,15 @@ class ProgrammeFilesWindowTest : public QObject {
                  QStringLiteral("21 steps, 12 h 29 min planned"));
         QVERIFY(child<QLabel>(*window, "lProgrammeEnd")->text().contains("keeps running"));
 
+        // Edit… opens the editor on it, as written, with its file.
+        const QString cyclingPath = dir_.filePath(QStringLiteral("cycling.json"));
+        child<QPushButton>(*window, "bEditProgramme")->click();
+        QVERIFY(window->programmeEditor() != nullptr);
+        QCOMPARE(window->programmeEditor()->document(),
+                 window->logic().loadedProgramme()->document());
+        QCOMPARE(window->programmeEditor()->path(), cyclingPath);
+        QVERIFY(window->programmeEditor()->close());
+
         child<QPushButton>(*window, "bUseFields")->click();
         QVERIFY(showsFields(*window));
         QVERIFY(!window->logic().loadedProgramme());
