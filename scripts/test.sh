@@ -2,7 +2,7 @@
 # Builds Lumas and runs every test: one build with AddressSanitizer and UndefinedBehaviorSanitizer
 # (warnings are errors) that runs the whole suite, clang-tidy over the program's code, a
 # ThreadSanitizer build of the tests that start threads, and a bounded fuzzing run of the receive
-# path (clang's libFuzzer) that first replays its corpus.
+# path and of the programme files (clang's libFuzzer) that first replays their corpora.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -30,7 +30,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== clang-tidy"
 "$root/scripts/tidy.sh" "$root/build"
 
-echo "== Fuzzing the receive path (corpus replay, then 60 s)"
+echo "== Fuzzing the receive path and the programme files (corpus replay, then 60 s each)"
 "$root/scripts/fuzz.sh" 60
 
 echo "== ThreadSanitizer (threaded tests)"
