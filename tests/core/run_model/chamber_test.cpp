@@ -228,3 +228,82 @@ TEST_F(ChamberOnSimulator, TheProgrammeClockRunsApartFromTheLine) {
 
 }  // namespace
 }  // namespace lumas
+
+namespace lumas {
+namespace {
+
+struct SoakRecord final : RunObserver {
+    void soakWaiting(int step, double, double, std::optional<double>) override {
+        waits.push_back(step);
+    }
+    void soakCounting(int step) override { counts.push_back(step); }
+    std::vector<int> waits;
+    std::vector<int> counts;
+};
+
+// A ramp sends the set point in small steps at its rate, stands still while the controller does
+// not answer (no jump when it answers again); a guaranteed soak waits for its band; a programme
+// that ends by holding leaves the controller running without a Stop.
+TEST_F(ChamberOnSimulator, ARampAndAGuaranteedSoakRunOnTheController) {
+    chamber.setBlindStopLimit(0s);
+    sim.setTemperature(40.0);
+    openLink();
+    ProgrammeStep ramp(50.0, 1);
+    ramp.rate = 10.0;  // 1 minute from 40 °C
+    ProgrammeStep soak(60.0, 1);
+    soak.band = 1.0;
+    ProgrammeDocument document;
+    document.rows = {ramp, soak};
+    document.end = ProgrammeEnd::Hold;
+    const auto made = Programme::fromDocument(document, {});
+    ASSERT_TRUE(std::holds_alternative<Programme>(made));
+    SoakRecord soaks;
+    chamber.run().addObserver(&soaks);
+    pollCycle();
+    chamber.UpdateMainForm();
+    ASSERT_EQ(chamber.startProgramme(std::get<Programme>(made)), std::nullopt);
+
+    runFor(0.3);
+    EXPECT_NEAR(sim.setPoint(), 43.0, 1.0) << "a third of the way";
+    sim.setNoReply(true);
+    for (int pass = 0; pass < 20; ++pass) {  // half a minute without an answer
+        lineClock.advance(1500);
+        runClock.advance(1500);
+        chamber.UpdateMainForm();
+    }
+    EXPECT_FALSE(chamber.linkHealth().live());
+    // The controller keeps what it was last sent.
+    const double heldDuringLoss = sim.setPoint();
+    EXPECT_NEAR(heldDuringLoss, 43.0, 1.0);
+    sim.setNoReply(false);
+    std::vector<double> afterLoss;
+    for (int pass = 0; pass < 8; ++pass) {
+        runFor(0.025);
+        afterLoss.push_back(sim.setPoint());
+    }
+    EXPECT_LT(afterLoss.front(), heldDuringLoss + 1.0) << "on from where it stood, no jump";
+    for (std::size_t k = 1; k < afterLoss.size(); ++k) {
+        EXPECT_LT(afterLoss[k] - afterLoss[k - 1], 0.5) << "at the ramp's rate";
+    }
+
+    runFor(1.6);  // the ramp arrives, its hold of a minute, then the soak's step: 60 °C, the
+                  // chamber at 40
+    EXPECT_EQ(chamber.run().currentStep(), 2);
+    EXPECT_EQ(sim.setPoint(), 60.0);
+    EXPECT_EQ(soaks.waits, std::vector<int>{2});
+    runFor(3.0);
+    EXPECT_TRUE(chamber.run().active()) << "the hold does not count outside the band";
+    sim.setTemperature(59.5);
+    runFor(0.5);
+    EXPECT_EQ(soaks.counts, std::vector<int>{2});
+    runFor(1.0);
+    ASSERT_EQ(record.ended.size(), 1u);
+    EXPECT_EQ(record.ended[0].reason, RunEndReason::FinishedHolding);
+    EXPECT_EQ(count(commands::kStop), 0u) << "left running at its last set point";
+    EXPECT_TRUE(sim.running());
+    EXPECT_EQ(sim.setPoint(), 60.0);
+    chamber.run().removeObserver(&soaks);
+}
+
+}  // namespace
+}  // namespace lumas
