@@ -17,7 +17,6 @@ namespace {
 
 // How often a device that went away is looked for again.
 constexpr Tick kReopenEveryMs = 2000;
-constexpr std::chrono::milliseconds kAfterSwitch{20};
 // Run-state readings after Run went out before the run state counts as the answer to it: the
 // first may answer a read that was on the line before Run.
 constexpr unsigned long kReadingsAfterRun = 2;

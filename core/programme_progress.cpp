@@ -37,7 +37,9 @@ void ProgrammeProgress::beginStep(int step, std::vector<Event>& events) {
     rampDone_ = 0.0;
     holdDone_ = 0.0;
     // Where the step begins: the set point the step before left.
-    addCorner({lastRunMinutes_, programme_->rampStartOf(step)});
+    if (step > 1 || programme_->rampMinutesOf(step) > 0.0) {
+        addCorner({lastRunMinutes_, programme_->rampStartOf(step)});
+    }
     if (programme_->rampMinutesOf(step) > 0.0) {
         stage_ = Stage::Ramping;
         rampMoving_ = true;
@@ -171,9 +173,12 @@ std::vector<TargetCurvePoint> ProgrammeProgress::targetCurve() const {
             points.push_back(point);
         }
     };
-    add(lastRunMinutes_, setPoint());
     if (stage_ == Stage::Finished) {
+        add(lastRunMinutes_, setPoint());
         return points;
+    }
+    if (stage_ == Stage::Ramping) {
+        add(lastRunMinutes_, setPoint());  // where a ramp that stood still goes on from
     }
     const ProgrammeStep& step = currentStep();
     double at = lastRunMinutes_ + std::max(0.0, programme_->rampMinutesOf(step_) - rampDone_);
