@@ -275,7 +275,9 @@ int programCommand(const std::vector<std::string>& arguments) {
         throw SessionError(refused->text.toStdString() + " The programme was not started.",
                            kExitController);
     }
-    csvTimer.start();
+    if (csvLog) {
+        csvTimer.start();  // never without a log: a timer of no interval would spin
+    }
     if (csvLog && csvLog->writer()) {
         std::cout << "CSV log: " << csvLog->writer()->filePath().toStdString() << std::endl;
     }

@@ -212,6 +212,7 @@ class ChamberControl {
     std::string linkDevicePath_;            // the device the link was made on
     std::optional<std::string> linkAlias_;  // its stable name, for a USB adapter
     Tick lastReopenTick_ = 0;
+    Tick lastRampWriteTick_ = 0;  // line clock: when a ramp's set point last went out
     std::chrono::seconds blindStopLimit_ = kDefaultBlindStop;
     // Status readings when Run was last asked for or went out: the run state counts as the answer
     // to Run two readings on.

@@ -17,6 +17,8 @@ namespace {
 
 // How often a device that went away is looked for again.
 constexpr Tick kReopenEveryMs = 2000;
+// How often a ramp's set point is sent, real time.
+constexpr Tick kRampWriteEveryMs = 2000;
 // Run-state readings after Run went out before the run state counts as the answer to it: the
 // first may answer a read that was on the line before Run.
 constexpr unsigned long kReadingsAfterRun = 2;
@@ -203,6 +205,20 @@ StepResult ChamberControl::holdStepSetPoint() {
     setPointValueText(target, &sendable);
     if (storedTenths(sendable) == storedTenths(controller_.SetPoint())) {
         return nothingSent();
+    }
+    // A ramp's set point goes out at most every kRampWriteEveryMs of real time, without a
+    // read-back of its own (the poll reads the set point): a write on every pass would crowd out
+    // the temperature readings and make the link look silent.
+    const bool ramping =
+        run_.progress() && run_.progress()->stage() == ProgrammeProgress::Stage::Ramping;
+    const Tick now = lineClock_.now();
+    if (ramping) {
+        if (ticksSince(lastRampWriteTick_, now) < kRampWriteEveryMs) {
+            return nothingSent();
+        }
+        lastRampWriteTick_ = now;
+        controller_.cmdSetPoint(target);
+        return pauseFor(kCommandPause);
     }
     controller_.cmdSetPoint(target);
     return pauseThen(kCommandPause, [this] {

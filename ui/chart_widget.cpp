@@ -166,7 +166,7 @@ void TemperatureChart::animateTo(const std::optional<ChartRange>& zoom) {
 std::vector<ChartLine> TemperatureChart::lines() const {
     std::vector<ChartLine> shown{
         ChartLine{names_[0], seriesPen(kMeasuredColour, Qt::SolidLine), false, &points_[0]},
-        ChartLine{names_[1], seriesPen(kTargetColour, Qt::DotLine), true, &points_[1]}};
+        ChartLine{names_[1], seriesPen(kTargetColour, Qt::DotLine), false, &points_[1]}};
     const int overlay = static_cast<int>(Series::Overlay);
     if (!points_[overlay].empty() && !names_[overlay].isEmpty()) {
         shown.push_back(ChartLine{names_[overlay], seriesPen(kOverlayColour, Qt::SolidLine), false,

@@ -34,7 +34,8 @@ class TemperatureChart final : public QWidget {
   public:
     enum class Series {
         Measured = 0,  // "Current Temp.": solid red line
-        Target = 1,    // "Target Temp.": dotted blue stairs
+        Target = 1,    // "Target Temp.": dotted blue, its corners as given (a
+                       // jump is two points at one time, a ramp a slope)
         Overlay = 2,   // a second run: solid green line, unnamed until it is given a name
     };
     static constexpr int kSeriesCount = 3;

@@ -106,7 +106,7 @@ void drawRunChart(QPainter& painter, const QRectF& target, const ChartPoints& me
                   std::span<const ChartEventMark> events, const QFont& font) {
     const std::array<ChartLine, 2> lines{
         ChartLine{measuredName, seriesPen(kMeasuredColour, Qt::SolidLine), false, &measured},
-        ChartLine{QStringLiteral("Target Temp."), seriesPen(kTargetColour, Qt::DotLine), true,
+        ChartLine{QStringLiteral("Target Temp."), seriesPen(kTargetColour, Qt::DotLine), false,
                   &targetCurve}};
     paintChart(painter, layoutChart(target, lines, std::nullopt, font), lines, font, events);
 }

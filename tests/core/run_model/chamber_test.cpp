@@ -283,7 +283,8 @@ TEST_F(ChamberOnSimulator, ARampAndAGuaranteedSoakRunOnTheController) {
     }
     EXPECT_LT(afterLoss.front(), heldDuringLoss + 1.0) << "on from where it stood, no jump";
     for (std::size_t k = 1; k < afterLoss.size(); ++k) {
-        EXPECT_LT(afterLoss[k] - afterLoss[k - 1], 0.5) << "at the ramp's rate";
+        // Sent every 2 s of real time at most: 0.5 °C at 10 °C/min over two passes of 1.5 s.
+        EXPECT_LE(afterLoss[k] - afterLoss[k - 1], 0.51) << "at the ramp's rate";
     }
 
     runFor(1.6);  // the ramp arrives, its hold of a minute, then the soak's step: 60 °C, the
