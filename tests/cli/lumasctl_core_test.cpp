@@ -236,6 +236,24 @@ TEST(LumasctlProgram, EveryEndingSignalStopsTheProgrammeAndTheController) {
     }
 }
 
+// A programme that waits for its time sleeps between the passes: a timer of no interval (a CSV
+// timer started without a log) once made it spin a whole core.
+TEST(LumasctlProgram, WaitingForTheProgrammesTimeLeavesTheProcessorAlone) {
+    const ConfigHome config;
+    lumas::sim::SimulatedController sim(steadyChamber(23.4));
+    LumasctlProcess process(
+        {"program", QString::fromStdString(sim.portPath()), "--step", "30,60", "--no-archive"},
+        config.path());
+    ASSERT_TRUE(process.waitForOutput(QStringLiteral("Step 1 of 1"), 15000));
+    const double before = process.processorSeconds();
+    lumas::test::waitUntil([] { return false; }, 3000);
+    const double used = process.processorSeconds() - before;
+    EXPECT_GE(before, 0.0);
+    EXPECT_LT(used, 0.75) << "seconds of processor time in 3 s of waiting";
+    process.signal(SIGTERM);
+    process.finish(20000);
+}
+
 TEST(LumasctlWatch, PrintsEachChangeOfTheReadoutsAndLeavesTheControllerAlone) {
     for (const int signalNumber : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signalNumber);

@@ -2,6 +2,9 @@
 
 // lumasctl started as a user starts it, for the tests of tests/cli.
 
+#include <QByteArray>
+#include <QFile>
+#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -83,6 +86,18 @@ class LumasctlProcess {
     // Standard output as far as waitForOutput has read it.
     const QString& outputSoFar() const { return out_; }
 
+    // The processor time the process has used so far, user and system, in seconds.
+    double processorSeconds() const {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(process_.processId()));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            return -1.0;
+        }
+        // After the command's name in parentheses: fields 14 and 15 are utime and stime.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
+        return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
     void signal(int signalNumber) {
         ::kill(static_cast<pid_t>(process_.processId()), signalNumber);
     }
