@@ -363,7 +363,7 @@ ProgrammeRead parseProgrammeJson(const QByteArray& json) {
                                                ? repeatRow(check, row, object)
                                                : stepRow(check, row, object);
         if (read) {
-            document.rows.push_back(std::move(*read));
+            document.rows.push_back(*read);
         }
     }
     if (!check.faults.empty()) {
