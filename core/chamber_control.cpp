@@ -250,6 +250,8 @@ void ChamberControl::beginRun(RunStart start) {
     start.devicePath = QString::fromStdString(linkDevicePath_);
     start.startedAt = currentDateTime();
     runStartLineTick_ = lineClock_.now();
+    lastReadingRunTick_ = runClock_.now();
+    programmeSawLink_ = health_.live();
     // The run state read before Run goes out is not its answer.
     statusReadingsAtRun_ = controller_.StatusReadings();
     run_.begin(std::move(start), runClock_.now());

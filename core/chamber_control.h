@@ -212,7 +212,12 @@ class ChamberControl {
     std::string linkDevicePath_;            // the device the link was made on
     std::optional<std::string> linkAlias_;  // its stable name, for a USB adapter
     Tick lastReopenTick_ = 0;
-    Tick lastRampWriteTick_ = 0;  // line clock: when a ramp's set point last went out
+    Tick lastRampWriteTick_ = 0;
+    // The programme's view of the readings: the count last seen, the run clock at the last fresh
+    // one, and whether the link was live on the last pass.
+    unsigned long readingsSeenByProgramme_ = 0;
+    Tick lastReadingRunTick_ = 0;
+    bool programmeSawLink_ = false;  // line clock: when a ramp's set point last went out
     std::chrono::seconds blindStopLimit_ = kDefaultBlindStop;
     // Status readings when Run was last asked for or went out: the run state counts as the answer
     // to Run two readings on.

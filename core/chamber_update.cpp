@@ -178,6 +178,16 @@ StepResult ChamberControl::followProgramme() {
     const bool live = health_.live();
     const std::optional<double> measured =
         live ? std::optional<double>(state_.LastTemperature) : std::nullopt;
+    if (live && controller_.TemperatureReadings() != readingsSeenByProgramme_) {
+        readingsSeenByProgramme_ = controller_.TemperatureReadings();
+        lastReadingRunTick_ = runClock_.now();
+    }
+    if (!live && programmeSawLink_) {
+        // Found lost seconds after the last reading: a ramp goes back to where it stood then, so
+        // that the set point goes on from what the controller may have last received.
+        run_.rampLostSince(lastReadingRunTick_, runClock_.now());
+    }
+    programmeSawLink_ = live;
     if (!run_.advanceProgramme(runClock_.now(), measured, live)) {
         return nothingSent();
     }

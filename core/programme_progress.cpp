@@ -130,6 +130,21 @@ std::vector<ProgrammeProgress::Event> ProgrammeProgress::advance(double runMinut
     return events;
 }
 
+void ProgrammeProgress::rampLostSince(double minutes) {
+    if (stage_ != Stage::Ramping || minutes <= 0.0) {
+        return;
+    }
+    // The course drawn so far goes flat from the last reading: the set point stood there.
+    const double back = std::min(minutes, rampDone_);
+    while (!corners_.empty() && corners_.back().minutes > lastRunMinutes_ - back) {
+        corners_.pop_back();
+    }
+    rampDone_ -= back;
+    addCorner({lastRunMinutes_ - back, setPoint()});
+    addCorner({lastRunMinutes_, setPoint()});
+    rampMoving_ = false;
+}
+
 double ProgrammeProgress::setPoint() const {
     const ProgrammeStep& step = currentStep();
     if (stage_ != Stage::Ramping) {

@@ -45,6 +45,11 @@ class ProgrammeProgress {
     std::vector<Event> advance(double runMinutes, bool counting, std::optional<double> measured,
                                bool linkLive);
 
+    // The link was found lost `minutes` after the last reading: set points sent since may never
+    // have arrived, so a ramp goes back to where it stood at that reading, and goes on from there
+    // once the link is back. Nothing for a step that is not ramping.
+    void rampLostSince(double minutes);
+
     int step() const { return step_; }
     Stage stage() const { return stage_; }
     bool finished() const { return stage_ == Stage::Finished; }

@@ -212,6 +212,12 @@ bool RunModel::advanceProgramme(Tick runNow, std::optional<double> measured, boo
     return finished;
 }
 
+void RunModel::rampLostSince(Tick lastReadingRunTick, Tick runNow) {
+    if (progress_ && active()) {
+        progress_->rampLostSince(ticksSince(lastReadingRunTick, runNow) / 60000.0);
+    }
+}
+
 std::optional<double> RunModel::plannedSetPoint() const {
     if (!progress_) {
         return std::nullopt;

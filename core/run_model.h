@@ -86,6 +86,9 @@ class RunModel {
     // the observers. Returns true when the programme's last step is over (once): the caller ends
     // the run as the programme's end says.
     bool advanceProgramme(Tick runNow, std::optional<double> measured, bool linkLive);
+    // The link was found lost: a ramp goes back to where it stood at the last reading, `runNow`
+    // being the run clock then (see ProgrammeProgress::rampLostSince).
+    void rampLostSince(Tick lastReadingRunTick, Tick runNow);
     // Where the programme stands; empty for a single run or before a programme began.
     const std::optional<ProgrammeProgress>& progress() const { return progress_; }
     // The set point the programme wants now (its step's temperature, or a ramp's value).

@@ -281,10 +281,11 @@ TEST_F(ChamberOnSimulator, ARampAndAGuaranteedSoakRunOnTheController) {
         runFor(0.025);
         afterLoss.push_back(sim.setPoint());
     }
-    EXPECT_LT(afterLoss.front(), heldDuringLoss + 1.0) << "on from where it stood, no jump";
+    EXPECT_LE(afterLoss.front(), heldDuringLoss + 0.61) << "on from where it stood, no jump";
     for (std::size_t k = 1; k < afterLoss.size(); ++k) {
-        // Sent every 2 s of real time at most: 0.5 °C at 10 °C/min over two passes of 1.5 s.
-        EXPECT_LE(afterLoss[k] - afterLoss[k - 1], 0.51) << "at the ramp's rate";
+        // Sent every 2 s of real time at most: 0.5 °C at 10 °C/min over two passes of 1.5 s, give
+        // or take the controller's tenth.
+        EXPECT_LE(afterLoss[k] - afterLoss[k - 1], 0.61) << "at the ramp's rate";
     }
 
     runFor(1.6);  // the ramp arrives, its hold of a minute, then the soak's step: 60 °C, the

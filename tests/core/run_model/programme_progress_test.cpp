@@ -109,5 +109,23 @@ TEST(ProgrammeProgressTest, HeldTimeIsNotCountedAndALongPassCrossesSteps) {
     EXPECT_TRUE(progress.advance(30.0, true, 30.0, true).empty()) << "finished once";
 }
 
+// A link found lost some time after its last reading: the set points sent meanwhile may never have
+// arrived, so the ramp goes on from where it stood at that reading, never from further on.
+TEST(ProgrammeProgressTest, ARampGoesOnFromItsLastReadingWhenTheLinkIsFoundLost) {
+    const Programme programme = programmeOf({rampStep(85.0, 10, 5.0)});
+    ProgrammeProgress progress(programme, 0.0);
+    progress.advance(4.0, true, 40.0, true);
+    EXPECT_DOUBLE_EQ(progress.setPoint(), 45.0);
+    progress.rampLostSince(0.5);  // the last reading half a minute ago
+    EXPECT_DOUBLE_EQ(progress.setPoint(), 42.5);
+    progress.advance(6.0, true, std::nullopt, false);
+    progress.advance(7.0, true, 42.0, true);
+    EXPECT_DOUBLE_EQ(progress.setPoint(), 47.5);
+    const std::vector<TargetCurvePoint> course = progress.targetCurve();
+    const std::vector<TargetCurvePoint> expected{{0, 25},   {3.5, 42.5}, {4, 42.5}, {6, 42.5},
+                                                 {7, 47.5}, {14.5, 85},  {24.5, 85}};
+    EXPECT_EQ(course, expected);
+}
+
 }  // namespace
 }  // namespace lumas
