@@ -60,7 +60,7 @@ void RunModel::begin(RunStart start, Tick runNow) {
     start_ = std::move(start);
     end_.reset();
     stopCause_.reset();
-    heldSince_.reset();
+    held_ = false;
     progress_.reset();
     finishReported_ = false;
     SharedState& s = state_;
@@ -101,10 +101,10 @@ void RunModel::confirmRunning(Tick runNow) {
     if (phase_ != RunPhase::Starting) {
         return;
     }
-    if (heldSince_) {
+    if (held_) {
         // Resumed: the programme's clock goes on from where it stood.
         advanceProgramme(runNow, std::nullopt, false);
-        heldSince_.reset();
+        held_ = false;
     }
     setPhase(RunPhase::Running);
     notify([](RunObserver& o) { o.runConfirmed(); });
@@ -114,9 +114,9 @@ void RunModel::hold(Tick runNow) {
     if (phase_ != RunPhase::Running && phase_ != RunPhase::Starting) {
         return;
     }
-    if (!heldSince_) {
+    if (!held_) {
         advanceProgramme(runNow, std::nullopt, false);
-        heldSince_ = runNow;
+        held_ = true;
     }
     setPhase(RunPhase::Held);
     notify([](RunObserver& o) { o.controllerFoundStopped(); });
@@ -175,7 +175,7 @@ double RunModel::runMinutes(Tick runNow) const {
 }
 
 bool RunModel::programmeTimeRuns() const {
-    return phase_ == RunPhase::Running || (phase_ == RunPhase::Starting && !heldSince_);
+    return phase_ == RunPhase::Running || (phase_ == RunPhase::Starting && !held_);
 }
 
 bool RunModel::advanceProgramme(Tick runNow, std::optional<double> measured, bool linkLive) {

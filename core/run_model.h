@@ -145,7 +145,7 @@ class RunModel {
     RunStart start_;
     std::optional<RunEnd> end_;
     std::optional<RunEndReason> stopCause_;
-    std::optional<Tick> heldSince_;  // Held (or resumed and Starting) since then
+    bool held_ = false;  // Held, or resumed and Starting again: the programme's time stands
     // Where the programme stands; refers to start_.programme, which it must not outlive.
     std::optional<ProgrammeProgress> progress_;
     bool finishReported_ = false;

@@ -98,17 +98,6 @@ QString stepDescription(const ProgrammeStep& step, const QLocale& locale) {
     return text;
 }
 
-QString stepName(int step, const ProgrammeStep& programmeStep) {
-    if (programmeStep.cycles > 0) {
-        return QStringLiteral("Step %1 (row %2, cycle %3 of %4)")
-            .arg(step)
-            .arg(programmeStep.row)
-            .arg(programmeStep.cycle)
-            .arg(programmeStep.cycles);
-    }
-    return QStringLiteral("Step %1").arg(step);
-}
-
 QString programmeStatus(const QString& stepProgress, double minutesLeft, const QLocale& locale) {
     return QStringLiteral("Programme: %1; %2 min left in all")
         .arg(stepProgress, minutesText(minutesLeft, locale));

@@ -51,11 +51,9 @@ QString stepProgress(int step, int stepCount, double minutesLeftInStep, const QL
 // reading now, none while the link is down.
 QString programmeProgress(const ProgrammeProgress& progress, int stepCount,
                           std::optional<double> measured, const QLocale& locale);
-// A step as lumasctl and the record name it: "85.0 °C, ramp at 5.0 °C/min, hold 15 min, band
+// A step as the run's record names it: "85.0 °C, ramp at 5.0 °C/min, hold 15 min, band
 // ±2.0 °C".
 QString stepDescription(const ProgrammeStep& step, const QLocale& locale);
-// "Step 5 (row 3, cycle 2 of 10)" or "Step 5" outside repeats.
-QString stepName(int step, const ProgrammeStep& programmeStep);
 // The run's status line while a programme runs, and while a single run holds its set point.
 QString programmeStatus(const QString& stepProgress, double minutesLeft, const QLocale& locale);
 QString singleStatus(std::optional<double> setPoint, const QLocale& locale);
