@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintPreviewWidget>
@@ -12,14 +13,17 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include <utility>
+
 #include "ui/chart_widget.h"
 
 namespace lumas::ui {
 
 ChartReportPreview::ChartReportPreview(const ChartReport& report, QPrinter* printer,
-                                       QWidget* parent)
+                                       QWidget* parent, QString settingsPath)
     : QPrintPreviewDialog(printer, parent),
       report_(report),
+      settingsPath_(std::move(settingsPath)),
       exportPdfAction_(new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
                                    QStringLiteral("Export to PDF"), this)) {
     setWindowTitle(QStringLiteral("Preview"));
@@ -28,10 +32,12 @@ ChartReportPreview::ChartReportPreview(const ChartReport& report, QPrinter* prin
         QPainter painter(target);
         report.paintPages(painter, *target);
     });
-    const QString fileName = report.record() ? QStringLiteral("Run %1").arg(report.record()->run.id)
-                                             : ChartReport::kDefaultPdfName;
-    connect(exportPdfAction_, &QAction::triggered, this,
-            [this, &report, fileName] { exportChartReportPdf(report, this, fileName); });
+    connect(exportPdfAction_, &QAction::triggered, this, [this] {
+        // The live chart is named by the time it is exported, a recorded run by its start.
+        const QString name = report_.record() ? runDocumentName(report_.record()->run)
+                                              : chartDocumentName(QDateTime::currentDateTime());
+        exportChartReportPdf(report_, this, settingsPath_, name, openPdf);
+    });
     if (auto* toolBar = findChild<QToolBar*>()) {
         toolBar->addAction(exportPdfAction_);
     } else {
@@ -55,23 +61,44 @@ ChartReportPreview::ChartReportPreview(const ChartReport& report, QPrinter* prin
     }
 }
 
-void exportChartReportPdf(const ChartReport& report, QWidget* parent, const QString& fileName) {
-    QFileDialog dialog(parent, QStringLiteral("Export to PDF"));
+std::optional<ChosenFile> askSaveFile(QWidget* parent, const QString& settingsPath,
+                                      const SaveDialogSetup& setup) {
+    QFileDialog dialog(parent, setup.title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QStringLiteral("PDF file (*.pdf)"));
-    dialog.setDefaultSuffix(QStringLiteral("pdf"));
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(fileName + QStringLiteral(".pdf"));
+    dialog.setNameFilters(setup.nameFilters);
+    dialog.setDefaultSuffix(setup.suffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !setup.confirmOverwrite);
+    dialog.setDirectory(documentFolder(settingsPath, setup.folder));
+    dialog.selectFile(setup.name + QLatin1Char('.') + setup.suffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return ChosenFile{dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
+}
+
+void exportChartReportPdf(const ChartReport& report, QWidget* parent, const QString& settingsPath,
+                          const QString& name, const PdfOpener& openInViewer) {
+    const std::optional<ChosenFile> chosen =
+        askSaveFile(parent, settingsPath,
+                    {.title = QStringLiteral("Export to PDF"),
+                     .nameFilters = {QStringLiteral("PDF file (*.pdf)")},
+                     .suffix = QStringLiteral("pdf"),
+                     .folder = DocumentFolder::Reports,
+                     .name = name,
+                     .confirmOverwrite = false});
+    if (!chosen) {
         return;
     }
-    const QString path = dialog.selectedFiles().constFirst();
-    if (!report.exportPdf(path)) {
+    if (!report.exportPdf(chosen->path)) {
         QMessageBox::warning(parent, QStringLiteral("Export to PDF"),
-                             QStringLiteral("The file %1 could not be written.").arg(path));
+                             QStringLiteral("The file %1 could not be written.").arg(chosen->path));
         return;
     }
-    showExportedPdf(path, parent);
+    // Only a folder that took the file is remembered. Failing to remember it costs the operator
+    // nothing but the way there next time, so it is not reported.
+    rememberDocumentFolder(settingsPath, DocumentFolder::Reports,
+                           QFileInfo(chosen->path).absolutePath());
+    showExportedPdf(chosen->path, parent, openInViewer);
 }
 
 void showExportedPdf(const QString& path, QWidget* parent, const PdfOpener& openInViewer) {
@@ -86,11 +113,11 @@ void showExportedPdf(const QString& path, QWidget* parent, const PdfOpener& open
 }
 
 void showChartReport(const TemperatureChart& chart, QWidget* parent,
-                     std::optional<RunRecord> record) {
+                     std::optional<RunRecord> record, const QString& settingsPath) {
     const ChartReport report(chart, QDateTime::currentDateTime(), QLocale(), std::move(record));
     QPrinter printer;  // the system's default printer
     ChartReport::setUpPage(printer);
-    ChartReportPreview preview(report, &printer, parent);
+    ChartReportPreview preview(report, &printer, parent, settingsPath);
     preview.exec();
 }
 

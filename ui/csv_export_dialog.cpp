@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <chrono>
 
+#include "core/document_folders.h"
 #include "core/settings_store.h"
 #include "ui/dialog_placement.h"
 #include "ui/message_boxes.h"
@@ -120,7 +121,10 @@ void CsvExportDialog::FormShow() {
     const CsvLogSettings stored = readCsvSettings(settingsPath_);
     chkEnableCSV->setChecked(stored.enabled);
     advInterval->setValue(stored.interval);
-    advFolder->setText(stored.folderPath);
+    // No folder chosen yet: the documents folder is proposed.
+    advFolder->setText(stored.folderPath.isEmpty()
+                           ? QDir::toNativeSeparators(defaultDocumentFolder())
+                           : stored.folderPath);
     chkEnableCSVClick();
     advFolder->setFocus();
 }

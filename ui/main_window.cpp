@@ -641,7 +641,7 @@ void TForm1::miRunsClick() {
 
 void TForm1::ExportChart1Click() {
     // The run going on, or the last one, when runs are recorded.
-    showChartReport(*Chart1, this, logic_->reportRecord());
+    showChartReport(*Chart1, this, logic_->reportRecord(), settingsPath_);
 }
 
 void TForm1::CSVExport1Click() {

@@ -4,7 +4,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QFile>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -22,6 +22,7 @@
 
 #include <utility>
 
+#include "core/document_folders.h"
 #include "core/sqlite_run_archive.h"
 #include "ui/chart_report.h"
 #include "ui/chart_report_preview.h"
@@ -211,9 +212,11 @@ LoadResult loadRun(const QString& path, std::int64_t id) {
     return result;
 }
 
-RunsWindow::RunsWindow(QString archivePath, MessageBoxes* messages, QWidget* parent)
+RunsWindow::RunsWindow(QString archivePath, MessageBoxes* messages, QWidget* parent,
+                       QString settingsPath)
     : QWidget(parent, Qt::Window),
       archivePath_(std::move(archivePath)),
+      settingsPath_(std::move(settingsPath)),
       ownMessages_(messages == nullptr ? std::make_unique<QtMessageBoxes>(this) : nullptr),
       messages_(messages != nullptr ? messages : ownMessages_.get()),
       model_(new RunListModel(this)),
@@ -668,33 +671,41 @@ void RunsWindow::exportCsvAsked() {
     }
     const QString logForm = QStringLiteral("Temperature log form (*.csv)");
     const QString isoForm = QStringLiteral("ISO form, UTC times (*.csv)");
-    QFileDialog dialog(this, QStringLiteral("Export CSV"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters({logForm, isoForm});
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
-    dialog.selectFile(QStringLiteral("Run %1.csv").arg(open_->record.run.id));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    const std::optional<ChosenFile> chosen =
+        askSaveFile(this, settingsPath_,
+                    {.title = QStringLiteral("Export CSV"),
+                     .nameFilters = {logForm, isoForm},
+                     .suffix = QStringLiteral("csv"),
+                     .folder = DocumentFolder::Exports,
+                     .name = runDocumentName(open_->record.run)});
+    if (!chosen) {
         return;
     }
-    exportCsv(dialog.selectedFiles().constFirst(),
-              dialog.selectedNameFilter() == isoForm ? RunCsvForm::Iso : RunCsvForm::Log);
+    if (exportCsv(chosen->path,
+                  chosen->nameFilter == isoForm ? RunCsvForm::Iso : RunCsvForm::Log)) {
+        rememberDocumentFolder(settingsPath_, DocumentFolder::Exports,
+                               QFileInfo(chosen->path).absolutePath());
+    }
 }
 
 void RunsWindow::exportReportAsked() {
     if (!open_) {
         return;
     }
-    QFileDialog dialog(this, QStringLiteral("Report PDF"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QStringLiteral("PDF file (*.pdf)"));
-    dialog.setDefaultSuffix(QStringLiteral("pdf"));
-    dialog.selectFile(QStringLiteral("Run %1.pdf").arg(open_->record.run.id));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    const std::optional<ChosenFile> chosen =
+        askSaveFile(this, settingsPath_,
+                    {.title = QStringLiteral("Report PDF"),
+                     .nameFilters = {QStringLiteral("PDF file (*.pdf)")},
+                     .suffix = QStringLiteral("pdf"),
+                     .folder = DocumentFolder::Reports,
+                     .name = runDocumentName(open_->record.run)});
+    if (!chosen) {
         return;
     }
-    const QString path = dialog.selectedFiles().constFirst();
-    if (exportReport(path)) {
-        showExportedPdf(path, this);
+    if (exportReport(chosen->path)) {
+        rememberDocumentFolder(settingsPath_, DocumentFolder::Reports,
+                               QFileInfo(chosen->path).absolutePath());
+        showExportedPdf(chosen->path, this, openPdf);
     }
 }
 

@@ -11,8 +11,10 @@
 
 #include "core/run_archive.h"
 #include "core/run_csv_export.h"
+#include "core/settings_store.h"
 #include "core/window_ports.h"
 #include "ui/chart_points.h"
+#include "ui/chart_report_preview.h"
 
 class QCheckBox;
 class QDateEdit;
@@ -49,7 +51,8 @@ LoadResult loadRun(const QString& path, std::int64_t id);
 // match and by the dates they started between. A run opened (double-click or Open) shows its
 // chart (gaps where the link was down, events marked on the time axis) and its events; a second
 // run can be laid over the chart, each curve named by its run. The open run can be written as
-// CSV (the temperature log's form or the ISO form) and as its PDF report.
+// CSV (the temperature log's form or the ISO form) and as its PDF report, proposed as
+// runDocumentName in the folders the settings file remembers (see document_folders.h).
 //
 // The archive is only ever opened read-only: a missing archive is never made, it is named in a
 // sentence in the window. A run is read on a worker thread (a week's run holds 403,200
@@ -71,8 +74,10 @@ class RunsWindow final : public QWidget {
         ColumnCount
     };
 
-    // `messages` shows the boxes; without it the window shows Qt message boxes over itself.
-    RunsWindow(QString archivePath, MessageBoxes* messages = nullptr, QWidget* parent = nullptr);
+    // `messages` shows the boxes; without it the window shows Qt message boxes over itself. The
+    // folders the exports are saved in are remembered in the settings file at `settingsPath`.
+    RunsWindow(QString archivePath, MessageBoxes* messages = nullptr, QWidget* parent = nullptr,
+               QString settingsPath = settingsFile());
     ~RunsWindow() override;
 
     const QString& archivePath() const { return archivePath_; }
@@ -104,6 +109,9 @@ class RunsWindow final : public QWidget {
     // none).
     QString notice() const;
 
+    // Shows the exported report; the system's PDF viewer unless replaced.
+    PdfOpener openPdf;
+
     TemperatureChart& chart() const { return *chart_; }
     QTableView& runsTable() const { return *runsTable_; }
     QTableWidget& eventsTable() const { return *eventsTable_; }
@@ -130,6 +138,7 @@ class RunsWindow final : public QWidget {
     void exportReportAsked();
 
     QString archivePath_;
+    QString settingsPath_;
     std::unique_ptr<MessageBoxes> ownMessages_;
     MessageBoxes* messages_;
 

@@ -1,8 +1,11 @@
 // The CSV export dialog: its face and place, the stored settings it shows, the interval advice,
-// the folder picker, and what OK, Cancel, the close box and Esc store and put into effect.
+// the folder picker, and what OK, Cancel, the close box and Esc store and put into effect. HOME is
+// a folder of the test's own, so the documents folder proposed is made there.
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +40,7 @@ class CsvExportDialogTest : public QObject {
         return dialog.findChild<W*>(QString::fromLatin1(name));
     }
 
+    QTemporaryDir home;
     std::unique_ptr<QTemporaryDir> settingsDir;
     TCSVExport settings;
     QTimer csvTimer;
@@ -59,6 +63,9 @@ class CsvExportDialogTest : public QObject {
 
 void CsvExportDialogTest::initTestCase() {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QVERIFY(home.isValid());
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.filePath(".config").toLocal8Bit());
 }
 
 void CsvExportDialogTest::init() {
@@ -89,7 +96,10 @@ void CsvExportDialogTest::firstOpeningShowsTheDefaultsDisabled() {
     QCOMPARE(enable->layoutDirection(), Qt::RightToLeft);  // caption left of the box
     QVERIFY(!(enable->focusPolicy() & Qt::TabFocus));
     QCOMPARE(interval->text(), QStringLiteral("30"));
-    QCOMPARE(folder->text(), QString());
+    // No folder stored yet: the documents folder is proposed, and made so that OK takes it.
+    const QString documents = home.filePath(QStringLiteral("Documents/Lumas"));
+    QCOMPARE(folder->text(), QDir::toNativeSeparators(documents));
+    QVERIFY(QFileInfo(documents).isDir());
     QCOMPARE(folder->placeholderText(), QStringLiteral("Select folder"));
     QCOMPARE(folder->width(), 273);
     QVERIFY(folder->textMargins().left() > 0);  // a blank before the path
