@@ -74,11 +74,14 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     // --- start-up and close
     // Points the driver at the port with node number 1, loads the settings into the fields, the
     // emergency threshold and the blind-run limit, sets the set-point range and clears the
-    // programme flags. Returns the window position to restore.
-    QPoint FormShow(QSize screenSize, QSize windowSize);
-    // Saves the settings (window position, temperatures, single set point, hold times) and shuts
-    // the link down without stopping the controller; a run in progress ends for `reason`.
-    void ApplicationClose(QPoint windowPosition, RunEndReason reason = RunEndReason::Closed);
+    // programme flags. Returns the window's place to restore: its frame's top-left corner and
+    // its inner size (`windowSize` when none is stored).
+    QRect FormShow(QSize screenSize, QSize windowSize);
+    // Saves the settings (window position and inner size, temperatures, single set point, hold
+    // times) and shuts the link down without stopping the controller; a run in progress ends for
+    // `reason`. An invalid `windowSize` keeps the stored size.
+    void ApplicationClose(QPoint windowPosition, QSize windowSize = {},
+                          RunEndReason reason = RunEndReason::Closed);
     // Whether the window may close: during a run the operator is asked, since the controller
     // keeps running at its last set point; otherwise true without a question.
     bool confirmCloseDuringRun();
@@ -170,7 +173,11 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     void watchInterruptedRun(double setPoint);
 
     // --- target curve and set-point check
+    // Ticked: draws the target curve (DrawTargetTempCurve); a programme's from the fields is
+    // refused without a first hold time. Unticked: clears it.
     void chkTargetTempClick();
+    // The target curve: during a single run its set point's line up to now; during a programme
+    // the course so far and the rest of the plan; otherwise the programme Start would run.
     void DrawTargetTempCurve();
     // The check of programme temperature field `index` (0..11) when it is left.
     void ValidateTemperature(int index);
@@ -210,6 +217,8 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
 
     // The window's side of a run that began: chart, timers, log timer, inputs.
     void showRunStarted(bool programme);
+    // Draws the single run's set point as the target line, from its start to now (single_control).
+    void drawSetPointLine();
     // The info labels and the run's status-bar line, from the run's state now.
     void showRunProgress();
     // The operator's choice for a Held run, asked once the current handler has returned.

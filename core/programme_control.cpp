@@ -138,7 +138,9 @@ void MainFormLogic::showRunStarted(bool programme) {
     ui_.Series1.clear();
     if (!programme) {
         ui_.Series2.clear();
-        ui_.Series2.append(1.0, 0.0);
+        if (ui_.chkTargetTemp.checked()) {
+            drawSetPointLine();
+        }
     }
     if (programme && chamber_.linkHealth().live()) {
         ui_.Series1.append(0.0, state().LastTemperature);
@@ -202,7 +204,9 @@ void MainFormLogic::chkTargetTempClick() {
         ui_.Series2.clear();
         return;
     }
-    const bool fieldsDrawn = !loadedProgramme_ && !(run().controlling() && run().progress());
+    const bool singleRun = run().active() && run().kind() == RunKind::Single;
+    const bool fieldsDrawn =
+        !singleRun && !loadedProgramme_ && !(run().controlling() && run().progress());
     if (const auto refusal = fieldsDrawn ? targetCurveRefusal(holdMinutes(0)) : std::nullopt) {
         messages_.warning(*refusal);
         ui_.chkTargetTemp.setChecked(false);
@@ -214,6 +218,10 @@ void MainFormLogic::chkTargetTempClick() {
 void MainFormLogic::DrawTargetTempCurve() {
     ui_.Series2.clear();
     ui_.repaint();
+    if (run().active() && run().kind() == RunKind::Single) {
+        drawSetPointLine();
+        return;
+    }
     // A running programme is drawn as it runs; otherwise the fields as they stand.
     std::vector<TargetCurvePoint> points;
     if (run().controlling() && run().progress()) {

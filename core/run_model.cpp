@@ -63,6 +63,10 @@ void RunModel::begin(RunStart start, Tick runNow) {
     held_ = false;
     progress_.reset();
     finishReported_ = false;
+    singleSetPoints_.clear();
+    if (start_.kind == RunKind::Single && start_.singleSetPoint) {
+        singleSetPoints_.push_back({0.0, *start_.singleSetPoint});
+    }
     SharedState& s = state_;
     // A new run starts from a clean mailbox: what an earlier run left unsent is not its business.
     s.PendingStop = false;
@@ -235,6 +239,16 @@ double RunModel::minutesLeftInStep() const {
 
 double RunModel::minutesLeft() const {
     return progress_ ? progress_->minutesLeft() : 0.0;
+}
+
+void RunModel::singleSetPointSet(double celsius, Tick runNow) {
+    if (start_.kind != RunKind::Single || !controlling()) {
+        return;
+    }
+    if (!singleSetPoints_.empty() && singleSetPoints_.back().temperature == celsius) {
+        return;
+    }
+    singleSetPoints_.push_back({runMinutes(runNow), celsius});
 }
 
 void RunModel::queueSetPoint(double celsius) {

@@ -7,6 +7,7 @@
 #include "core/programme_progress.h"
 #include "core/run_events.h"
 #include "core/shared_state.h"
+#include "core/target_curve.h"
 
 namespace lumas {
 
@@ -103,6 +104,17 @@ class RunModel {
     double minutesLeftInStep() const;
     double minutesLeft() const;
 
+    // --- the single run's set point
+
+    // The operator set `celsius` as the set point of the single run, `runNow` being the run clock
+    // then. Kept while the run goes on (Starting, Running or Held) and the value differs from the
+    // one in force; ignored otherwise.
+    void singleSetPointSet(double celsius, Tick runNow);
+    // The single run's set points in the order they were set, each at the run's minutes it was set
+    // at: Start's at 0, then the operator's. Empty for a programme or a single run started without
+    // one (until one is set).
+    const std::vector<TargetCurvePoint>& singleSetPoints() const { return singleSetPoints_; }
+
     // --- the commands asked for, which the worker's update sends (the pending flags)
 
     // A set point to send with the next update (the single set point's Set, or a Start's).
@@ -149,6 +161,7 @@ class RunModel {
     // Where the programme stands; refers to start_.programme, which it must not outlive.
     std::optional<ProgrammeProgress> progress_;
     bool finishReported_ = false;
+    std::vector<TargetCurvePoint> singleSetPoints_;
     std::vector<RunObserver*> observers_;
 };
 

@@ -1,6 +1,7 @@
 // Single set-point control of the Basic control tab.
 
 #include "core/main_form_logic.h"
+#include "core/target_curve.h"
 
 namespace lumas {
 
@@ -8,7 +9,15 @@ void MainFormLogic::bSetSingleSPClick() {
     if (!ui_.fiSingleSP.commit()) {
         return;
     }
-    accepted(chamber_.setSetPoint(ui_.fiSingleSP.value()));
+    const double celsius = ui_.fiSingleSP.value();
+    if (!accepted(chamber_.setSetPoint(celsius))) {
+        return;
+    }
+    // During the run the target line steps to it from now on.
+    chamber_.run().singleSetPointSet(celsius, chamber_.runClock().now());
+    if (run().kind() == RunKind::Single && run().controlling() && ui_.chkTargetTemp.checked()) {
+        drawSetPointLine();
+    }
 }
 
 void MainFormLogic::bStartSingleClick() {
@@ -28,10 +37,22 @@ void MainFormLogic::bStopSingleClick() {
 }
 
 void MainFormLogic::timerSingleTimer() {
+    if (ui_.chkTargetTemp.checked()) {
+        drawSetPointLine();  // the set point holds on whether readings come in or not
+    }
     if (!linkHealth().live()) {
         return;  // no reading: a gap in the curve, not a repeated value
     }
     ui_.Series1.append(run().runMinutes(chamber_.runClock().now()), state().LastTemperature);
+}
+
+void MainFormLogic::drawSetPointLine() {
+    // A handful of corners, one pair for each Set: drawn afresh up to now on every tick.
+    ui_.Series2.clear();
+    const double now = run().runMinutes(chamber_.runClock().now());
+    for (const TargetCurvePoint& point : setPointLine(run().singleSetPoints(), now)) {
+        ui_.Series2.append(point.minutes, point.temperature);
+    }
 }
 
 }  // namespace lumas

@@ -2,9 +2,9 @@
 
 #include "core/operator_texts.h"
 
-namespace lumas {
+#include <algorithm>
 
-namespace {}  // namespace
+namespace lumas {
 
 std::vector<TargetCurvePoint> targetCurvePoints(const StepTemperatures& temperatures,
                                                 const StepHoldMinutes& holdMinutes) {
@@ -21,6 +21,30 @@ std::vector<TargetCurvePoint> targetCurvePoints(const StepTemperatures& temperat
         points.push_back({stepEnd, temperatures[step]});
         stepEnd += holdMinutes[step];
         points.push_back({stepEnd, temperatures[step]});
+    }
+    return points;
+}
+
+std::vector<TargetCurvePoint> setPointLine(const std::vector<TargetCurvePoint>& setPoints,
+                                           double nowMinutes) {
+    std::vector<TargetCurvePoint> points;
+    points.reserve(2 * setPoints.size() + 1);
+    for (const TargetCurvePoint& set : setPoints) {
+        if (points.empty()) {
+            points.push_back(set);
+            continue;
+        }
+        // Never back in time: a set point is held at least from where the line stands.
+        const double at = std::max(set.minutes, points.back().minutes);
+        if (at == points.back().minutes) {
+            points.back().temperature = set.temperature;  // set again at once: it replaces it
+        } else {
+            points.push_back({at, points.back().temperature});
+            points.push_back({at, set.temperature});
+        }
+    }
+    if (!points.empty()) {
+        points.push_back({std::max(nowMinutes, points.back().minutes), points.back().temperature});
     }
     return points;
 }

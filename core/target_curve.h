@@ -32,6 +32,13 @@ struct TargetCurvePoint {
 std::vector<TargetCurvePoint> targetCurvePoints(const StepTemperatures& temperatures,
                                                 const StepHoldMinutes& holdMinutes);
 
+// The single set point drawn as the target line: flat from the first set point to `nowMinutes`,
+// stepping (a vertical at one time) where another was set. `setPoints` are the set points in the
+// order they were set, each at the minutes it was set at. A set point set again at the same time
+// replaces the one before; nothing without set points.
+std::vector<TargetCurvePoint> setPointLine(const std::vector<TargetCurvePoint>& setPoints,
+                                           double nowMinutes);
+
 // Ticking "Show Target Temperature Curve" with t1 below one minute is refused with this warning;
 // with t1 of one minute or more there is none and the curve is drawn.
 std::optional<QString> targetCurveRefusal(int firstHoldMinutes);

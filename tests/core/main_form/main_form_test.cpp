@@ -258,7 +258,7 @@ TEST_F(CoreOnSimulator, SetTwiceThenStartInOnePassSendsTheSetPointOnceThenRun) {
     EXPECT_EQ(sim.setPoint(), 42.5);
     EXPECT_TRUE(sim.running());
     EXPECT_TRUE(window.timerSingle.on);
-    EXPECT_EQ(window.target.points, (std::vector<QPointF>{{1.0, 0.0}}));
+    EXPECT_TRUE(window.target.points.empty()) << "no target line while the box is unticked";
 
     EXPECT_EQ(timedUpdate(), 0u) << "nothing left to send";
 }
@@ -1052,6 +1052,67 @@ TEST_F(CoreOnSimulator, AStoredThresholdThatWouldDisarmTheCutOffIsReplacedAndRep
     EXPECT_TRUE(window.messages.shown[0].text.contains("1e300"))
         << window.messages.shown[0].text.toStdString();
     EXPECT_TRUE(window.messages.shown[0].text.contains("280"));
+}
+
+// With the box ticked, the single run's set point is the target line: flat from the start to
+// now, a step where the operator sets another; a refused or repeated Set leaves it as it is, and
+// the line ends where the run ended.
+TEST_F(CoreOnSimulator, SingleSetPointIsTheTargetLineAndStepsWhenSetMidRun) {
+    openLink();
+    window.setProgramme({{80.0, 10}});
+    window.targetCurve.setChecked(true);
+    ASSERT_EQ(window.target.points, (std::vector<QPointF>{{0, 0}, {0, 80}, {10, 80}}));
+
+    window.singleSetPoint.setValue(40.0);
+    logic.bStartSingleClick();
+    EXPECT_EQ(window.target.points, (std::vector<QPointF>{{0, 40}, {0, 40}}))
+        << "the programme's curve gives way to the set point at Start";
+
+    clock.advance(5 * 60'000);
+    logic.timerSingleTimer();
+    EXPECT_EQ(window.target.points, (std::vector<QPointF>{{0, 40}, {5, 40}}));
+
+    window.singleSetPoint.setValue(55.0);
+    logic.bSetSingleSPClick();
+    const std::vector<QPointF> stepped{{0, 40}, {5, 40}, {5, 55}, {5, 55}};
+    EXPECT_EQ(window.target.points, stepped);
+    logic.bSetSingleSPClick();
+    window.singleSetPoint.setValue(300.0);  // above the emergency threshold: refused
+    logic.bSetSingleSPClick();
+    EXPECT_EQ(window.target.points, stepped);
+
+    ASSERT_FALSE(logic.linkHealth().live()) << "no reading has come in";
+    clock.advance(60'000);
+    logic.timerSingleTimer();
+    EXPECT_EQ(window.target.points, (std::vector<QPointF>{{0, 40}, {5, 40}, {5, 55}, {6, 55}}))
+        << "the line goes on without readings";
+    EXPECT_TRUE(window.measured.points.empty());
+
+    logic.bStopSingleClick();
+    stopAndConfirm();
+    const std::vector<QPointF> ended = window.target.points;
+    ASSERT_EQ(ended.size(), 4u);
+    EXPECT_EQ(ended.back().y(), 55.0);
+    EXPECT_GT(ended.back().x(), 6.0) << "drawn up to the end of the run";
+    EXPECT_EQ(logic.run().singleSetPoints(), (std::vector<TargetCurvePoint>{{0, 40}, {5, 55}}));
+}
+
+// The box may be ticked during a single run whatever the programme's fields hold (their first hold
+// time is not needed), and unticking it takes the line away.
+TEST_F(CoreOnSimulator, TickingTheBoxDuringASingleRunDrawsItsSetPointLine) {
+    openLink();
+    window.singleSetPoint.setValue(30.0);
+    logic.bStartSingleClick();
+    clock.advance(90'000);
+    window.targetCurve.setChecked(true);
+    EXPECT_TRUE(window.targetCurve.state);
+    EXPECT_TRUE(window.messages.shown.empty());
+    EXPECT_EQ(window.target.points, (std::vector<QPointF>{{0, 30}, {1.5, 30}}));
+    window.targetCurve.setChecked(false);
+    EXPECT_TRUE(window.target.points.empty());
+    clock.advance(60'000);
+    logic.timerSingleTimer();
+    EXPECT_TRUE(window.target.points.empty()) << "the timer draws it only while the box is ticked";
 }
 
 TEST_F(CoreOnSimulator, ProgrammeFieldChecksAndTheTargetCurveBox) {

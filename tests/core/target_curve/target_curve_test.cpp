@@ -69,6 +69,35 @@ TEST(TargetCurve, AllTwelveStepsGiveTwentyFivePoints) {
     EXPECT_EQ(points.back().minutes, 66 + 9999);
 }
 
+// The single set point's line: flat from the start to now, a vertical where a new one was set.
+TEST(TargetCurve, SetPointLineHoldsEachSetPointUntilTheNext) {
+    struct LineCase {
+        const char* name;
+        std::vector<TargetCurvePoint> setPoints;
+        double now;
+        std::vector<TargetCurvePoint> expected;
+    };
+    const std::vector<LineCase> cases = {
+        {"no set point yet", {}, 12.0, {}},
+        {"just after Start", {{0, 40}}, 0.0, {{0, 40}, {0, 40}}},
+        {"one set point up to now", {{0, 40}}, 95.5, {{0, 40}, {95.5, 40}}},
+        {"changed twice mid-run",
+         {{0, 40}, {10, 60}, {25.5, 35}},
+         30.0,
+         {{0, 40}, {10, 40}, {10, 60}, {25.5, 60}, {25.5, 35}, {30, 35}}},
+        {"set again at once replaces it", {{0, 40}, {0, 55}}, 3.0, {{0, 55}, {3, 55}}},
+        {"a clock behind the last set point draws no line back in time",
+         {{0, 40}, {10, 60}, {8, 70}},
+         5.0,
+         {{0, 40}, {10, 40}, {10, 70}, {10, 70}}},
+        {"started without a set point: from the first Set", {{4, 30}}, 6.0, {{4, 30}, {6, 30}}},
+    };
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(setPointLine(c.setPoints, c.now), c.expected);
+    }
+}
+
 TEST(TargetCurve, TickingTheBoxNeedsAFirstHoldTime) {
     EXPECT_EQ(targetCurveRefusal(0),
               QString("Could not create the temperature curve.\rHold time is required for at "
