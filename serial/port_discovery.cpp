@@ -75,9 +75,8 @@ bool holdsAPort(const std::filesystem::path& tty) {
     return true;
 }
 
-}  // namespace
-
-std::vector<std::string> discoverSerialPorts(const std::string& sysClassTty) {
+// The hardware ports under `sysClassTty`, built-in ones first, each group in natural order.
+std::vector<std::string> hardwarePorts(const std::string& sysClassTty) {
     std::vector<std::string> builtIn;
     std::vector<std::string> others;
     std::error_code error;
@@ -100,6 +99,11 @@ std::vector<std::string> discoverSerialPorts(const std::string& sysClassTty) {
     std::sort(others.begin(), others.end(), naturalLess);
     std::vector<std::string> names = builtIn;
     names.insert(names.end(), others.begin(), others.end());
+    return names;
+}
+
+// `names` followed by the additional names not listed yet (compared without regard to case).
+std::vector<std::string> withAdditionalNames(std::vector<std::string> names) {
     for (const std::string& extra : additionalNames()) {
         const bool listed = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
             return lowerCase(name) == lowerCase(extra);
@@ -109,6 +113,50 @@ std::vector<std::string> discoverSerialPorts(const std::string& sysClassTty) {
         }
     }
     return names;
+}
+
+}  // namespace
+
+std::vector<std::string> discoverSerialPorts(const std::string& sysClassTty) {
+    return withAdditionalNames(hardwarePorts(sysClassTty));
+}
+
+std::vector<std::string> listSerialPorts(const SerialPortFolders& folders) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> names;
+    for (const std::string& name : hardwarePorts(folders.sysClassTty)) {
+        std::error_code missing;
+        if (fs::exists(fs::path(folders.dev) / name, missing)) {
+            names.push_back(name);
+        }
+    }
+    // Each stable name takes the place of the device it leads to.
+    std::error_code error;
+    const fs::path dev = fs::weakly_canonical(folders.dev, error);
+    std::vector<fs::path> stable;
+    for (fs::directory_iterator entry(folders.byId, error), end; !error && entry != end;
+         entry.increment(error)) {
+        stable.push_back(entry->path());
+    }
+    std::sort(stable.begin(), stable.end(), [](const fs::path& a, const fs::path& b) {
+        return naturalLess(a.string(), b.string());
+    });
+    std::vector<std::string> byName;
+    for (const fs::path& link : stable) {
+        std::error_code resolveError;
+        const fs::path target = fs::canonical(link, resolveError);
+        if (resolveError) {
+            continue;  // a link left behind by an adapter that is gone
+        }
+        if (target.parent_path() == dev) {
+            const auto replaced =
+                std::remove(names.begin(), names.end(), target.filename().string());
+            names.erase(replaced, names.end());
+        }
+        byName.push_back(link.string());
+    }
+    names.insert(names.end(), byName.begin(), byName.end());
+    return withAdditionalNames(std::move(names));
 }
 
 void setAdditionalPortNames(std::vector<std::string> names) {

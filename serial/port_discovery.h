@@ -13,6 +13,23 @@ namespace lumas {
 // already listed (compared without regard to case).
 std::vector<std::string> discoverSerialPorts(const std::string& sysClassTty = "/sys/class/tty");
 
+// Where a Linux machine keeps its serial ports: the ttys in sysfs, their device nodes, and the
+// stable names udev gives USB adapters (usb-<maker>_<model>_<serial>-if00-port0).
+struct SerialPortFolders {
+    std::string sysClassTty = "/sys/class/tty";
+    std::string dev = "/dev";
+    std::string byId = "/dev/serial/by-id";
+};
+
+// The ports the port selection offers, by the names to connect through. The hardware ports of
+// discoverSerialPorts (built-in UARTs that hold a port, USB adapters ttyUSB*, modems and boards
+// ttyACM*, ...), each only when its device node exists under `dev` (a container may see the
+// machine's sysfs without its devices). A port reached through a stable name under `byId` is
+// listed by that name instead (the full path), as it stays the same when the adapter comes back
+// as another ttyUSBn and it names the adapter the operator plugged in; a stable name whose device
+// sysfs does not show is listed too. Then the additional names, as discoverSerialPorts adds them.
+std::vector<std::string> listSerialPorts(const SerialPortFolders& folders = {});
+
 // Ports that exist apart from the hardware, such as the simulated controller's in demo mode.
 // Set on the UI thread; listed after the hardware ports.
 void setAdditionalPortNames(std::vector<std::string> names);
