@@ -1,8 +1,12 @@
 // The chart report: the PDF page as another reader sees it (poppler's pdfinfo and pdftotext),
 // the document information added to QPdfWriter's output, the snapshot the report takes of the
-// chart, the chart's gaps on the PDF page, and the preview window.
+// chart, the chart's gaps on the PDF page, the preview window, and the name and folder its PDF
+// export proposes.
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QMessageBox>
 #include <QPainter>
@@ -14,8 +18,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 #include <QToolBar>
 
+#include "core/document_folders.h"
 #include "dialog_support/modal_watch.h"
 #include "ui/chart_report.h"
 #include "ui/chart_report_pdf.h"
@@ -125,6 +131,7 @@ class ChartReportTest : public QObject {
     void pdfPartsTheLineAtTheChartsGap();
     void previewIsMaximisedAtFullSizeWithPdfExport();
     void exportedPdfWithoutAViewerSaysWhereItWent();
+    void exportProposesATimedNameAndRemembersTheFolderChosen();
 };
 
 void ChartReportTest::pdfIsOneA4LandscapePageWithAuthorSubjectAndTheTexts_data() {
@@ -345,6 +352,88 @@ void ChartReportTest::exportedPdfWithoutAViewerSaysWhereItWent() {
                            : QStringLiteral("The report was saved as /tmp/reports/Chart.pdf. "
                                             "No program to show PDF files was found."));
     }
+}
+
+void ChartReportTest::exportProposesATimedNameAndRemembersTheFolderChosen() {
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+    const QString settings = home.filePath(QStringLiteral(".config/Lumas/Settings.ini"));
+    const QString documents = home.filePath(QStringLiteral("Documents/Lumas"));
+    const QString chosen = home.filePath(QStringLiteral("lab reports"));
+    QVERIFY(QDir().mkpath(chosen));
+
+    TemperatureChart chart;
+    fillProgramme(chart, 100);
+    lumas::RunRecord run;
+    run.run.id = 12;
+    run.run.started = QDateTime(QDate(2026, 12, 11), QTime(8, 30), QTimeZone::utc());
+    run.run.utcOffsetSeconds = 3600;
+
+    struct Step {
+        const char* what;
+        std::optional<lumas::RunRecord> record;
+        QString folder;  // where the dialog starts
+        QString name;    // the name proposed; empty for the chart's, at the time of the export
+        QString saveAs;  // the file the operator saves as; empty to cancel
+    };
+    const std::vector<Step> steps = {
+        {"live chart, nothing remembered",
+         std::nullopt,
+         documents,
+         {},
+         chosen + QStringLiteral("/mine.pdf")},
+        {"a run's report, in the folder chosen before",
+         run,
+         chosen,
+         QStringLiteral("Lumas run 12 2026-12-11 09-30.pdf"),
+         {}},
+        {"the folder chosen is gone", std::nullopt, documents, {}, {}},
+    };
+    for (const Step& step : steps) {
+        if (step.folder == documents && step.saveAs.isEmpty()) {
+            QVERIFY(QDir(chosen).removeRecursively());
+        }
+        const ChartReport report(chart, QDateTime::currentDateTime(), QLocale(), step.record);
+        QPrinter printer;
+        ChartReport::setUpPage(printer);
+        ChartReportPreview preview(report, &printer, nullptr, settings);
+        QList<QUrl> viewed;
+        preview.openPdf = [&](const QUrl& url) {
+            viewed << url;
+            return true;
+        };
+        QString folderShown;
+        QString nameShown;
+        lumas::test::ModalWatch<QFileDialog> watch([&](QFileDialog& dialog) {
+            folderShown = dialog.directory().absolutePath();
+            nameShown = QFileInfo(dialog.selectedFiles().value(0)).fileName();
+            if (step.saveAs.isEmpty()) {
+                dialog.reject();
+            } else {
+                dialog.selectFile(step.saveAs);
+                static_cast<QDialog&>(dialog).accept();  // as Save does
+            }
+        });
+        const QString before = lumas::chartDocumentName(QDateTime::currentDateTime()) + ".pdf";
+        preview.exportPdfAction()->trigger();
+        const QString after = lumas::chartDocumentName(QDateTime::currentDateTime()) + ".pdf";
+        QVERIFY2(watch.seen(), step.what);
+        QCOMPARE(folderShown, step.folder);
+        if (step.name.isEmpty()) {
+            QVERIFY2(nameShown == before || nameShown == after, qPrintable(nameShown));
+        } else {
+            QCOMPARE(nameShown, step.name);
+        }
+        if (step.saveAs.isEmpty()) {
+            QVERIFY(viewed.isEmpty());
+        } else {
+            QVERIFY(QFileInfo(step.saveAs).size() > 0);
+            QCOMPARE(viewed, QList<QUrl>{QUrl::fromLocalFile(step.saveAs)});
+        }
+    }
+    QVERIFY(QFileInfo(documents).isDir());
 }
 
 QTEST_MAIN(ChartReportTest)
