@@ -34,6 +34,7 @@
 #include "ui/about_dialog.h"
 #include "ui/chart_report_preview.h"
 #include "ui/chart_widget.h"
+#include "ui/connection_start.h"
 #include "ui/csv_export_dialog.h"
 #include "ui/dialog_placement.h"
 #include "ui/emergency_temp_dialog.h"
@@ -143,6 +144,9 @@ TForm1::TForm1(Clock& clock, QString settingsPath, MessageBoxes* messages, QWidg
 
     resize(kClientWidth, kClientHeight);
     applyOuterSizeLimits();
+    // The port used last is remembered, and connected to at start when the operator asked for it.
+    keepConnectionSettings(*this, *logic_, ComPort1, settingsPath_, *statusWarningText_,
+                           action(QStringLiteral("miConnect")));
 }
 
 TForm1::~TForm1() = default;
@@ -620,7 +624,7 @@ QAction* TForm1::action(const QString& objectName) const {
 void TForm1::miConnectClick() {
     PortSelectionDialog dialog(
         this, [this](const std::string& portName) { return logic_->ConnectToPort(portName); },
-        messages_);
+        messages_, {}, settingsPath_);
     dialog.exec();
 }
 
