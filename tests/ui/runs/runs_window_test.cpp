@@ -1,17 +1,21 @@
 // File > Runs…: the list of a small archive written here and its filters, a missing or damaged
 // archive (never made by the window), a run opened and a second one laid over it (read on a
 // worker thread, the last one asked for shown), the CSV in both forms and the report written from
-// the window, a week-long run read while the window goes on answering, and the main window's
-// menu item and Export Chart carrying the current run's record.
+// the window (with the names and folders their save dialogs propose), a week-long run read while
+// the window goes on answering, and the main window's menu item and Export Chart carrying the
+// current run's record.
 
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableView>
@@ -24,6 +28,7 @@
 
 #include "core/archive_writer.h"
 #include "core/clock.h"
+#include "core/document_folders.h"
 #include "core/run_csv_export.h"
 #include "core/sqlite_run_archive.h"
 #include "dialog_support/dialog_checks.h"
@@ -241,6 +246,73 @@ class RunsWindowTest : public QObject {
             QVERIFY2(shown.contains(QStringLiteral("Record of run 1")), qPrintable(shown));
             QVERIFY(shown.contains(QStringLiteral("Readings come in.")));
         }
+    }
+
+    void saveDialogsProposeTheRunsNameAndRememberEachFolder() {
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+        const QString settings = home.filePath(QStringLiteral(".config/Lumas/Settings.ini"));
+        const QString documents = home.filePath(QStringLiteral("Documents/Lumas"));
+        const QString exports = home.filePath(QStringLiteral("exports"));
+        QVERIFY(QDir().mkpath(exports));
+
+        RunsWindow window(archive(), &messages_, nullptr, settings);
+        QList<QUrl> viewed;
+        window.openPdf = [&](const QUrl& url) {
+            viewed << url;
+            return true;
+        };
+        window.refresh();
+        window.openRun(1);
+        QTRY_VERIFY_WITH_TIMEOUT(window.openRunId().has_value(), kReadWaitMs);
+
+        // Run 1 started at 09:00 an hour ahead of UTC: its own local time names it.
+        const QString name = QStringLiteral("Lumas run 1 2026-12-01 09-00");
+        const QString isoForm = QStringLiteral("ISO form, UTC times (*.csv)");
+        struct Step {
+            const char* button;
+            QString folder;      // where the dialog starts
+            QString proposed;    // the file name proposed
+            QString nameFilter;  // the type of file chosen; empty to cancel
+            QString saveAs;      // the file saved
+        };
+        const std::vector<Step> steps = {
+            {"bExportCsv", documents, name + ".csv", isoForm, exports + "/iso.csv"},
+            // Reports keep a folder of their own.
+            {"bReportPdf", documents, name + ".pdf", QStringLiteral("PDF file (*.pdf)"),
+             documents + "/" + name + ".pdf"},
+            {"bExportCsv", exports, name + ".csv", {}, {}},
+        };
+        for (const Step& step : steps) {
+            QString folderShown;
+            QString proposed;
+            lumas::test::ModalWatch<QFileDialog> watch([&](QFileDialog& dialog) {
+                folderShown = dialog.directory().absolutePath();
+                proposed = QFileInfo(dialog.selectedFiles().value(0)).fileName();
+                if (step.nameFilter.isEmpty()) {
+                    dialog.reject();
+                    return;
+                }
+                dialog.selectNameFilter(step.nameFilter);
+                dialog.selectFile(step.saveAs);
+                static_cast<QDialog&>(dialog).accept();  // as Save does
+            });
+            auto* button = window.findChild<QPushButton*>(QLatin1String(step.button));
+            QVERIFY(button != nullptr && button->isEnabled());
+            button->click();
+            QVERIFY2(watch.seen(), step.button);
+            QCOMPARE(folderShown, step.folder);
+            QCOMPARE(proposed, step.proposed);
+            if (!step.saveAs.isEmpty()) {
+                QVERIFY(QFileInfo(step.saveAs).size() > 0);
+            }
+        }
+        QVERIFY(messages_.shown.empty());
+        QCOMPARE(viewed, QList<QUrl>{QUrl::fromLocalFile(documents + "/" + name + ".pdf")});
+        // The ISO form was chosen, and written.
+        QVERIFY(fileBytes(exports + "/iso.csv").startsWith(lumas::kRunCsvIsoHeader));
     }
 
     void aWeekLongRunIsReadWhileTheWindowAnswers() {
