@@ -1,8 +1,14 @@
 // The port selection dialog: the list it builds, what it preselects, where it opens, and what
 // Connect and Close do, with the connection itself stood in for.
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QtTest>
 
 #include <stdexcept>
@@ -34,6 +40,8 @@ class PortSelectionDialogTest : public QObject {
     void listsPortsSortedAsText();
     void listsTheDemonstrationPortLast();
     void showsTheListWithTheLastPortSelectedAtItsPlace();
+    void fitsItsCaptionAndAStableNameAtItsSmallest();
+    void widensForALongerNameWithinTheScreen();
     void warnsWhenNoPortCanBeListed_data();
     void warnsWhenNoPortCanBeListed();
     void connectHandsOverTheSelectedPortAndCloses();
@@ -83,12 +91,15 @@ void PortSelectionDialogTest::showsTheListWithTheLastPortSelectedAtItsPlace() {
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Select COM Port"));
-    QCOMPARE(dialog.size(), QSize(162, 185));
-    QVERIFY(test::fixedWithCloseBoxOnly(dialog));
+    QVERIFY2(!test::fixedWithCloseBoxOnly(dialog), "the operator can make it larger");
+    QVERIFY(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
     QCOMPARE(dialog.pos(), QPoint(255, 150));
     QCOMPARE(dialog.font().pixelSize(), 11);
 
     auto* list = dialog.findChild<QListWidget*>("COMList");
+    auto* typed = dialog.findChild<QLineEdit*>("ePortPath");
+    auto* atStart = dialog.findChild<QCheckBox*>("chkReconnectAtStart");
     auto* connectButton = dialog.findChild<QPushButton*>("bConnect");
     auto* closeButton = dialog.findChild<QPushButton*>("bClose");
     QCOMPARE(listed(*list), (QStringList{"COM1", "COM10", "COM2"}));
@@ -96,20 +107,77 @@ void PortSelectionDialogTest::showsTheListWithTheLastPortSelectedAtItsPlace() {
     QCOMPARE(list->selectedItems().first()->text(), QStringLiteral("COM2"));
     QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(list->font().pixelSize(), 13);
-    QCOMPARE(connectButton->text(), QStringLiteral("Connect"));
-    QCOMPARE(closeButton->text(), QStringLiteral("Close"));
-    // Top to bottom, each 137 pixels wide, all inside the dialog.
-    QVERIFY(list->geometry().bottom() < connectButton->y());
-    QVERIFY(connectButton->geometry().bottom() < closeButton->y());
-    QVERIFY(closeButton->geometry().bottom() < dialog.height());
-    for (const QWidget* control :
-         {static_cast<QWidget*>(list), static_cast<QWidget*>(connectButton),
-          static_cast<QWidget*>(closeButton)}) {
-        QCOMPARE(control->width(), 137);
+    QVERIFY(typed->text().isEmpty());
+    QVERIFY2(atStart->isHidden(), "without a settings file there is nothing to store it in");
+    // Every control has its own Alt key.
+    QCOMPARE(connectButton->text(), QStringLiteral("&Connect"));
+    QCOMPARE(closeButton->text(), QStringLiteral("C&lose"));
+    QStringList keys;
+    for (const QString& text : {connectButton->text(), closeButton->text(), atStart->text()}) {
+        keys << text.mid(text.indexOf(QLatin1Char('&')) + 1, 1).toLower();
     }
-    QCOMPARE(list->height(), 105);
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+        QVERIFY2(label->buddy() != nullptr, qPrintable(label->text()));
+        keys << label->text().mid(label->text().indexOf(QLatin1Char('&')) + 1, 1).toLower();
+    }
+    QCOMPARE(keys.removeDuplicates(), 0);
+    QCOMPARE(keys.size(), 5);
+    // Top to bottom: the list, the typed path, the buttons side by side; all inside the dialog.
+    QVERIFY(list->geometry().bottom() < typed->y());
+    QVERIFY(typed->geometry().bottom() < connectButton->y());
+    QCOMPARE(connectButton->y(), closeButton->y());
+    QVERIFY(connectButton->geometry().right() < closeButton->x());
+    QVERIFY(closeButton->geometry().bottom() < dialog.height());
+    QVERIFY(closeButton->geometry().right() < dialog.width());
     QVERIFY(messages.shown.empty());
     QVERIFY(!test::saveScreenshot(dialog, "port_selection_dialog").isEmpty());
+}
+
+void PortSelectionDialogTest::fitsItsCaptionAndAStableNameAtItsSmallest() {
+    const QString longName = PortSelectionDialog::kLongStableName;
+    PortSelectionDialog dialog(
+        nullptr, [](const std::string&) { return std::nullopt; }, nullptr,
+        [&] {
+            return Names{"ttyS0", longName.toStdString()};
+        });
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.resize(1, 1);  // as small as it goes
+    QTRY_COMPARE(dialog.size(), dialog.minimumSize());
+    QVERIFY(dialog.minimumSize() != dialog.maximumSize());
+
+    // The caption in the title bar's bold face, beside an icon and three buttons of about 24
+    // pixels each.
+    QFont captionFont = QApplication::font();
+    captionFont.setBold(true);
+    QVERIFY2(dialog.width() >=
+                 QFontMetrics(captionFont).horizontalAdvance(dialog.windowTitle()) + 4 * 24,
+             qPrintable(QString::number(dialog.width())));
+
+    // The stable name, with the device and the mark it may carry, within the list's visible area.
+    auto* list = dialog.findChild<QListWidget*>("COMList");
+    const int needed = QFontMetrics(list->font())
+                           .horizontalAdvance(longName + QStringLiteral("  (ttyUSB0, last used)"));
+    QVERIFY2(list->viewport()->width() >= needed,
+             qPrintable(QStringLiteral("%1 < %2").arg(list->viewport()->width()).arg(needed)));
+    QVERIFY(list->viewport()->height() >= 4 * QFontMetrics(list->font()).height());
+    for (QWidget* child : dialog.findChildren<QWidget*>()) {
+        if (child->isVisible() && child->parentWidget() == &dialog) {
+            QVERIFY2(dialog.rect().contains(child->geometry()), qPrintable(child->objectName()));
+        }
+    }
+}
+
+void PortSelectionDialogTest::widensForALongerNameWithinTheScreen() {
+    const QString longer = PortSelectionDialog::kLongStableName + QString(40, QLatin1Char('x'));
+    PortSelectionDialog dialog(
+        nullptr, [](const std::string&) { return std::nullopt; }, nullptr,
+        [&] { return Names{longer.toStdString()}; });
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* list = dialog.findChild<QListWidget*>("COMList");
+    QVERIFY(list->viewport()->width() >= QFontMetrics(list->font()).horizontalAdvance(longer));
+    QVERIFY(dialog.frameGeometry().width() <= dialog.screen()->availableGeometry().width());
 }
 
 void PortSelectionDialogTest::warnsWhenNoPortCanBeListed_data() {
