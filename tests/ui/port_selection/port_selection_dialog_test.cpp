@@ -11,11 +11,20 @@
 #include <QScreen>
 #include <QtTest>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <stdexcept>
 
+#include "core/connection_settings.h"
 #include "dialog_support/dialog_checks.h"
 #include "dialog_support/modal_watch.h"
 #include "serial/port_discovery.h"
+#include "support/pty_pair.h"
 #include "ui/port_selection_dialog.h"
 
 namespace lumas::ui {
@@ -47,6 +56,13 @@ class PortSelectionDialogTest : public QObject {
     void connectHandsOverTheSelectedPortAndCloses();
     void connectFailureIsShownAndTheDialogStays();
     void closeConnectsNothing();
+    void listsStableNamesAfterPlainOnesWithTheirDevice();
+    void findsTheMachinesPortsByTheirStableNames();
+    void marksAndPreselectsThePortUsedLast_data();
+    void marksAndPreselectsThePortUsedLast();
+    void aTypedPathIsUsedInsteadOfTheList_data();
+    void aTypedPathIsUsedInsteadOfTheList();
+    void theStartUpChoiceIsOffUntilTickedAndStoredAtOnce();
 };
 
 void PortSelectionDialogTest::listsPortsSortedAsText_data() {
@@ -287,6 +303,209 @@ void PortSelectionDialogTest::closeConnectsNothing() {
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
     QVERIFY(watch.seen());
     QCOMPARE(connects, 0);
+}
+
+void PortSelectionDialogTest::listsStableNamesAfterPlainOnesWithTheirDevice() {
+    // A stable name is a link to the device, as udev makes them under /dev/serial/by-id/.
+    QTemporaryDir dir;
+    test::PtyPair adapter;
+    const QString stable =
+        dir.filePath(QStringLiteral("usb-FTDI_FT232R_USB_UART_A12345-if00-port0"));
+    QVERIFY(QFile::link(QString::fromStdString(adapter.slavePath()), stable));
+    const QString device = adapter.slavePath().c_str() + QStringLiteral("/dev/").size();  // pts/N
+    setAdditionalPortNames({"/dev/lumas-demo"});
+    const QStringList names = GetAvailableCom([&] {
+        return Names{"/dev/lumas-demo", stable.toStdString(), "ttyUSB1", "ttyS0"};
+    });
+    setAdditionalPortNames({});
+    QCOMPARE(names, (QStringList{"ttyS0", "ttyUSB1", stable, "/dev/lumas-demo"}));
+
+    QCOMPARE(portEntryText(stable, false), stable + "  (" + device + ")");
+    QCOMPARE(portEntryText(stable, true), stable + "  (" + device + ", last used)");
+    QCOMPARE(portEntryText("ttyS0", true), QStringLiteral("ttyS0  (last used)"));
+    QCOMPARE(portEntryText("ttyS0", false), QStringLiteral("ttyS0"));
+}
+
+void PortSelectionDialogTest::findsTheMachinesPortsByTheirStableNames() {
+    // A machine's sysfs, device nodes and by-id folder, in small.
+    namespace fs = std::filesystem;
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    SerialPortFolders folders{(root / "sys").string(), (root / "dev").string(),
+                              (root / "dev/serial/by-id").string()};
+    const auto tty = [&](const std::string& name, int uartType, bool node) {
+        fs::create_directories(root / "sys" / name / "device");
+        if (uartType >= 0) {
+            std::ofstream(root / "sys" / name / "type") << uartType << '\n';
+        }
+        if (node) {
+            std::ofstream(root / "dev" / name) << "";
+        }
+    };
+    fs::create_directories(root / "dev/serial/by-id");
+    tty("ttyS0", 4, true);
+    tty("ttyS1", 0, true);   // an empty UART slot
+    tty("ttyS2", 4, false);  // seen in sysfs, but no device here (a container)
+    tty("ttyUSB0", -1, true);
+    tty("ttyUSB1", -1, true);
+    tty("ttyACM0", -1, true);
+    fs::create_directories(root / "sys/tty1");  // a virtual terminal
+    const fs::path byId = root / "dev/serial/by-id";
+    fs::create_symlink("../../ttyUSB1", byId / "usb-FTDI_FT232R_USB_UART_A12345-if00-port0");
+    fs::create_symlink("../../ttyUSB7", byId / "usb-Prolific_gone-if00-port0");  // unplugged
+    setAdditionalPortNames({"/tmp/lumas-demo/simulated-controller"});
+    const std::vector<std::string> found = listSerialPorts(folders);
+    setAdditionalPortNames({});
+    QCOMPARE(found, (Names{"ttyS0", "ttyACM0", "ttyUSB0",
+                           (byId / "usb-FTDI_FT232R_USB_UART_A12345-if00-port0").string(),
+                           "/tmp/lumas-demo/simulated-controller"}));
+    QVERIFY(listSerialPorts(
+                {(root / "none").string(), (root / "none").string(), (root / "none").string()})
+                .empty());
+}
+
+void PortSelectionDialogTest::marksAndPreselectsThePortUsedLast_data() {
+    QTest::addColumn<QString>("lastPort");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("listed") << "ttyS0" << QStringList{"ttyS0  (last used)", "ttyUSB0"}
+                            << "ttyS0  (last used)" << QString();
+    QTest::newRow("none yet") << QString() << QStringList{"ttyS0", "ttyUSB0"} << "ttyUSB0"
+                              << QString();
+    QTest::newRow("typed, not listed")
+        << "/dev/pts/7" << QStringList{"ttyS0", "ttyUSB0"} << "ttyUSB0"
+        << "/dev/pts/7";
+}
+
+void PortSelectionDialogTest::marksAndPreselectsThePortUsedLast() {
+    QFETCH(QString, lastPort);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, selected);
+    QFETCH(QString, typed);
+    QTemporaryDir dir;
+    const QString settings = dir.filePath(QStringLiteral("Settings.ini"));
+    if (!lastPort.isEmpty()) {
+        QVERIFY(writeLastPort(settings, lastPort).saved);
+    }
+    QStringList connectedTo;
+    test::RecordedMessages messages;
+    PortSelectionDialog dialog(
+        nullptr,
+        [&](const std::string& name) -> std::optional<QString> {
+            connectedTo << QString::fromStdString(name);
+            return std::nullopt;
+        },
+        &messages,
+        [] {
+            return Names{"ttyUSB0", "ttyS0"};
+        },
+        settings);
+    dialog.show();
+    auto* list = dialog.findChild<QListWidget*>("COMList");
+    QCOMPARE(listed(*list), shown);
+    QCOMPARE(list->selectedItems().size(), 1);
+    QCOMPARE(list->selectedItems().first()->text(), selected);
+    QCOMPARE(dialog.findChild<QLineEdit*>("ePortPath")->text(), typed);
+    if (typed.isEmpty()) {
+        // The port's name goes to the connection, not the text with its mark.
+        QTest::mouseClick(dialog.findChild<QPushButton*>("bConnect"), Qt::LeftButton);
+        QCOMPARE(connectedTo, QStringList{selected.section(QLatin1Char(' '), 0, 0)});
+    }
+}
+
+void PortSelectionDialogTest::aTypedPathIsUsedInsteadOfTheList_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a pseudo-terminal") << "pty";
+    QTest::newRow("a link to it") << "link";
+    QTest::newRow("nothing there") << "missing";
+    QTest::newRow("a folder") << "folder";
+}
+
+void PortSelectionDialogTest::aTypedPathIsUsedInsteadOfTheList() {
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    test::PtyPair pty;
+    const QString link = dir.filePath(QStringLiteral("chamber"));
+    QVERIFY(QFile::link(QString::fromStdString(pty.slavePath()), link));
+    const QString path = kind == "pty"       ? QString::fromStdString(pty.slavePath())
+                         : kind == "link"    ? link
+                         : kind == "missing" ? dir.filePath(QStringLiteral("ttyUSB9"))
+                                             : dir.path();
+    const bool opens = kind == "pty" || kind == "link";
+    QStringList connectedTo;
+    test::RecordedMessages messages;
+    PortSelectionDialog dialog(
+        nullptr,
+        [&](const std::string& name) -> std::optional<QString> {
+            connectedTo << QString::fromStdString(name);
+            return std::nullopt;
+        },
+        &messages, [] { return Names{"ttyS0"}; });
+    dialog.show();
+    auto* typed = dialog.findChild<QLineEdit*>("ePortPath");
+    QTest::keyClicks(typed, QStringLiteral("  ") + path + QStringLiteral(" "));
+    QTest::mouseClick(dialog.findChild<QPushButton*>("bConnect"), Qt::LeftButton);
+    if (opens) {
+        QCOMPARE(connectedTo, QStringList{path});
+        QVERIFY(messages.shown.empty());
+        QVERIFY(!dialog.isVisible());
+        return;
+    }
+    QVERIFY(connectedTo.isEmpty());
+    const QString sentence = kind == "missing"
+                                 ? QStringLiteral("There is no port %1.").arg(path)
+                                 : QStringLiteral("%1 is not a serial port.").arg(path);
+    QCOMPARE(messages.shown, (std::vector<test::RecordedMessages::Shown>{{"message", sentence}}));
+    QVERIFY(dialog.isVisible());
+    QVERIFY2(dialog.findChild<QPushButton*>("bConnect")->isEnabled(), "the operator corrects it");
+
+    // Picking from the list empties the field, and the list's port is used.
+    auto* list = dialog.findChild<QListWidget*>("COMList");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    QVERIFY(typed->text().isEmpty());
+    QTest::mouseClick(dialog.findChild<QPushButton*>("bConnect"), Qt::LeftButton);
+    QCOMPARE(connectedTo, QStringList{"ttyS0"});
+}
+
+void PortSelectionDialogTest::theStartUpChoiceIsOffUntilTickedAndStoredAtOnce() {
+    QTemporaryDir dir;
+    const QString settings = dir.filePath(QStringLiteral("Settings.ini"));
+    test::RecordedMessages messages;
+    const auto open = [&](const std::function<void(QCheckBox&)>& act) {
+        PortSelectionDialog dialog(
+            nullptr, [](const std::string&) { return std::nullopt; }, &messages,
+            [] { return Names{"ttyS0"}; }, settings);
+        dialog.show();
+        auto* box = dialog.findChild<QCheckBox*>("chkReconnectAtStart");
+        QVERIFY(box->isVisible());
+        act(*box);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("bClose"), Qt::LeftButton);
+    };
+    open([](QCheckBox& box) {
+        QVERIFY(!box.isChecked());
+        box.click();  // ticked, then closed without connecting
+    });
+    QVERIFY(readConnectionSettings(settings).reconnectAtStart);
+    open([](QCheckBox& box) {
+        QVERIFY(box.isChecked());
+        box.click();
+    });
+    QVERIFY(!readConnectionSettings(settings).reconnectAtStart);
+    QVERIFY(messages.shown.empty());
+
+    // A settings file that cannot be written is told.
+    QVERIFY(QDir().mkpath(settings + QStringLiteral(".d")));
+    const QString unwritable = settings + QStringLiteral(".d");
+    PortSelectionDialog dialog(
+        nullptr, [](const std::string&) { return std::nullopt; }, &messages,
+        [] { return Names{"ttyS0"}; }, unwritable);
+    dialog.show();
+    dialog.findChild<QCheckBox*>("chkReconnectAtStart")->click();
+    QCOMPARE(messages.shown.size(), std::size_t{1});
+    QCOMPARE(messages.shown[0].kind, QStringLiteral("warning"));
+    QVERIFY(messages.shown[0].text.startsWith(QStringLiteral("The settings could not be saved: ")));
 }
 
 }  // namespace lumas::ui
