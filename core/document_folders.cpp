@@ -28,15 +28,17 @@ QString cleanFolder(const QString& folder) {
 
 }  // namespace
 
-QString defaultDocumentFolder() {
+QString proposedDocumentFolder() {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!documents.isEmpty()) {
-        const QString folder = QDir(documents).filePath(QStringLiteral("Lumas"));
-        if (QDir().mkpath(folder)) {
-            return cleanFolder(folder);
-        }
+    if (documents.isEmpty()) {
+        return QDir::homePath();
     }
-    return QDir::homePath();
+    return cleanFolder(QDir(documents).filePath(QStringLiteral("Lumas")));
+}
+
+QString defaultDocumentFolder() {
+    const QString folder = proposedDocumentFolder();
+    return QDir().mkpath(folder) ? folder : QDir::homePath();
 }
 
 QString documentFolder(const QString& settingsPath, DocumentFolder kind) {

@@ -25,6 +25,9 @@ enum class DocumentFolder {
 // "Lumas" in the user's documents folder, made with its parents when missing. When there is no
 // documents folder, or the folder cannot be made, the home folder.
 QString defaultDocumentFolder();
+// The folder defaultDocumentFolder() proposes, without making it: "Lumas" in the documents
+// folder, or the home folder when there is no documents folder.
+QString proposedDocumentFolder();
 
 // The folder a save dialog of `kind` starts in: the one remembered in the settings file at
 // `settingsPath` while it is still a folder, defaultDocumentFolder() otherwise.

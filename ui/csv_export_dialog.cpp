@@ -121,9 +121,9 @@ void CsvExportDialog::FormShow() {
     const CsvLogSettings stored = readCsvSettings(settingsPath_);
     chkEnableCSV->setChecked(stored.enabled);
     advInterval->setValue(stored.interval);
-    // No folder chosen yet: the documents folder is proposed.
+    // No folder chosen yet: the documents folder is proposed, and made only when OK takes it.
     advFolder->setText(stored.folderPath.isEmpty()
-                           ? QDir::toNativeSeparators(defaultDocumentFolder())
+                           ? QDir::toNativeSeparators(proposedDocumentFolder())
                            : stored.folderPath);
     chkEnableCSVClick();
     advFolder->setFocus();
@@ -173,7 +173,10 @@ void CsvExportDialog::bOKClick() {
         return;
     }
     const bool enabled = chkEnableCSV->isChecked();
-    const QString folder = advFolder->text();
+    QString folder = advFolder->text();
+    if (enabled && QDir::fromNativeSeparators(folder) == proposedDocumentFolder()) {
+        folder = QDir::toNativeSeparators(defaultDocumentFolder());
+    }
     if (enabled && !QFileInfo(folder).isDir()) {
         messages_->warning(csv_export_texts::kInvalidFolder);
         return;

@@ -21,10 +21,10 @@
 namespace lumas::ui {
 
 // The CSV temperature log settings: whether a log is written, every how many seconds, and into
-// which folder. Shows the stored settings, proposing the documents folder (defaultDocumentFolder)
-// while none is stored; OK checks the folder, stores the settings and puts them into effect (the
-// log settings record and the log timer's period). Cancel and the close box change nothing; Esc
-// does nothing.
+// which folder. Shows the stored settings, proposing the documents folder (proposedDocumentFolder)
+// while none is stored, which OK makes when the log is on; OK checks the folder, stores the
+// settings and puts them into effect (the log settings record and the log timer's period). Cancel
+// and the close box change nothing; Esc does nothing.
 class CsvExportDialog final : public QDialog {
     Q_OBJECT
 

@@ -52,7 +52,8 @@ class DocumentFolders : public ::testing::Test {
 
 TEST_F(DocumentFolders, DefaultIsLumasInTheDocumentsFolderMadeOnDemand) {
     const QString expected = home() + QStringLiteral("/Documents/Lumas");
-    ASSERT_FALSE(QFileInfo::exists(expected));
+    EXPECT_EQ(proposedDocumentFolder(), expected);
+    ASSERT_FALSE(QFileInfo::exists(expected));  // proposing makes nothing
     EXPECT_EQ(defaultDocumentFolder(), expected);
     EXPECT_TRUE(QFileInfo(expected).isDir());
     // Nothing remembered: both kinds start there, and asking writes no settings file.

@@ -31,6 +31,7 @@ class CsvExportDialogTest : public QObject {
     // Helpers of the tests below (the private slots are the tests).
   protected:
     QString settingsPath() const { return settingsDir->filePath("Settings.ini"); }
+    QString documents() const { return home.filePath(QStringLiteral("Documents/Lumas")); }
     std::unique_ptr<CsvExportDialog> makeDialog(QWidget* owner = nullptr) {
         return std::make_unique<CsvExportDialog>(owner, settingsPath(), settings, timerCsv,
                                                  &messages);
@@ -59,6 +60,7 @@ class CsvExportDialogTest : public QObject {
     void okWithLoggingOnNeedsAnExistingFolder();
     void cancelAndTheCloseBoxChangeNothingAndEscIsIgnored();
     void folderPickerFillsTheFolderField();
+    void proposedDocumentsFolderIsMadeOnlyWhenOkTakesIt();
 };
 
 void CsvExportDialogTest::initTestCase() {
@@ -96,10 +98,7 @@ void CsvExportDialogTest::firstOpeningShowsTheDefaultsDisabled() {
     QCOMPARE(enable->layoutDirection(), Qt::RightToLeft);  // caption left of the box
     QVERIFY(!(enable->focusPolicy() & Qt::TabFocus));
     QCOMPARE(interval->text(), QStringLiteral("30"));
-    // No folder stored yet: the documents folder is proposed, and made so that OK takes it.
-    const QString documents = home.filePath(QStringLiteral("Documents/Lumas"));
-    QCOMPARE(folder->text(), QDir::toNativeSeparators(documents));
-    QVERIFY(QFileInfo(documents).isDir());
+    QCOMPARE(folder->text(), QDir::toNativeSeparators(documents()));  // nothing stored yet
     QCOMPARE(folder->placeholderText(), QStringLiteral("Select folder"));
     QCOMPARE(folder->width(), 273);
     QVERIFY(folder->textMargins().left() > 0);  // a blank before the path
@@ -297,6 +296,27 @@ void CsvExportDialogTest::folderPickerFillsTheFolderField() {
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(folder->text(), settingsDir->path());
     QCOMPARE(startedFrom, (QStringList{"/old", settingsDir->path()}));
+}
+
+void CsvExportDialogTest::proposedDocumentsFolderIsMadeOnlyWhenOkTakesIt() {
+    QVERIFY(QDir(documents()).removeRecursively());
+    for (const bool logging : {false, true}) {
+        auto dialog = makeDialog();
+        dialog->show();
+        QCOMPARE(child<QLineEdit>(*dialog, "advFolder")->text(),
+                 QDir::toNativeSeparators(documents()));
+        QVERIFY(!QFileInfo::exists(documents()));  // looking makes nothing
+        if (logging) {
+            child<QCheckBox>(*dialog, "chkEnableCSV")->click();
+        }
+        QTest::mouseClick(child<QPushButton>(*dialog, "bOK"), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(QFileInfo(documents()).isDir(), logging);
+    }
+    QVERIFY(messages.shown.empty());
+    QCOMPARE(readCsvSettings(settingsPath()).folderPath, QDir::toNativeSeparators(documents()));
+    QCOMPARE(settings.FolderPath, QDir::toNativeSeparators(documents()));
+    QVERIFY(settings.Enabled);
 }
 
 }  // namespace lumas::ui
