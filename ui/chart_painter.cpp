@@ -14,7 +14,6 @@ namespace lumas::ui {
 
 namespace {
 
-const QString kXAxisTitle = QStringLiteral("Time [min]");
 const QString kYAxisTitle = QStringLiteral("Temperature  [°C]");
 
 // Sizes in target units.
@@ -26,15 +25,17 @@ constexpr double kLegendSample = 24.0;
 constexpr double kLegendGap = 6.0;
 constexpr double kLegendItemGap = 24.0;
 constexpr double kYTickSpacing = 40.0;
-constexpr double kXLabelSpacing = 24.0;
-constexpr double kXLabelStep = 1.0;  // minutes: the time axis never labels finer than this
+constexpr double kXLabelGap = 16.0;     // free room between two time labels
+constexpr double kXTickSpacing = 64.0;  // the least distance between two time ticks
 constexpr double kMarkWidth = 10.0;
 constexpr double kMarkHeight = 9.0;
 constexpr int kLabelPixels = 11;
 constexpr int kTitlePixels = 12;
 
-// The range an empty chart shows.
-constexpr ChartRange kEmptyRange{0.0, 10.0, 0.0, 100.0};
+// The range an empty chart shows (its time axis then spans kShortestTimeAxis).
+constexpr ChartRange kEmptyRange{0.0, 0.0, 0.0, 100.0};
+// A temperature axis widened to its least span ends on multiples of this.
+constexpr double kTemperatureRounding = 5.0;
 
 const QColor kGridColour(224, 224, 224);
 const QColor kAxisColour(128, 128, 128);
@@ -47,7 +48,7 @@ QFont sizedFont(const QFont& base, int pixels) {
 }
 
 QString tickText(double value, int decimals) {
-    return QLocale().toString(value, 'f', decimals);
+    return tickLabel(value, decimals);
 }
 
 // Stretches [low, high] so that high sits kAxisEndRoom before the end of an axis `length` long.
@@ -58,14 +59,17 @@ double withEndRoom(double low, double high, double length) {
     return low + (high - low) * length / (length - kAxisEndRoom);
 }
 
+// All points, from 0 min, over at least kNarrowestTemperatureAxis (the x axis' least span is
+// applied once its end room is known).
 ChartRange unzoomedRange(std::span<const ChartLine> lines) {
     ChartRange range = dataRange(lines).value_or(kEmptyRange);
-    if (!(range.xMax > range.xMin)) {
-        range.xMax = range.xMin + 1.0;
-    }
-    if (!(range.yMax > range.yMin)) {
-        range.yMin -= 1.0;
-        range.yMax += 1.0;
+    range.xMin = std::min(range.xMin, 0.0);
+    if (range.yMax - range.yMin < kNarrowestTemperatureAxis) {
+        const double middle = (range.yMin + range.yMax) / 2.0;
+        range.yMin = std::floor((middle - kNarrowestTemperatureAxis / 2.0) / kTemperatureRounding) *
+                     kTemperatureRounding;
+        range.yMax = std::ceil((middle + kNarrowestTemperatureAxis / 2.0) / kTemperatureRounding) *
+                     kTemperatureRounding;
     }
     return range;
 }
@@ -175,17 +179,16 @@ void paintGrid(QPainter& painter, const ChartGeometry& geometry, const QFont& fo
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip,
                          tickText(value, geometry.yTicks.decimals));
     }
-    for (const double value : geometry.xTicks.values) {
-        const double x = geometry.toPixel(value, geometry.axes.yMin).x();
+    const TimeTicks& time = geometry.xTicks;
+    for (std::size_t i = 0; i < time.minutes.size(); ++i) {
+        const double x = geometry.toPixel(time.minutes[i], geometry.axes.yMin).x();
         painter.setPen(QPen(kGridColour, 1.0));
         painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         painter.setPen(QPen(kAxisColour, 1.0));
         painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + kTickLength));
         painter.setPen(kTextColour);
-        const QRectF box(x - 100.0, plot.bottom() + kTickLength + kLabelGap, 200.0,
-                         metrics.height());
-        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip,
-                         tickText(value, geometry.xTicks.decimals));
+        painter.drawText(geometry.xLabelBoxes[i],
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, time.labels[i]);
     }
     painter.setPen(QPen(kAxisColour, 1.0));
     painter.setBrush(Qt::NoBrush);
@@ -200,7 +203,8 @@ void paintAxisTitles(QPainter& painter, const ChartGeometry& geometry, const QFo
     painter.setPen(kTextColour);
     const QRectF bottomBox(plot.left(), target.bottom() - kPadding - metrics.height(), plot.width(),
                            metrics.height());
-    painter.drawText(bottomBox, Qt::AlignCenter | Qt::TextDontClip, kXAxisTitle);
+    painter.drawText(bottomBox, Qt::AlignCenter | Qt::TextDontClip,
+                     timeAxisTitle(geometry.xTicks.unit));
 
     painter.save();
     painter.translate(target.left() + kPadding, plot.center().y());
@@ -370,21 +374,44 @@ ChartGeometry layoutChart(const QRectF& target, std::span<const ChartLine> lines
                                labels.horizontalAdvance(tickText(value, geometry.yTicks.decimals)));
     }
 
-    // The widest x label is that of the largest magnitude; the last label may reach half its
-    // width beyond the plot.
-    const double xLabelWidth =
-        labels.horizontalAdvance(tickText(std::max(std::abs(axes.xMin), std::abs(axes.xMax)), 0));
+    // The last time label may reach half its width beyond the plot: room for the widest it may
+    // be, the largest magnitude of the axis in its unit (a decimal more where the unit steps in
+    // halves), or for the last label laid out, should that be wider.
+    const double dataXMax = axes.xMax;
+    const double extent = std::max(
+        {std::abs(axes.xMin), std::abs(axes.xMax), zoom ? 0.0 : axes.xMin + kShortestTimeAxis});
+    const TimeUnit roughUnit = timeUnitFor(std::max(axes.xMax - axes.xMin, kShortestTimeAxis));
+    double lastLabelWidth = labels.horizontalAdvance(
+        tickText(extent / minutesPerUnit(roughUnit), roughUnit == TimeUnit::Minutes ? 0 : 1));
     const double left = target.left() + kPadding + titles.height() + kTitleGap + yLabelWidth +
                         kLabelGap + kTickLength;
-    const double right = target.right() - kPadding - xLabelWidth / 2.0;
-    const double plotWidth = std::max(1.0, right - left);
-    if (!zoom) {
-        axes.xMax = withEndRoom(axes.xMin, axes.xMax, plotWidth);
+    double plotWidth = 1.0;
+    for (int pass = 0; pass < 3; ++pass) {
+        plotWidth = std::max(1.0, target.right() - kPadding - lastLabelWidth / 2.0 - left);
+        if (!zoom) {
+            axes.xMax = std::max(withEndRoom(axes.xMin, dataXMax, plotWidth),
+                                 axes.xMin + kShortestTimeAxis);
+        }
+        geometry.xTicks =
+            timeTicks({axes.xMin, axes.xMax, plotWidth,
+                       [&labels](const QString& text) { return labels.horizontalAdvance(text); },
+                       kXLabelGap, kXTickSpacing});
+        const double laidOut = geometry.xTicks.labels.empty()
+                                   ? 0.0
+                                   : labels.horizontalAdvance(geometry.xTicks.labels.back());
+        if (laidOut <= lastLabelWidth) {
+            break;
+        }
+        lastLabelWidth = laidOut;
     }
-    geometry.xTicks =
-        axisTicks(axes.xMin, axes.xMax,
-                  static_cast<int>(plotWidth / (xLabelWidth + kXLabelSpacing)), kXLabelStep);
     geometry.plot = QRectF(left, top, plotWidth, plotHeight);
+    for (std::size_t i = 0; i < geometry.xTicks.minutes.size(); ++i) {
+        const double x = geometry.toPixel(geometry.xTicks.minutes[i], axes.yMin).x();
+        const double width = labels.horizontalAdvance(geometry.xTicks.labels[i]);
+        geometry.xLabelBoxes.emplace_back(x - width / 2.0,
+                                          geometry.plot.bottom() + kTickLength + kLabelGap, width,
+                                          labels.height());
+    }
     return geometry;
 }
 

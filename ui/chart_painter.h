@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "ui/chart_points.h"
 #include "ui/chart_scale.h"
@@ -64,7 +65,10 @@ struct ChartGeometry {
     QRectF target;
     QRectF plot;      // the area inside the axes, where the curves are drawn
     ChartRange axes;  // the data at the plot's left, right, bottom and top edges
-    AxisTicks xTicks;
+    // The time axis in the unit its span reads in (its title names it), with the box of each
+    // tick's label below the plot.
+    TimeTicks xTicks;
+    std::vector<QRectF> xLabelBoxes;
     AxisTicks yTicks;
 
     QPointF toPixel(double x, double y) const;
@@ -73,12 +77,20 @@ struct ChartGeometry {
 
 // Free room the unzoomed axes leave beyond the largest x and y, in target units.
 inline constexpr double kAxisEndRoom = 30.0;
+// The unzoomed time axis starts at 0 (or at the first point, should one lie before) and spans at
+// least this many minutes: an empty chart, or one just after Start, reads 0 to 10 min.
+inline constexpr double kShortestTimeAxis = 10.0;
+// The unzoomed temperature axis spans at least this many °C, centred on the points (a set point
+// alone, a chamber holding steady); an empty chart reads 0 to 100 °C.
+inline constexpr double kNarrowestTemperatureAxis = 10.0;
 
 // The bounds of all points of `lines`; nothing when they hold none.
 std::optional<ChartRange> dataRange(std::span<const ChartLine> lines);
 
 // Lays the chart out in `target` (at least 1 × 1 units). With `zoom`, the plot shows exactly that
-// range; otherwise it shows all points, with kAxisEndRoom free beyond the largest x and y.
+// range; otherwise it shows all points, with kAxisEndRoom free beyond the largest x and y, from
+// 0 min and over at least kShortestTimeAxis and kNarrowestTemperatureAxis. The time axis reads in
+// the unit of its span (timeTicks), its labels never closer than a gap apart.
 // Sizes are in target units: fonts are set in pixels, so the layout is the same on any device.
 ChartGeometry layoutChart(const QRectF& target, std::span<const ChartLine> lines,
                           const std::optional<ChartRange>& zoom, const QFont& font);

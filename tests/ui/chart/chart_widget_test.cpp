@@ -84,12 +84,12 @@ QImage render(const TemperatureChart& chart) {
 }
 
 // Per pixel column of the plot, from its left edge: whether the measured line shows there at
-// `celsius`.
+// `celsius`. Only columns wholly inside the plot: one the plot's edge cuts is only partly drawn.
 std::vector<bool> redColumnsAlong(const QImage& image, const ChartGeometry& geometry,
                                   double celsius) {
     const int y = qRound(geometry.toPixel(0.0, celsius).y());
     std::vector<bool> red;
-    for (int x = qCeil(geometry.plot.left()); x <= qFloor(geometry.plot.right()); ++x) {
+    for (int x = qCeil(geometry.plot.left()); x + 1 <= geometry.plot.right(); ++x) {
         red.push_back(colourNear(image, QPointF(x, y), kRed, 0) ||
                       colourNear(image, QPointF(x, y - 1), kRed, 0) ||
                       colourNear(image, QPointF(x, y + 1), kRed, 0));

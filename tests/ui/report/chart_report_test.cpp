@@ -136,8 +136,9 @@ class ChartReportTest : public QObject {
 
 void ChartReportTest::pdfIsOneA4LandscapePageWithAuthorSubjectAndTheTexts_data() {
     QTest::addColumn<int>("points");
-    QTest::newRow("empty chart") << 0;
-    QTest::newRow("a million points") << 1'000'000;
+    QTest::addColumn<QString>("timeTitle");  // the unit of the span: the target's 50 h, or 11.6 d
+    QTest::newRow("empty chart") << 0 << QStringLiteral("Time [h]");
+    QTest::newRow("a million points") << 1'000'000 << QStringLiteral("Time [d]");
 }
 
 void ChartReportTest::pdfIsOneA4LandscapePageWithAuthorSubjectAndTheTexts() {
@@ -177,13 +178,14 @@ void ChartReportTest::pdfIsOneA4LandscapePageWithAuthorSubjectAndTheTexts() {
     QVERIFY(std::abs(size.captured(2).toDouble() - 595.28) < 0.6);
 
     // The chart is vector drawing, so its texts are text in the PDF.
+    QFETCH(QString, timeTitle);
     const QString text =
         popplerOutput(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
     QCOMPARE(report.timeText(), QStringLiteral("14:03:27"));
     QCOMPARE(report.dateText(), QStringLiteral("05.03.24"));
     for (const QString& expected :
          {report.timeText(), report.dateText(), QStringLiteral("Current Temp."),
-          QStringLiteral("Target Temp."), QStringLiteral("Time [min]")}) {
+          QStringLiteral("Target Temp."), timeTitle}) {
         QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" in\n") + text));
     }
     QVERIFY(QRegularExpression(QStringLiteral(R"(\n\s+1\s*\f?$)")).match(text).hasMatch());
