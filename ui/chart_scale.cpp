@@ -130,6 +130,10 @@ TimeTicks timeTicks(const TimeAxisLayout& axis, const QLocale& locale) {
     const double unitsPerLength = (high - low) / std::max(axis.length, 1e-9);
     const std::vector<double> steps = timeSteps(ticks.unit, high - low);
     for (std::size_t k = 0; k < steps.size(); ++k) {
+        const double spacing = steps[k] / unitsPerLength;
+        if (spacing < axis.minimumSpacing && k + 1 < steps.size()) {
+            continue;  // too close whatever the labels: not worth measuring them
+        }
         AxisTicks candidate;
         candidate.step = steps[k];
         candidate.decimals = decimalsFor(candidate.step);
@@ -142,7 +146,6 @@ TimeTicks timeTicks(const TimeAxisLayout& axis, const QLocale& locale) {
             labels.push_back(tickLabel(value, whole ? 0 : candidate.decimals, locale));
             widths.push_back(axis.labelWidth ? axis.labelWidth(labels.back()) : 0.0);
         }
-        const double spacing = candidate.step / unitsPerLength;
         bool fits = spacing >= axis.minimumSpacing;
         for (std::size_t i = 1; fits && i < widths.size(); ++i) {
             fits = spacing >= (widths[i - 1] + widths[i]) / 2.0 + axis.labelGap;
