@@ -59,7 +59,7 @@ MainFormLogic::~MainFormLogic() {
     chamber_.removeLinkObserver(this);
 }
 
-QPoint MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
+QRect MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
     controller_.SetCOMPort(&port_);
     controller_.SetNodeNumber(1);
 
@@ -96,13 +96,15 @@ QPoint MainFormLogic::FormShow(QSize screenSize, QSize windowSize) {
                                    "settings will not be kept.")
                         .arg(loaded.save.error)));
     }
-    return {values.posLeft, values.posTop};
+    return {QPoint(values.posLeft, values.posTop),
+            values.windowSize.isValid() ? values.windowSize : windowSize};
 }
 
-void MainFormLogic::ApplicationClose(QPoint windowPosition, RunEndReason reason) {
+void MainFormLogic::ApplicationClose(QPoint windowPosition, QSize windowSize, RunEndReason reason) {
     StoredSettings values;
     values.posTop = windowPosition.y();
     values.posLeft = windowPosition.x();
+    values.windowSize = windowSize;
     for (int k = 0; k < kProgrammeSteps; ++k) {
         values.temperatures[k] = ui_.fiSP[k]->value();
         values.holdTimes[k] = holdMinutes(k);

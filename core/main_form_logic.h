@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -74,11 +75,14 @@ class MainFormLogic final : private LinkObserver, private RunObserver {
     // --- start-up and close
     // Points the driver at the port with node number 1, loads the settings into the fields, the
     // emergency threshold and the blind-run limit, sets the set-point range and clears the
-    // programme flags. Returns the window position to restore.
-    QPoint FormShow(QSize screenSize, QSize windowSize);
-    // Saves the settings (window position, temperatures, single set point, hold times) and shuts
-    // the link down without stopping the controller; a run in progress ends for `reason`.
-    void ApplicationClose(QPoint windowPosition, RunEndReason reason = RunEndReason::Closed);
+    // programme flags. Returns the window's place to restore: its frame's top-left corner and
+    // its inner size (`windowSize` when none is stored).
+    QRect FormShow(QSize screenSize, QSize windowSize);
+    // Saves the settings (window position and inner size, temperatures, single set point, hold
+    // times) and shuts the link down without stopping the controller; a run in progress ends for
+    // `reason`. An invalid `windowSize` keeps the stored size.
+    void ApplicationClose(QPoint windowPosition, QSize windowSize = {},
+                          RunEndReason reason = RunEndReason::Closed);
     // Whether the window may close: during a run the operator is asked, since the controller
     // keeps running at its last set point; otherwise true without a question.
     bool confirmCloseDuringRun();

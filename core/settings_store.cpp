@@ -181,6 +181,11 @@ StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize
                                      centredOffset(screenSize.height(), windowSize.height()));
     values.posLeft = file.readInteger(kSettings, QStringLiteral("PosLeft"),
                                       centredOffset(screenSize.width(), windowSize.width()));
+    const int width = file.readInteger(kSettings, QStringLiteral("Width"), 0);
+    const int height = file.readInteger(kSettings, QStringLiteral("Height"), 0);
+    if (width > 0 && height > 0 && width <= kLargestStoredSide && height <= kLargestStoredSide) {
+        values.windowSize = QSize(width, height);
+    }
     for (int step = 0; step < kProgrammeSteps; ++step) {
         const auto i = static_cast<std::size_t>(step);
         const std::optional<double> temperature =
@@ -202,6 +207,10 @@ SaveResult saveOnClose(const QString& path, const StoredSettings& values) {
     file.load();
     file.writeInteger(kSettings, QStringLiteral("PosTop"), values.posTop);
     file.writeInteger(kSettings, QStringLiteral("PosLeft"), values.posLeft);
+    if (values.windowSize.isValid() && !values.windowSize.isEmpty()) {
+        file.writeInteger(kSettings, QStringLiteral("Width"), values.windowSize.width());
+        file.writeInteger(kSettings, QStringLiteral("Height"), values.windowSize.height());
+    }
     for (int step = 0; step < kProgrammeSteps; ++step) {
         const auto i = static_cast<std::size_t>(step);
         file.writeString(kTemperatures, temperatureKey(step),

@@ -36,8 +36,9 @@ struct SaveResult {
 
 // The values the main window keeps in the settings file.
 struct StoredSettings {
-    int posTop = 0;                                // window top, pixels
-    int posLeft = 0;                               // window left, pixels
+    int posTop = 0;    // window top, pixels
+    int posLeft = 0;   // window left, pixels
+    QSize windowSize;  // Width, Height: the window's inner size, pixels; invalid when not stored
     StepTemperatures temperatures{};               // T1..T12, °C with their decimals
     double singleSetPoint = 0.0;                   // SingleSP, whole °C
     StepHoldMinutes holdTimes{};                   // t1..t12, minutes
@@ -88,17 +89,20 @@ struct StartupSettings {
 // saves the file, and reads the other values. A missing or unreadable file, a missing key or a
 // value that does not parse yields the key's default; the emergency temperature is read as
 // readEmergencyThreshold reads it. The default window position centres a window of `windowSize`
-// on a screen of `screenSize`: (screen - window) / 2, truncated toward zero. An unreadable file
-// is not replaced.
+// on a screen of `screenSize`: (screen - window) / 2, truncated toward zero. A stored size is
+// taken when both Width and Height are whole numbers from 1 to kLargestStoredSide. An unreadable
+// file is not replaced.
 StartupSettings loadStartupSettings(const QString& path, QSize screenSize, QSize windowSize,
                                     const QLocale& locale = QLocale());
 
-// Close: writes PosTop, PosLeft, SingleSP and t1..t12, each as a whole number (the integer part,
-// truncated toward zero with the sign kept), and T1..T12 with their decimals, written with a
-// decimal point in every locale (a whole temperature without one: "40", "40.5", "-0.25"; a value
-// that is not finite as 0), and saves the file. T1..T12 are read back with a point or a comma, so
-// files written with a whole number in them still read as before. EmergencyTemp is not written
-// here; its dialog writes it.
+constexpr int kLargestStoredSide = 100000;
+
+// Close: writes PosTop, PosLeft, Width and Height (when the size is valid), SingleSP and t1..t12,
+// each as a whole number (the integer part, truncated toward zero with the sign kept), and T1..T12
+// with their decimals, written with a decimal point in every locale (a whole temperature without
+// one: "40", "40.5", "-0.25"; a value that is not finite as 0), and saves the file. T1..T12 are
+// read back with a point or a comma, so files written with a whole number in them still read as
+// before. EmergencyTemp is not written here; its dialog writes it.
 SaveResult saveOnClose(const QString& path, const StoredSettings& values);
 
 // Temperatures/EmergencyTemp as EmergencyThresholdSetting describes it. `locale` gives the

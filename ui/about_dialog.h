@@ -3,13 +3,24 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QString>
 #include <QWidget>
 
 namespace lumas::ui {
 
-// The About box: the product name and the build number in two lines. The company line and the
-// OK button lie below the visible area; the OK button still holds the keyboard focus, so Enter
-// or Space closes the box as the close box does.
+// The licence line of the About box and the help page.
+inline const QString kLicenceLine = QStringLiteral(
+    "Lumas is free software: you may share and change it under the terms of the GNU General "
+    "Public License, version 3 or (at your option) any later version. It comes with no "
+    "warranty.");
+// The read-outs' typeface keeps its own licence.
+inline const QString kFontLicenceLine = QStringLiteral(
+    "The seven-segment face of the read-outs, DSEG7 by keshikan, is used under the SIL Open Font "
+    "License, version 1.1.");
+
+// The About box: the product name, the build number (the version), the build date, the maker
+// and the licence, with an OK button that holds the keyboard focus (Enter, Space or Esc close
+// the box as the close box does).
 class AboutDialog final : public QDialog {
     Q_OBJECT
 
@@ -34,6 +45,10 @@ class AboutDialog final : public QDialog {
     QLabel* Label3;
     QLabel* Label4;
     QLabel* Label5;
+    QLabel* lBuildDateCaption;
+    QLabel* lBuildDate;
+    QLabel* lLicence;
+    QLabel* lFontLicence;
     QPushButton* Button1;
 };
 

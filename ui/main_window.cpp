@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -31,6 +32,7 @@
 #include "core/programme_file.h"
 #include "core/settings_store.h"
 #include "core/sqlite_run_archive.h"
+#include "core/window_placement.h"
 #include "ui/about_dialog.h"
 #include "ui/chart_report_preview.h"
 #include "ui/chart_widget.h"
@@ -38,6 +40,7 @@
 #include "ui/csv_export_dialog.h"
 #include "ui/dialog_placement.h"
 #include "ui/emergency_temp_dialog.h"
+#include "ui/help_dialog.h"
 #include "ui/message_boxes.h"
 #include "ui/numeric_fields.h"
 #include "ui/port_config_dialog.h"
@@ -60,7 +63,6 @@ constexpr int kColumnWidth = 233;
 constexpr int kColumnRightGap = 6;
 constexpr int kReadoutHeight = 58;
 constexpr int kTabTop = kReadoutHeight + 10;
-constexpr int kTabHeight = 559;
 constexpr std::chrono::milliseconds kRunTimer{1000};
 constexpr std::chrono::seconds kCsvTimer{30};
 constexpr std::chrono::milliseconds kSpRampWait{400};
@@ -367,46 +369,62 @@ QWidget* TForm1::buildLoadedProgrammePage() {
 
 void TForm1::buildMenu() {
     const auto item = [this](QMenu* menu, const QString& caption, const char* name,
-                             void (TForm1::*handler)(), bool visible = true) {
+                             void (TForm1::*handler)(), const QKeySequence& shortcut = {},
+                             bool visible = true) {
         QAction* action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
+        action->setShortcut(shortcut);
         action->setVisible(visible);
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    item(file, QStringLiteral("Connect"), "miConnect", &TForm1::miConnectClick);
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    item(file, QStringLiteral("&Connect…"), "miConnect", &TForm1::miConnectClick,
+         QKeySequence(Qt::CTRL | Qt::Key_K));
     file->addSeparator();
-    QAction* disconnect = file->addAction(QStringLiteral("Disconnect"));
+    QAction* disconnect = file->addAction(QStringLiteral("&Disconnect"));
     disconnect->setObjectName(QStringLiteral("Disconnect1"));
+    disconnect->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K));
     connect(disconnect, &QAction::triggered, this, [this] { logic_->Disconnect1Click(); });
     file->addSeparator();
-    item(file, QStringLiteral("New Programme…"), "miNewProgramme", &TForm1::NewProgrammeClick);
-    item(file, QStringLiteral("Open Programme…"), "miOpenProgramme", &TForm1::OpenProgrammeClick);
-    recentMenu_ = file->addMenu(QStringLiteral("Recent Programmes"));
+    item(file, QStringLiteral("&New Programme…"), "miNewProgramme", &TForm1::NewProgrammeClick,
+         QKeySequence::New);
+    item(file, QStringLiteral("&Open Programme…"), "miOpenProgramme", &TForm1::OpenProgrammeClick,
+         QKeySequence::Open);
+    recentMenu_ = file->addMenu(QStringLiteral("Recent &Programmes"));
     recentMenu_->setObjectName(QStringLiteral("miRecentProgrammes"));
     connect(recentMenu_, &QMenu::aboutToShow, this, &TForm1::fillRecentMenu);
-    item(file, QStringLiteral("Save Programme As…"), "miSaveProgrammeAs",
-         &TForm1::SaveProgrammeAsClick);
+    item(file, QStringLiteral("Save Programme &As…"), "miSaveProgrammeAs",
+         &TForm1::SaveProgrammeAsClick, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     file->addSeparator();
-    item(file, QStringLiteral("Runs…"), "miRuns", &TForm1::miRunsClick);
+    item(file, QStringLiteral("&Runs…"), "miRuns", &TForm1::miRunsClick,
+         QKeySequence(Qt::CTRL | Qt::Key_R));
     file->addSeparator();
-    item(file, QStringLiteral("Exit"), "maExit", &TForm1::maExitClick);
+    item(file, QStringLiteral("E&xit"), "maExit", &TForm1::maExitClick,
+         QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
-    QAction* portConfiguration = options->addAction(QStringLiteral("Port Configuration"));
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    QAction* portConfiguration = options->addAction(QStringLiteral("&Port Configuration…"));
     portConfiguration->setObjectName(QStringLiteral("maPortConfiguration"));
     connect(portConfiguration, &QAction::triggered, this,
             [this] { logic_->maPortConfigurationClick(); });
-    item(options, QStringLiteral("Export Chart"), "ExportChart1", &TForm1::ExportChart1Click);
+    item(options, QStringLiteral("&Export Chart…"), "ExportChart1", &TForm1::ExportChart1Click,
+         QKeySequence(Qt::CTRL | Qt::Key_E));
     options->addSeparator()->setVisible(false);
     // Present with their actions, but not shown in this configuration.
-    item(options, QStringLiteral("CSV Export"), "CSVExport1", &TForm1::CSVExport1Click, false);
-    item(options, QStringLiteral("Emergency Temperature"), "EmergencyTemp",
-         &TForm1::EmergencyTempClick, false);
-    item(options, QStringLiteral("SP Ramp Settings"), "SPRamp1", &TForm1::SPRamp1Click, false);
+    item(options, QStringLiteral("&CSV Export…"), "CSVExport1", &TForm1::CSVExport1Click, {},
+         false);
+    item(options, QStringLiteral("E&mergency Temperature…"), "EmergencyTemp",
+         &TForm1::EmergencyTempClick, {}, false);
+    item(options, QStringLiteral("&SP Ramp Settings…"), "SPRamp1", &TForm1::SPRamp1Click, {},
+         false);
 
-    QAction* about = menuBar()->addAction(QStringLiteral("About"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mHelp"));
+    item(help, QStringLiteral("Lumas &Help"), "miHelp", &TForm1::HelpClick,
+         QKeySequence::HelpContents);
+
+    QAction* about = menuBar()->addAction(QStringLiteral("&About"));
     about->setObjectName(QStringLiteral("About1"));
     connect(about, &QAction::triggered, this, &TForm1::About1Click);
 }
@@ -485,8 +503,23 @@ void TForm1::setVisible(bool visible) {
         shown_ = true;
         const QScreen* screen = this->screen();
         const QSize screenSize = screen ? screen->availableGeometry().size() : QSize(1920, 1080);
-        // Not yet framed: a move now places the frame's corner, as the position is saved.
-        move(logic_->FormShow(screenSize, frameGeometry().size()));
+        const QRect stored = logic_->FormShow(screenSize, size());
+        // Not yet framed: the frame is reckoned at kFrameAllowance until the window manager has
+        // put it on. The stored size and place are fitted to the screens there are now.
+        QList<QRect> screens;
+        if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+            screens << primary->availableGeometry();
+        }
+        for (const QScreen* other : QGuiApplication::screens()) {
+            if (other != QGuiApplication::primaryScreen()) {
+                screens << other->availableGeometry();
+            }
+        }
+        const QRect fitted = fitFrameOnScreens(
+            QRect(stored.topLeft(), stored.size() + kFrameAllowance), screens, kSmallestOuterSize);
+        resize((fitted.size() - kFrameAllowance).expandedTo(QSize(1, 1)));
+        // A move now places the frame's corner, as the position is saved.
+        move(fitted.topLeft());
     }
     QMainWindow::setVisible(visible);
 }
@@ -520,7 +553,7 @@ void TForm1::applyOuterSizeLimits() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     if (closingForSignal_) {
-        logic_->ApplicationClose(pos(), RunEndReason::EndedBySignal);
+        logic_->ApplicationClose(pos(), size(), RunEndReason::EndedBySignal);
         event->accept();
         return;
     }
@@ -528,7 +561,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    logic_->ApplicationClose(pos());
+    logic_->ApplicationClose(pos(), size());
     event->accept();
 }
 
@@ -554,9 +587,9 @@ void TForm1::layOut() {
     const int width = central->width();
     const int height = central->height();
     Chart1->setGeometry(kChartLeft, 0, std::max(width - kChartLeft - kChartRightGap, 50), height);
-    // In a window too short for the whole tab control, it ends at the status bar and its pages
-    // scroll.
-    const int tabHeight = std::clamp(height - kTabTop, 100, kTabHeight);
+    // The tab control reaches down to the status bar; in a window too short for all of a page,
+    // the page scrolls.
+    const int tabHeight = std::max(height - kTabTop, 100);
     rightColumn_->setGeometry(width - kColumnWidth - kColumnRightGap, 0, kColumnWidth,
                               kTabTop + tabHeight);
     PageControl1->setGeometry(0, kTabTop, kColumnWidth, tabHeight);
@@ -690,6 +723,11 @@ void TForm1::SPRamp1Click() {
 
 void TForm1::About1Click() {
     AboutDialog dialog(this);
+    dialog.exec();
+}
+
+void TForm1::HelpClick() {
+    HelpDialog dialog(this, menuBar()->actions());
     dialog.exec();
 }
 

@@ -74,6 +74,8 @@ class TForm1 final : public QMainWindow {
     void EmergencyTempClick();
     void SPRamp1Click();
     void About1Click();
+    // Help > Lumas Help (F1): a short page on where to read further, with the version.
+    void HelpClick();
     void ClearChart1Click();
 
     // File > New Programme…, Open Programme…, Save Programme As… and Recent Programmes. The
@@ -114,6 +116,9 @@ class TForm1 final : public QMainWindow {
     // The limits of the window's outer size, frame included.
     static constexpr QSize kSmallestOuterSize{600, 480};
     static constexpr QSize kLargestOuterSize{1920, 1080};
+    // What the frame is reckoned to add to the inner size before the window manager has framed
+    // the window (title bar and borders).
+    static constexpr QSize kFrameAllowance{8, 32};
 
     // The first time the window appears, it takes its place from the settings before it is
     // mapped, so that the window manager puts its frame (where the place is saved from) there.

@@ -475,5 +475,28 @@ TEST_F(SettingsStore, UnreadableFileGivesDefaultsAndIsNotReplaced) {
     EXPECT_TRUE(QFileInfo(path()).isDir());
 }
 
+// The window's size is kept beside its place; a size that cannot be a window's is not taken.
+TEST_F(SettingsStore, WindowSizeRoundTripsAndNonsenseIsPassedOver) {
+    ASSERT_TRUE(QDir().mkpath(settingsDir()));
+    StoredSettings values;
+    values.windowSize = QSize(1400, 800);
+    ASSERT_TRUE(saveOnClose(path(), values).saved);
+    EXPECT_EQ(loadStartupSettings(path(), kScreen, kWindow).values.windowSize, QSize(1400, 800));
+
+    // Nothing stored over it when the size is not known.
+    values.windowSize = QSize();
+    ASSERT_TRUE(saveOnClose(path(), values).saved);
+    EXPECT_EQ(loadStartupSettings(path(), kScreen, kWindow).values.windowSize, QSize(1400, 800));
+
+    for (const QByteArray& stored :
+         {QByteArray("Width=0\nHeight=800"), QByteArray("Width=-5\nHeight=800"),
+          QByteArray("Width=1400"), QByteArray("Width=wide\nHeight=800"),
+          QByteArray("Width=1400\nHeight=100001")}) {
+        ASSERT_TRUE(writeBytes(path(), "[Settings]\n" + stored + "\n"));
+        EXPECT_FALSE(loadStartupSettings(path(), kScreen, kWindow).values.windowSize.isValid())
+            << stored.constData();
+    }
+}
+
 }  // namespace
 }  // namespace lumas

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
@@ -175,10 +176,11 @@ class DesktopSmokeTest : public QObject {
         QVERIFY(settingsDir_.isValid());
     }
 
-    // Start, move, close, start again: the window comes back where it was, frame and all, and
-    // the saved place stays the same over five starts.
-    void positionRoundTripsOverFiveStarts() {
+    // Start, move and resize, close, start again: the window comes back where it was and as
+    // large, frame and all, and the saved place stays the same over five starts.
+    void positionAndSizeRoundTripOverFiveStarts() {
         const QPoint placed(140, 135);
+        const QSize resized(1400, 800);
         for (int start = 0; start < 5; ++start) {
             auto window = startWindow();
             QVERIFY(framed(*window));
@@ -186,14 +188,49 @@ class DesktopSmokeTest : public QObject {
                 QCOMPARE(shownCaption(*window), QStringLiteral("Lumas Software"));
                 QCOMPARE(window->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
                 window->move(placed);
+                window->resize(resized);
                 QTRY_COMPARE(window->frameGeometry().topLeft(), placed);
+                QTRY_COMPARE(window->size(), resized);
                 saveScreen(QStringLiteral("main_window"));
             } else {
                 QCOMPARE(window->frameGeometry().topLeft(), placed);
+                QCOMPARE(window->size(), resized);
             }
+            // The tab control grows with the window, down to the status bar.
+            const auto* tabs = window->findChild<QWidget*>(QStringLiteral("PageControl1"));
+            QVERIFY(tabs->mapTo(window.get(), QPoint(0, tabs->height())).y() >=
+                    window->statusBar()->y() - 4);
             QVERIFY(window->close());
             QCOMPARE(savedPosition(settingsPath()), placed);
         }
+    }
+
+    // A place and size saved on a larger screen, or on one that is gone, put the window wholly on
+    // the screen there is.
+    void savedPlaceOffTheScreenIsFittedToIt_data() {
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("larger than the screen")
+            << QByteArray("[Settings]\nPosTop=50\nPosLeft=100\nWidth=2400\nHeight=1300\n");
+        QTest::newRow("on a monitor to the right")
+            << QByteArray("[Settings]\nPosTop=200\nPosLeft=2600\nWidth=1158\nHeight=652\n");
+        QTest::newRow("hanging off the bottom")
+            << QByteArray("[Settings]\nPosTop=900\nPosLeft=300\nWidth=900\nHeight=600\n");
+    }
+
+    void savedPlaceOffTheScreenIsFittedToIt() {
+        QFETCH(QByteArray, saved);
+        auto window = startWindow(saved);
+        QVERIFY(framed(*window));
+        const QRect screen = window->screen()->availableGeometry();
+        QVERIFY2(screen.contains(window->frameGeometry()),
+                 qPrintable(QStringLiteral("frame %1,%2 %3x%4 on %5x%6")
+                                .arg(window->frameGeometry().x())
+                                .arg(window->frameGeometry().y())
+                                .arg(window->frameGeometry().width())
+                                .arg(window->frameGeometry().height())
+                                .arg(screen.width())
+                                .arg(screen.height())));
+        QVERIFY(window->close());
     }
 
     void dialogsOpenAtTheirPlacesWithTheirCaptions() {

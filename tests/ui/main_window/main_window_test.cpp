@@ -6,20 +6,26 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include <memory>
 
 #include "core/clock.h"
 #include "dialog_support/modal_watch.h"
+#include "lumas_version.h"
 #include "sim/simulated_controller.h"
 #include "ui/chart_widget.h"
 #include "ui/dialog_placement.h"
+#include "ui/help_dialog.h"
 #include "ui/main_window.h"
 #include "ui/readout_font.h"
 #include "ui/up_down.h"
@@ -178,7 +184,10 @@ class MainWindowTest : public QObject {
     void sizeAndSmallestSize() {
         auto window = makeWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QCOMPARE(window->size(), QSize(1158, 652));
+        // The first size, within the screen (the offscreen one is 800 x 600).
+        const QSize room =
+            window->screen()->availableGeometry().size() - lumas::ui::TForm1::kFrameAllowance;
+        QCOMPARE(window->size(), QSize(1158, 652).boundedTo(room));
         window->resize(window->minimumSize());
         const QSize frame = window->frameGeometry().size() - window->size();
         QCOMPARE(window->minimumSize() + frame, QSize(600, 480));
@@ -324,6 +333,67 @@ class MainWindowTest : public QObject {
         for (const char* name : {"CSVExport1", "EmergencyTemp", "SPRamp1"}) {
             QVERIFY2(!window->action(QLatin1String(name))->isVisible(), name);
         }
+    }
+
+    // Alt with a letter reaches every menu and item: each caption has a mnemonic, none taken
+    // twice in one menu; the usual keys reach Connect, Disconnect, Export, Exit and Help.
+    void menusHaveMnemonicsAndShortcuts() {
+        auto window = makeWindow();
+        const auto mnemonic = [](const QString& caption) {
+            const qsizetype at = caption.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+            return at < 0 ? QChar() : caption.at(at + 1).toLower();
+        };
+        QList<QChar> topLetters;
+        for (QAction* top : window->menuBar()->actions()) {
+            const QChar letter = mnemonic(top->text());
+            QVERIFY2(!letter.isNull() && !topLetters.contains(letter), qPrintable(top->text()));
+            topLetters << letter;
+            if (top->menu() == nullptr) {
+                continue;
+            }
+            QList<QChar> letters;
+            for (QAction* item : top->menu()->actions()) {
+                if (item->isSeparator() || !item->isVisible()) {
+                    continue;
+                }
+                const QChar itemLetter = mnemonic(item->text());
+                QVERIFY2(!itemLetter.isNull() && !letters.contains(itemLetter),
+                         qPrintable(item->text()));
+                letters << itemLetter;
+            }
+        }
+        const QList<std::pair<const char*, QKeySequence>> keys{
+            {"miConnect", QKeySequence(Qt::CTRL | Qt::Key_K)},
+            {"Disconnect1", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K)},
+            {"ExportChart1", QKeySequence(Qt::CTRL | Qt::Key_E)},
+            {"maExit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+            {"miHelp", QKeySequence(Qt::Key_F1)}};
+        QList<QKeySequence> seen;
+        for (const auto& [name, key] : keys) {
+            QCOMPARE(window->action(QLatin1String(name))->shortcut(), key);
+        }
+        for (QAction* action : window->findChildren<QAction*>()) {
+            if (!action->shortcut().isEmpty()) {
+                QVERIFY2(!seen.contains(action->shortcut()),
+                         qPrintable(action->shortcut().toString()));
+                seen << action->shortcut();
+            }
+        }
+    }
+
+    void f1OpensTheHelpPage() {
+        auto window = makeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QString page;
+        lumas::test::ModalWatch<lumas::ui::HelpDialog> watch([&](lumas::ui::HelpDialog& help) {
+            page = help.findChild<QTextBrowser*>()->toPlainText();
+            help.accept();
+        });
+        QTest::keyClick(window.get(), Qt::Key_F1);
+        QVERIFY(watch.seen());
+        QVERIFY(page.contains(QStringLiteral("Lumas " LUMAS_VERSION)));
+        QVERIFY(page.contains(QStringLiteral("Connect…")));
     }
 
     void csvExportIsRefusedDuringARun() {
