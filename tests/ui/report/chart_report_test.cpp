@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPdfWriter>
@@ -22,6 +23,7 @@
 #include <QToolBar>
 
 #include "core/document_folders.h"
+#include "dialog_support/dialog_checks.h"
 #include "dialog_support/modal_watch.h"
 #include "ui/chart_report.h"
 #include "ui/chart_report_pdf.h"
@@ -411,10 +413,13 @@ void ChartReportTest::exportProposesATimedNameAndRemembersTheFolderChosen() {
         lumas::test::ModalWatch<QFileDialog> watch([&](QFileDialog& dialog) {
             folderShown = dialog.directory().absolutePath();
             nameShown = QFileInfo(dialog.selectedFiles().value(0)).fileName();
+            lumas::test::saveScreenshot(dialog, step.record ? QStringLiteral("export_pdf_run")
+                                                            : QStringLiteral("export_pdf_chart"));
             if (step.saveAs.isEmpty()) {
                 dialog.reject();
             } else {
-                dialog.selectFile(step.saveAs);
+                // Typed into the name field, as the operator does.
+                dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(step.saveAs);
                 static_cast<QDialog&>(dialog).accept();  // as Save does
             }
         });
