@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 #include <utility>
 
@@ -183,6 +184,24 @@ void TForm1::buildReadouts(QWidget* central) {
         readout(QStringLiteral("Current Set Point"), "lSetPoint", QColor(0, 128, 0), 106);
     temperatureBox_->move(0, 0);
     setPointBox_->move(kColumnWidth - 106, 0);
+}
+
+void TForm1::fitReadouts() {
+    // Every reading of the set-point range, in this locale's form, and the placeholder.
+    QStringList readings{texts::kNoValue};
+    const auto lowest = static_cast<int>(std::lround(kSetPointMin * 10.0));
+    const auto highest = static_cast<int>(std::lround(kSetPointMax * 10.0));
+    for (int tenths = lowest; tenths <= highest; ++tenths) {
+        readings << logic_->readoutText(tenths / 10.0);
+    }
+    const QSize room = lTemp->contentsRect().size().boundedTo(lSetPoint->contentsRect().size());
+    QFont font = readoutFont();
+    font.setPixelSize(readoutPixelSizeFitting(font, readings, room));
+    for (QLabel* readout : {lTemp, lSetPoint}) {
+        if (readout->font() != font) {
+            readout->setFont(font);
+        }
+    }
 }
 
 QWidget* TForm1::buildBasicTab() {
@@ -528,6 +547,10 @@ bool TForm1::event(QEvent* event) {
     const bool handled = QMainWindow::event(event);
     switch (event->type()) {
         case QEvent::Show:
+            // The read-outs have their size now.
+            fitReadouts();
+            applyOuterSizeLimits();
+            break;
         case QEvent::Move:
         case QEvent::Resize:
         case QEvent::WindowActivate:

@@ -131,6 +131,9 @@ class TForm1 final : public QMainWindow {
 
   private:
     void buildReadouts(QWidget* central);
+    // Both read-outs take the largest size at which every reading, as this locale writes it,
+    // fits the narrower of them (at each Show: their boxes have a fixed size).
+    void fitReadouts();
     QWidget* buildBasicTab();
     QWidget* buildAdvancedTab();
     void buildMenu();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QFont>
+#include <QSize>
 #include <QString>
+#include <QStringList>
 
 namespace lumas::ui {
 
@@ -18,5 +20,12 @@ inline constexpr int kReadoutPixelSize = 21;
 // The seven-segment face at the read-outs' size, or a monospace face where it could not be
 // loaded.
 QFont readoutFont();
+
+// The largest pixel size, from kSmallestReadoutPixelSize to kReadoutPixelSize, at which every one
+// of `texts` fits `room` (wide and high) in `face`'s family. A locale's decimal comma, or digits
+// the seven-segment face lacks and another face draws, can make a reading wider than in the C
+// locale; the read-outs then take a smaller size instead of losing a digit at their edges.
+inline constexpr int kSmallestReadoutPixelSize = 8;
+int readoutPixelSizeFitting(const QFont& face, const QStringList& texts, QSize room);
 
 }  // namespace lumas::ui

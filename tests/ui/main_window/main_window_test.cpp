@@ -406,36 +406,51 @@ class MainWindowTest : public QObject {
                  QStringLiteral("You can change this settings when controller is stopped."));
     }
 
-    // Every reading from the lowest to the highest set point fits both read-outs at their size,
-    // and the size is the largest at which the widest does.
+    // Every reading from the lowest to the highest set point fits both read-outs in every
+    // locale, a decimal comma and digits of other scripts included; in the C locale the size is
+    // the largest at which the widest does.
     void readoutsFitEveryReading_data() {
+        QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("label");
         QTest::addColumn<double>("celsius");
-        for (const char* label : {"lTemp", "lSetPoint"}) {
-            for (const double celsius : {-70.0, 0.0, 99.9, 400.0, 500.0}) {
-                QTest::addRow("%s %.1f", label, celsius) << QString::fromLatin1(label) << celsius;
+        for (const char* locale : {"C", "de_DE", "fr_FR", "de_CH", "ar_EG", "fa_IR", "bn_BD"}) {
+            for (const char* label : {"lTemp", "lSetPoint"}) {
+                for (const double celsius : {-70.0, -8.8, 0.0, 99.9, 188.8, 400.0, 500.0}) {
+                    QTest::addRow("%s %s %.1f", locale, label, celsius)
+                        << QString::fromLatin1(locale) << QString::fromLatin1(label) << celsius;
+                }
             }
         }
     }
 
     void readoutsFitEveryReading() {
+        QFETCH(QString, locale);
         QFETCH(QString, label);
         QFETCH(double, celsius);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
         auto window = makeWindow();
+        QLocale::setDefault(before);
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         auto* readout = window->findChild<QLabel*>(label);
         readout->setText(window->logic().readoutText(celsius));
-        QCOMPARE(readout->font().pixelSize(), lumas::ui::kReadoutPixelSize);
         const QRect room = readout->contentsRect();
         const QRect inked = readout->fontMetrics().boundingRect(readout->text());
         QVERIFY2(inked.width() <= room.width() && readout->fontMetrics().height() <= room.height(),
-                 qPrintable(QStringLiteral("%1 needs %2x%3, has %4x%5")
+                 qPrintable(QStringLiteral("%1 at %2 px needs %3x%4, has %5x%6")
                                 .arg(readout->text())
+                                .arg(readout->font().pixelSize())
                                 .arg(inked.width())
                                 .arg(readout->fontMetrics().height())
                                 .arg(room.width())
                                 .arg(room.height())));
-        if (label == QStringLiteral("lSetPoint") && celsius == -70.0) {
+        // Readable still: no locale takes the read-outs below two thirds of their size.
+        QVERIFY(readout->font().pixelSize() >= lumas::ui::kReadoutPixelSize * 2 / 3);
+        if (locale == QStringLiteral("C")) {
+            QCOMPARE(readout->font().pixelSize(), lumas::ui::kReadoutPixelSize);
+        }
+        if (locale == QStringLiteral("C") && label == QStringLiteral("lSetPoint") &&
+            celsius == -70.0) {
             QFont larger = readout->font();
             larger.setPixelSize(lumas::ui::kReadoutPixelSize + 1);
             int widest = 0;
