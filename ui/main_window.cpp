@@ -690,8 +690,8 @@ void TForm1::maExitClick() {
 
 void TForm1::miRunsClick() {
     if (runsWindow_ == nullptr) {
-        runsWindow_ =
-            new RunsWindow(logic_->archivePath().value_or(defaultArchivePath()), messages_, this);
+        runsWindow_ = new RunsWindow(logic_->archivePath().value_or(defaultArchivePath()),
+                                     messages_, this, settingsPath_);
     }
     runsWindow_->refresh();
     runsWindow_->show();

@@ -412,7 +412,7 @@ class RunsWindowTest : public QObject {
 
         QAction* runs = window.action(QStringLiteral("miRuns"));
         QVERIFY(runs);
-        QCOMPARE(runs->text(), QStringLiteral("Runs…"));
+        QCOMPARE(runs->text(), QStringLiteral("&Runs…"));
         runs->trigger();
         auto* runsWindow = window.findChild<RunsWindow*>();
         QVERIFY(runsWindow);
