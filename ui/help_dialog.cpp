@@ -30,6 +30,8 @@ const QList<HelpSection>& readmeSections() {
          QStringLiteral("gaps in the chart, lost links, refused commands, the cut-off")},
         {QStringLiteral("The Debian package"), QStringLiteral("what it installs and where")},
         {QStringLiteral("Layout"), QStringLiteral("the source tree, for developers")},
+        {QStringLiteral("Licence"),
+         QStringLiteral("the GNU General Public License, version 3 or later")},
     };
     return sections;
 }
