@@ -457,7 +457,12 @@ void MainFormLogic::showRunProgress() {
             setStatusLine(texts::programmeStatus(step, model.minutesLeft(), locale_));
         }
     } else if (model.phase() != RunPhase::Held) {
-        setStatusLine(texts::singleStatus(model.start().singleSetPoint, locale_));
+        // The set point in force: the last one set during the run, else Start's.
+        const std::vector<TargetCurvePoint>& setPoints = model.singleSetPoints();
+        setStatusLine(texts::singleStatus(setPoints.empty()
+                                              ? model.start().singleSetPoint
+                                              : std::optional(setPoints.back().temperature),
+                                          locale_));
     }
 }
 

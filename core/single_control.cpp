@@ -15,8 +15,11 @@ void MainFormLogic::bSetSingleSPClick() {
     }
     // During the run the target line steps to it from now on.
     chamber_.run().singleSetPointSet(celsius, chamber_.runClock().now());
-    if (run().kind() == RunKind::Single && run().controlling() && ui_.chkTargetTemp.checked()) {
-        drawSetPointLine();
+    if (run().kind() == RunKind::Single && run().controlling()) {
+        showRunProgress();  // the status line names the set point now in force
+        if (ui_.chkTargetTemp.checked()) {
+            drawSetPointLine();
+        }
     }
 }
 

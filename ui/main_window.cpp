@@ -662,8 +662,8 @@ void TForm1::DisableItems() {
         }
     }
     if (single) {
+        // The target box stays: the single set point is drawn as the target line.
         bStopMulti->setEnabled(false);
-        chkTargetTemp->setEnabled(false);
     }
 }
 

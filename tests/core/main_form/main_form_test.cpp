@@ -1076,6 +1076,8 @@ TEST_F(CoreOnSimulator, SingleSetPointIsTheTargetLineAndStepsWhenSetMidRun) {
     logic.bSetSingleSPClick();
     const std::vector<QPointF> stepped{{0, 40}, {5, 40}, {5, 55}, {5, 55}};
     EXPECT_EQ(window.target.points, stepped);
+    EXPECT_EQ(window.statusRun.text, "Single set point: running at 55.0 °C")
+        << "the status line names the set point in force, not Start's";
     logic.bSetSingleSPClick();
     window.singleSetPoint.setValue(300.0);  // above the emergency threshold: refused
     logic.bSetSingleSPClick();

@@ -111,7 +111,7 @@ class MainWindowTest : public QObject {
             << true << false
             << (fields + QStringList{"fiSingleSP", "UpDown1", "bSetSingleSP", "bStopSingle"});
         QTest::newRow("single control running")
-            << false << true << (fields + QStringList{"bStopMulti", "chkTargetTemp"});
+            << false << true << (fields + QStringList{"bStopMulti"});
     }
 
     void enabledStatesFollowTheRunState() {
