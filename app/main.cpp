@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // lumas: the desktop program. With --demo it runs against a simulated controller inside the
 // process, whose port the port selection lists, so the whole program can be tried without
 // hardware.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The run archive at the sizes a lab reaches. Figures: writing one reading with its commit (median
 // and 99th percentile), reopening a 7-day run of 403,200 readings (one every 1.5 s) from its file
 // up to its chart drawn, listing 10,000 runs, the bytes a reading takes on disk, and the seal of

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The chart at the sizes a run reaches: 10^4 points (under three hours at one a second), 10^6 and
 // 7.2 · 10^6 (twelve steps of 9999 minutes). Figures: drawing a 1000 × 600 chart into an image,
 // also with a gap in the measured line every ten minutes, appending, memory per point, and

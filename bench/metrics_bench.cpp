@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // What a Prometheus scrape costs Lumas: the rendering of the exposition text, the copy of the
 // snapshot under its lock (the only moment a scrape and the UI thread meet), and a whole GET
 // /metrics over loopback against the server's thread.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The desktop window's resident memory over a long programme: the window on the simulated
 // controller, with the run archive on, runs twelve steps of LUMAS_BENCH_DAYS/12 days each (7 days
 // in all by default) with the programme's clock LUMAS_BENCH_TIME_SCALE times faster (1000 by

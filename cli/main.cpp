@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // lumasctl: the controller link from the command line, for scripts, remote shells and diagnosis.
 
 #include <QCoreApplication>

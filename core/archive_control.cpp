@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The main window's logic: the run archive, and a chamber found running from an interrupted run.
 
 #include <QCoreApplication>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The chamber's control: the link (connecting, the worker, letting go) and the calls that start,
 // stop and steer a run. The worker's per-pass update is in chamber_update.cpp.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The worker's per-pass update, run on the UI thread while the worker waits, and the watch over
 // the link and the run that each update keeps: link health, reopening a device that went away,
 // the run state the controller reports, the emergency cut-off, the stop of a run nobody can

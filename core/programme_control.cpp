@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The set-point programme of the Advanced control tab, its target curve and the check of its
 // temperature fields.
 

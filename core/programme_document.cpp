@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // A programme as written (ProgrammeDocument): its rows checked against the limits of a programme
 // file, and its repeats unrolled into the steps that run.
 

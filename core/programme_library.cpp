@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // Programmes from files on the Advanced control tab: a programme the twelve fields can hold goes
 // into them; any other is kept as the loaded programme and shown read-only in their place.
 

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 # Builds Lumas and starts it on the simulated controller (demo mode): choose File > Connect and
 # the simulator's port to see the whole program working without hardware.
 set -euo pipefail

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 # Builds the fuzz targets (tests/fuzz/: libFuzzer with AddressSanitizer and
 # UndefinedBehaviorSanitizer, built by clang in build-fuzz/) and runs each in turn: the receive
 # path's (receive_fuzzer, its corpus in tests/fuzz/corpus/) and the programme files'

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 # Builds the Debian package of Lumas: a Release build in build-package/ with Debian's hardening
 # flags, `cpack -G DEB`, then lintian on the package (an error fails the script). The last line of
 # output is the path of the .deb.

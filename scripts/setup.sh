@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 # Installs the Debian packages that building, testing and running Lumas need, and any further
 # packages named as arguments (scripts/package.sh adds its tools so). Safe to run again: it only
 # calls apt-get when a package is missing.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 # Builds Lumas and runs every test: one build with AddressSanitizer and UndefinedBehaviorSanitizer
 # (warnings are errors) that runs the whole suite, clang-tidy over the program's code, a
 # ThreadSanitizer build of the tests that start threads, and a bounded fuzzing run of the receive

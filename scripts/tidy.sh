@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 # Runs clang-tidy (the repository's .clang-tidy) over the program's code, using the compile
 # commands of the build folder given (default: build/). Findings are errors.
 set -euo pipefail

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The kernel's termios2 and its BOTHER rates live in <asm/termbits.h>, whose definitions clash
 // with the C library's <termios.h>; this file is the only one that includes it.
 #include "serial/line_config.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // lumas-sim: a simulated temperature controller on a pseudo-terminal. Prints the terminal's path on
 // the first line of its output and answers there until SIGINT or SIGTERM. Lines on its standard
 // input are fault console commands (sim/fault_console.h).

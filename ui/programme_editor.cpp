@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 #include "ui/programme_editor.h"
 
 #include <QAbstractTableModel>

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 # Fails when EXECUTABLE needs Qt Widgets at run time, directly or through another library. Qt Gui is
 # allowed: lumasctl draws a run's PDF report with it, on the offscreen platform.
 if(NOT EXISTS "${EXECUTABLE}")

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // lumasctl's command line: what each command takes and what it refuses, the same under the C
 // locale and under a decimal-comma locale; each command's --help before anything else.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 #pragma once
 
 // lumasctl started as a user starts it, for the tests of tests/cli.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // lumasctl programme check: a programme file's plan unrolled, every fault of a broken file on a
 // line of its own, and a file that cannot be read; lumasctl program --file: a file refused before
 // the port is opened, and the lines a run of a file prints.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // lumasctl runs report: a run's PDF report written from a small archive made here, read as
 // another reader reads it (poppler's pdfinfo and pdftotext), without a display; the arguments and
 // the failures refused with their statuses, leaving no file behind and the archive untouched.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // lumasctl runs: the list (text and JSON), a run's record, its CSV in both forms, the seals
 // checked and a changed record named, against a small archive written here; an archive is
 // only ever read.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The command line's clock: how long its waits last in real time.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The programme files' fuzz target (libFuzzer): reading a file, checking its rows and unrolling
 // its repeats must refuse anything broken cleanly and quickly, and whatever it takes must make a
 // programme within the limits that writes back to the same document.

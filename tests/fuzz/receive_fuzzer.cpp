@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The receive path's fuzz target (libFuzzer). The input is a script of operations against a driver
 // whose port is played by the harness: requests and time-outs from the caller, and a far end that
 // behaves like an in-order controller. It answers the oldest request it has heard and not yet

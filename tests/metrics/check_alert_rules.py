@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 """Checks the Prometheus alert rules file: YAML Prometheus reads, the rule fields it requires,
 durations it accepts, and alerts on the series /metrics exports. Arguments: the rules file and a
 program that prints /metrics' text (its "# TYPE" lines name the families)."""

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // lumasctl --metrics as a user runs it, against the simulated controller: what a scraper sees of
 // the readings and the link, and that scrapers, slow or not, never slow the poll cycle down.
 

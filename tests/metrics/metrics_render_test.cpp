@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The Prometheus text of the chamber's figures.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The /metrics endpoint: what it answers, and that slow or hostile clients cost it bounded
 // resources and are dropped in bounded time.
 

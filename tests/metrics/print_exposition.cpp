@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // Prints /metrics' text for a snapshot with every figure known, for the check of the alert rules
 // (check_alert_rules.py), which takes the metric families from it.
 

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 """Checks the programme files' JSON Schema: it is a valid draft 2020-12 schema, the example
 programme the package installs keeps it, and broken programmes do not. Arguments: the schema and
 the example. Skipped (the line "SKIPPED: ...") where python3-jsonschema is not installed."""

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 # Runs COMMAND (its arguments separated by "|") and fails unless it exits with 0 and writes nothing
 # to standard error; with OUTPUT_IS, standard output must be that line; with OUTPUT_MATCHES, it
 # must match that regular expression. With INSTALL_FROM, the build folder named is first installed

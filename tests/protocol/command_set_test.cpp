@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The command set's tables against the command texts the controller is sent, written out here as
 // literals so that a wrong area, address, width or code in a row shows as a wrong text.
 

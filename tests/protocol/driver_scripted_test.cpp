@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The driver against a far end played by the test, which can send any reply a controller might.
 
 #include <gtest/gtest.h>

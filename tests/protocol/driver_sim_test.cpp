@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The driver against the simulated controller: the replies and faults of a real controller.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The port against a pseudo-terminal whose master plays the far end of the line.
 #include <fcntl.h>
 #include <unistd.h>

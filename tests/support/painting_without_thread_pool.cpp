@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // Linked into the window tests of the ThreadSanitizer build only. Qt's raster engine hands large
 // fills (the Fusion style's scroll bars, for one) to Qt's thread pool and waits for them through
 // Qt's own futex-based primitives, which ThreadSanitizer cannot follow in a Qt that was not built

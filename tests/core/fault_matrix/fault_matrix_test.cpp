@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The core with its monitoring worker against a simulated controller that misbehaves: each fault
 // of the line and of the controller, while idle, during a single set-point run and during a
 // programme. Each row says what the operator sees, what goes to the controller, what the chart

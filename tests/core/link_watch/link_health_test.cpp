@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // Link health from the driver's count of readings and its port, on ticks chosen by the test.
 
 #include <gtest/gtest.h>

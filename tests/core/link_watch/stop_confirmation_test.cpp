@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The confirmation of a Stop by the run state, on ticks chosen by the test.
 
 #include <gtest/gtest.h>

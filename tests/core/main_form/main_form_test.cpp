@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The main window's logic against the simulated controller over a pseudo-terminal, with a clock
 // that moves only when the logic waits (or the test moves it).
 

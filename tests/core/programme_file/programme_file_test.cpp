@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // Programme files: the form a file must have, the rules its rows must keep, how repeats unroll,
 // and a document written and read back unchanged.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The run archive's reading side: every value a reading can hold comes back as it was written,
 // a programme comes back with every field, one stored in another JSON form still reads, and a
 // reader never creates an archive.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The run archive: what a run's record holds and how it comes back, its seal, the runs a forced
 // end left open, a damaged or newer file, and the writer that keeps recording through a full disk,
 // a removed folder or a damaged file.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // An archived run written as CSV: the temperature log's own form, byte for byte as the log writes
 // it, and the ISO form for scripts; gaps stay gaps in both.
 

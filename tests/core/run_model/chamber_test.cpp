@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The chamber's control on its own, as a front end drives it (plain calls, events, no window),
 // against the simulated controller over a pseudo-terminal: a run nobody can watch is stopped, a
 // controller found stopped mid-run holds the run, and the programme's clock runs apart from the

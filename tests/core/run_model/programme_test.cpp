@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // A programme as it is made from the fields or the command line: what runs, its total, its curve.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The run model on its own: its phases, the flags it keeps, the programme's clock and its events.
 
 #include <gtest/gtest.h>

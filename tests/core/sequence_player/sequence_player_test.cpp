@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The player of command sequences: the order of the steps and of what they leave to run, the
 // pauses on the clock, and where the UI thread's handlers run while a background thread plays.
 

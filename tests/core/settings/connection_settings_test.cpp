@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The [Connection] section of the settings file, and the check of a port's path before it is
 // opened.
 

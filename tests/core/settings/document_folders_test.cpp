@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // Where reports and exports are saved and the names they are proposed under: the documents folder
 // under a HOME and XDG_CONFIG_HOME of the test's own, the folder remembered per kind, and the
 // date and time in the names in every locale.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The About box: what it shows, where it opens and how it closes; the help page F1 opens.
 
 #include <QLabel>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The help page F1 opens: the README's sections as they stand, the version, the keys.
 
 #include <QAction>

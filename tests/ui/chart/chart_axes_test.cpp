@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The chart's axes: the time axis in minutes, hours or days with round steps whose labels never
 // crowd, from the smallest window to a full screen and the report's page, and the axes of an empty
 // chart or one just after Start.

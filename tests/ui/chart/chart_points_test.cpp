@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The chart's point store: the column summaries and range extents against brute force, the
 // order it keeps, its gaps, and what a point costs in memory.
 

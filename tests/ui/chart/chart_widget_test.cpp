@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The temperature chart: Clear Chart, coalesced repaints, zooming with the mouse, what a million
 // points look like when drawn, and where gaps part the lines.
 

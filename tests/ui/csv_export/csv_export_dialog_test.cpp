@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The CSV export dialog: its face and place, the stored settings it shows, the interval advice,
 // the folder picker, and what OK, Cancel, the close box and Esc store and put into effect. HOME is
 // a folder of the test's own, so the documents folder proposed is made there.

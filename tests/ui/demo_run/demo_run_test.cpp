@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The whole program on the simulated controller, as demo mode runs it: connect, watch the
 // read-outs, run a two-step programme with its target staircase and measured curve, stop it.
 // Screenshots of the window land in the test's working folder for the eye.

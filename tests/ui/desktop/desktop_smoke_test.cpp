@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The desktop program as a window manager sees it (X11 with openbox, started by
 // run_with_window_manager.sh): the window comes back where it was closed, the dialogs open at
 // their places with their own captions, leaving a set-point field for another window or a menu

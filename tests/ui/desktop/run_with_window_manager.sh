@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Lumas developers
 # Runs a test program on the real X11 platform: a virtual screen (Xvfb) of 1600 x 1000 pixels with
 # a window manager (openbox) that frames, places and focuses windows as on a desktop. Usage:
 # run_with_window_manager.sh PROGRAM [ARGS...]

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The emergency temperature dialog: its face, the threshold loaded from and stored into the
 // settings file on every way of closing, and the read-only field during a run.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The main window on the offscreen platform: enable rules, entry fields, hold-time total, spin
 // buttons, the menu, the guards in front of two dialogs and the connection panel's alert.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The program's message boxes as the operator sees them: caption, icon, text, buttons, the
 // default answer and the answer read back; notices and alarms shown one at a time after their
 // caller has gone on, notices withdrawn, alarms acknowledged.

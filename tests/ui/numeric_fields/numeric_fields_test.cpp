@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The number entry fields as the operator types into them: nothing typed is dropped or
 // reinterpreted, a value is taken only when the field is committed (left, Enter, or by the
 // program), a refusal is explained once and brings the last good value back.

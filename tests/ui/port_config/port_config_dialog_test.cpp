@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The port configuration form's face: its controls as the form fills them, the user rate field
 // following the baud-rate choice, and OK and Cancel through the configuration dialog into the port.
 

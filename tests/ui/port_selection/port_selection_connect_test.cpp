@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // Connecting through the port selection dialog with the window's logic, to the simulated
 // controller: the dialog closes after the connect sequence, also when the port cannot be opened.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The port selection dialog: the list it builds, what it preselects, where it opens, and what
 // Connect and Close do, with the connection itself stood in for.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The programme editor on the offscreen platform: checking as it is typed, the cells and the list
 // of faults, Use only while it checks clean, the totals and preview, undo and redo, the keys, and
 // the question about changes not saved.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // Programme files through the main window on the offscreen platform (the file dialogs are left
 // out: the menu's functions are given the path): open and save, the Advanced tab's twelve fields
 // and its read-only view of a programme they cannot hold, the recent files, faulty files, and the

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The chart report: the PDF page as another reader sees it (poppler's pdfinfo and pdftotext),
 // the document information added to QPdfWriter's output, the snapshot the report takes of the
 // chart, the chart's gaps on the PDF page, the preview window, and the name and folder its PDF

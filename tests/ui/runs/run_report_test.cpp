@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // A run on the chart and in its report: the events' marks on the time axis (an alarm in its own
 // colour, at its time) and their tooltips, an archived run's curves, and the report that carries
 // the run's record, its programme and every one of its events across as many pages as they need.

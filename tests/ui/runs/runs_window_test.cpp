@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // File > Runs…: the list of a small archive written here and its filters, a missing or damaged
 // archive (never made by the window), a run opened and a second one laid over it (read on a
 // worker thread, the last one asked for shown), the CSV in both forms and the report written from

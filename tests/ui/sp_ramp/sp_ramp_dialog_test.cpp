@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Lumas developers
 // The SP ramp dialog against the simulated controller: what it shows of the controller's ramp,
 // what "Apply" writes, and that every way of closing it starts the monitoring worker again.
 
