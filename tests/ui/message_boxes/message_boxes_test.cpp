@@ -34,6 +34,8 @@ class MessageBoxesTest : public QObject {
         QMessageBox::StandardButtons buttons;
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
         Qt::TextFormat format = Qt::AutoText;
+        int width = 0;        // of the box, pixels
+        int captionRoom = 0;  // what its caption needs in a bold title font, pixels
     };
 
     // What a box shows: caption, text, icon, buttons, default button and text format.
@@ -87,6 +89,10 @@ MessageBoxesTest::Seen MessageBoxesTest::seenIn(const QMessageBox& box) {
     seen.icon = box.icon();
     seen.buttons = box.standardButtons();
     seen.format = box.textFormat();
+    seen.width = box.width();
+    QFont bold = box.font();
+    bold.setBold(true);
+    seen.captionRoom = QFontMetrics(bold).horizontalAdvance(box.windowTitle());
     if (box.defaultButton() != nullptr) {
         seen.defaultButton = box.standardButton(box.defaultButton());
     }
@@ -136,7 +142,8 @@ void MessageBoxesTest::eachKindShowsItsCaptionIconAndButtons() {
 
     QWidget owner;
     QtMessageBoxes boxes(&owner);
-    const QString text = QStringLiteral("No device is connected   ");
+    const QString text =
+        kind == "message" ? QStringLiteral("Done.") : QStringLiteral("No device is connected   ");
     const auto answer =
         kind == "confirm" ? QMessageBox::No : static_cast<QMessageBox::StandardButton>(buttons);
     const Seen seen = showAndAnswer(
@@ -157,6 +164,12 @@ void MessageBoxesTest::eachKindShowsItsCaptionIconAndButtons() {
     QCOMPARE(int(seen.icon), icon);
     QCOMPARE(int(seen.buttons), buttons);
     QCOMPARE(int(seen.defaultButton), defaultButton);
+    // A short text still makes a box whose title bar holds its caption, with room for the frame's
+    // icon and buttons.
+    QVERIFY2(
+        seen.width >= seen.captionRoom + 120,
+        qPrintable(
+            QStringLiteral("%1 px for a caption of %2").arg(seen.width).arg(seen.captionRoom)));
 }
 
 void MessageBoxesTest::confirmationAnswersByTheButtonPressed() {
