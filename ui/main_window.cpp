@@ -458,6 +458,8 @@ void TForm1::buildStatusBar() {
     statusWarning_->setObjectName(QStringLiteral("statusWarning"));
     statusRun_ = new QLabel(this);
     statusRun_->setObjectName(QStringLiteral("statusRun"));
+    // Clear of the window's edge, which has no size grip to keep it so.
+    statusRun_->setContentsMargins(0, 0, 8, 0);
     statusBar()->addWidget(statusConnection_);
     statusBar()->addWidget(statusWarning_, 1);
     statusBar()->addPermanentWidget(statusRun_);
