@@ -367,7 +367,14 @@ ChartGeometry layoutChart(const QRectF& target, std::span<const ChartLine> lines
                           labels.height() - kLabelGap - kTickLength;
     const double plotHeight = std::max(1.0, bottom - top);
     if (!zoom) {
-        axes.yMax = withEndRoom(axes.yMin, axes.yMax, plotHeight);
+        // Room at both ends, so that a curve at the lowest or highest value does not run along
+        // the plot's frame, where it cannot be seen.
+        if (plotHeight > 2.0 * kAxisEndRoom) {
+            const double room =
+                (axes.yMax - axes.yMin) * kAxisEndRoom / (plotHeight - 2.0 * kAxisEndRoom);
+            axes.yMin -= room;
+            axes.yMax += room;
+        }
     }
     geometry.yTicks = axisTicks(axes.yMin, axes.yMax, static_cast<int>(plotHeight / kYTickSpacing));
     double yLabelWidth = 0.0;

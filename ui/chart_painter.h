@@ -90,7 +90,8 @@ inline constexpr double kNarrowestTemperatureAxis = 10.0;
 std::optional<ChartRange> dataRange(std::span<const ChartLine> lines);
 
 // Lays the chart out in `target` (at least 1 × 1 units). With `zoom`, the plot shows exactly that
-// range; otherwise it shows all points, with kAxisEndRoom free beyond the largest x and y, from
+// range; otherwise it shows all points, with kAxisEndRoom free beyond the largest x and beyond
+// the smallest and the largest y, from
 // 0 min and over at least kShortestTimeAxis and kNarrowestTemperatureAxis. The time axis reads in
 // the unit of its span (timeTicks), its labels never closer than a gap apart.
 // Sizes are in target units: fonts are set in pixels, so the layout is the same on any device.

@@ -258,7 +258,7 @@ void ChartAxesTest::emptyChartAndJustAfterStartReadZeroToTenMinutes() {
             QCOMPARE(geometry.yTicks.values.front(), 0.0);
         } else {
             QVERIFY2(
-                geometry.axes.yMin > lowest - 10.0 && geometry.axes.yMax < highest + 15.0,
+                geometry.axes.yMin > lowest - 12.5 && geometry.axes.yMax < highest + 15.0,
                 qPrintable(
                     QStringLiteral("%1 … %2 °C").arg(geometry.axes.yMin).arg(geometry.axes.yMax)));
         }

@@ -230,8 +230,10 @@ void ChartWidgetTest::millionPointsDrawWithTheirSpikeAndTheStairs() {
     painter.end();
     const ChartGeometry geometry = chart.geometryInWidget();
 
-    // The largest value sits 30 pixels below the top of the plot.
+    // The largest value sits 30 pixels below the top of the plot and the smallest as far above
+    // its bottom: neither runs along the frame.
     QCOMPARE(geometry.toPixel(0.0, 80.0).y(), geometry.plot.top() + 30.0);
+    QCOMPARE(geometry.toPixel(0.0, 20.0).y(), geometry.plot.bottom() - 30.0);
     const QColor red(233, 6, 1);
     const QColor blue(15, 19, 183);
     // One point in a million still reaches its height; the flat parts are there too (along the
