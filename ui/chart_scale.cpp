@@ -99,9 +99,10 @@ std::vector<double> timeSteps(TimeUnit unit, double spanInUnit) {
             if (spanInUnit < kFractionalMinuteSpan) {
                 // Zoomed into a few minutes: tenths and halves, as fine as a thousandth of the
                 // span.
-                for (double step = roundStepAtLeast(std::max(spanInUnit, 1e-9) / 1000.0);
-                     step < 1.0; step = roundStepAtLeast(step * 1.001)) {
+                double step = roundStepAtLeast(std::max(spanInUnit, 1e-9) / 1000.0);
+                while (step < 1.0) {
                     steps.push_back(step);
+                    step = roundStepAtLeast(step * 1.001);
                 }
             }
             steps.insert(steps.end(), {1.0, 2.0, 5.0, 10.0, 15.0, 20.0, 30.0, 60.0});

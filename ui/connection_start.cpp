@@ -30,6 +30,9 @@ class ConnectionStart final : public QObject {
           statusLine_(statusLine),
           connectItem_(connectItem) {
         logic_.addObserver(&memory_);
+        reconnectTimer_.setSingleShot(true);
+        reconnectTimer_.setInterval(0);
+        connect(&reconnectTimer_, &QTimer::timeout, this, [this] { reconnect(); });
         window.installEventFilter(this);
     }
 
@@ -39,7 +42,7 @@ class ConnectionStart final : public QObject {
             started_ = true;
             watched->removeEventFilter(this);
             // From the event loop, so that the window is on the screen before the port is opened.
-            QTimer::singleShot(0, this, [this] { reconnect(); });
+            reconnectTimer_.start();
         }
         return false;
     }
@@ -61,6 +64,7 @@ class ConnectionStart final : public QObject {
     QString settingsPath_;
     TextDisplay& statusLine_;
     QPointer<QAction> connectItem_;
+    QTimer reconnectTimer_;
     bool started_ = false;
 };
 
