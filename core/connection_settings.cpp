@@ -4,9 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <algorithm>
 #include <utility>
 
@@ -34,14 +31,7 @@ SaveResult writeKey(const QString& path, Write write) {
     if (!write(file)) {
         return {false, QStringLiteral("the value cannot be stored in a settings file")};
     }
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        return {false, QStringLiteral("%1: the folder could not be created").arg(folder)};
-    }
-    if (!file.save()) {
-        return {false, file.errorString()};
-    }
-    return {};
+    return saveWithFolder(file);
 }
 
 bool isApartFromHardware(const std::string& name) {

@@ -68,14 +68,7 @@ SaveResult rememberDocumentFolder(const QString& settingsPath, DocumentFolder ki
         return {false,
                 QStringLiteral("The folder path cannot be stored: it contains a line break")};
     }
-    if (!QDir().mkpath(QFileInfo(settingsPath).absolutePath())) {
-        return {false, QStringLiteral("%1: the folder could not be created")
-                           .arg(QDir::toNativeSeparators(QFileInfo(settingsPath).absolutePath()))};
-    }
-    if (!file.save()) {
-        return {false, file.errorString()};
-    }
-    return {};
+    return saveWithFolder(file);
 }
 
 QString chartDocumentName(const QDateTime& exportedAt) {

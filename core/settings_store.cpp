@@ -51,19 +51,6 @@ int centredOffset(int screen, int window) {
     return (screen - window) / 2;
 }
 
-// Creates the file's folder when needed and saves the file.
-SaveResult saveWithFolder(IniFile& file) {
-    const QString folder = QFileInfo(file.path()).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        return {false, QStringLiteral("%1: the folder could not be created")
-                           .arg(QDir::toNativeSeparators(folder))};
-    }
-    if (!file.save()) {
-        return {false, file.errorString()};
-    }
-    return {};
-}
-
 // The number in `text`, written with a decimal point or a decimal comma. Digit grouping is
 // refused: with the comma taken as the decimal separator, "1,000.5" has two of them. A number too
 // large for a double gives an infinity, which the caller's range check refuses as out of range
@@ -149,6 +136,18 @@ BlindStopSetting blindStopIn(const IniFile& file) {
 }
 
 }  // namespace
+
+SaveResult saveWithFolder(IniFile& file) {
+    const QString folder = QFileInfo(file.path()).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        return {false, QStringLiteral("%1: the folder could not be created")
+                           .arg(QDir::toNativeSeparators(folder))};
+    }
+    if (!file.save()) {
+        return {false, file.errorString()};
+    }
+    return {};
+}
 
 QString settingsDir() {
     // `base` followed by `rest` and a closing "/", without doubled separators.

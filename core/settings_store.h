@@ -13,6 +13,8 @@
 
 namespace lumas {
 
+class IniFile;
+
 // The application's per-user settings: one INI file (see IniFile) with the sections Settings,
 // Temperatures, HoldTime and CSV. Every function opens the file for one group of reads or
 // writes and lets go of it again; writes keep every other key of the file.
@@ -35,6 +37,10 @@ struct SaveResult {
     bool saved = true;
     QString error;  // why the file was not saved, when `saved` is false
 };
+
+// Creates the folder of `file` (its parents too) when needed and saves it: every write to the
+// settings file ends so.
+SaveResult saveWithFolder(IniFile& file);
 
 // The values the main window keeps in the settings file.
 struct StoredSettings {
