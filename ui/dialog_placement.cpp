@@ -4,12 +4,18 @@
 
 #include "ui/visual_style.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
 
 namespace lumas::ui {
 
 namespace {
+
+// What a title bar takes beside its caption: the window's icon and its three buttons, with their
+// margins.
+constexpr int kTitleBarRoom = 140;
 
 QFont dialogFont() {
     return QFont(windowFontFamily(QStringLiteral("Tahoma")));
@@ -27,6 +33,12 @@ QFont dialogFontPoints(int points) {
     QFont font = dialogFont();
     font.setPointSize(points);
     return font;
+}
+
+int titleBarWidth(const QString& caption) {
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    return QFontMetrics(titleFont).horizontalAdvance(caption) + kTitleBarRoom;
 }
 
 void makeFixedDialog(QDialog& dialog, QSize clientSize) {

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QPoint>
 #include <QSize>
+#include <QString>
 #include <QWidget>
 
 namespace lumas::ui {
@@ -17,6 +18,11 @@ QFont dialogFontPoints(int points);
 // Gives `dialog` a fixed client area of `clientSize` and a title bar with only a close box (no
 // minimise, maximise or help box).
 void makeFixedDialog(QDialog& dialog, QSize clientSize);
+
+// The width a window needs for the window manager's title bar to show `caption` whole: the caption
+// in a bold face (the title font, reckoned as the application's font in bold) beside the frame's
+// icon and buttons.
+int titleBarWidth(const QString& caption);
 
 // Moves `window` so that the top-left corner of its frame lies `offset` pixels right of and below
 // the top-left corner of `owner`'s frame, in screen coordinates. Without an owner the window stays

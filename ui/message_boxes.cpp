@@ -3,7 +3,6 @@
 #include "ui/message_boxes.h"
 
 #include <QAbstractButton>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QSpacerItem>
 #include <QThread>
@@ -13,14 +12,13 @@
 #include <utility>
 #include <vector>
 
+#include "ui/dialog_placement.h"
+
 namespace lumas::ui {
 
 namespace {
 // How soon notices held back by a pause inside a handler are tried again.
 constexpr std::chrono::milliseconds kNoticeRetry{100};
-
-// What a title bar takes beside its caption: the icon and the three buttons of a desktop frame.
-constexpr int kTitleBarRoom = 140;
 
 void setUp(QMessageBox& box, QMessageBox::StandardButton defaultButton,
            QMessageBox::StandardButton escapeButton) {
@@ -29,12 +27,9 @@ void setUp(QMessageBox& box, QMessageBox::StandardButton defaultButton,
     box.setEscapeButton(escapeButton);
     // A short text makes a narrow box, whose frame would cut its caption ("Lum…ware"): the box is
     // kept wide enough for the caption in a bold title font.
-    QFont titleFont = box.font();
-    titleFont.setBold(true);
-    const int captionWidth =
-        QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-        grid->addItem(new QSpacerItem(captionWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+        grid->addItem(new QSpacerItem(titleBarWidth(box.windowTitle()), 0, QSizePolicy::Minimum,
+                                      QSizePolicy::Fixed),
                       grid->rowCount(), 0, 1, grid->columnCount());
     }
 }

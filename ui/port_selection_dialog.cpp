@@ -2,7 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Lumas developers
 #include "ui/port_selection_dialog.h"
 
-#include <QApplication>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -58,10 +57,6 @@ int sampleEntryWidth(const QFontMetrics& metrics) {
     return metrics.horizontalAdvance(PortSelectionDialog::kLongStableName +
                                      QStringLiteral("  (ttyUSB10, last used)"));
 }
-
-// The room the window manager's title bar needs beside the caption: the window's icon and its
-// buttons, with their margins.
-constexpr int kTitleBarRoom = 120;
 
 }  // namespace
 
@@ -195,11 +190,7 @@ PortSelectionDialog::PortSelectionDialog(QWidget* owner, PortConnector connectTo
         style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, COMList) +
         2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, COMList) + 8;
     COMList->setMinimumSize(sampleWidth + listChrome, 6 * listMetrics.height() + listChrome);
-    QFont captionFont = QApplication::font();
-    captionFont.setBold(true);
-    const int captionWidth =
-        QFontMetrics(captionFont).horizontalAdvance(windowTitle()) + kTitleBarRoom;
-    setMinimumWidth(std::max(layout->minimumSize().width(), captionWidth));
+    setMinimumWidth(std::max(layout->minimumSize().width(), titleBarWidth(windowTitle())));
     resize(minimumSizeHint().expandedTo(minimumSize()));
 }
 
