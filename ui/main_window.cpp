@@ -522,7 +522,8 @@ void TForm1::buildPorts() {
 }
 
 void TForm1::setVisible(bool visible) {
-    if (visible && !shown_) {
+    const bool first = visible && !shown_;
+    if (first) {
         shown_ = true;
         const QScreen* screen = this->screen();
         const QSize screenSize = screen ? screen->availableGeometry().size() : QSize(1920, 1080);
@@ -545,16 +546,15 @@ void TForm1::setVisible(bool visible) {
         move(fitted.topLeft());
     }
     QMainWindow::setVisible(visible);
+    if (first) {
+        fitReadouts();  // laid out now; their boxes keep their size, and the locale its form
+    }
 }
 
 bool TForm1::event(QEvent* event) {
     const bool handled = QMainWindow::event(event);
     switch (event->type()) {
         case QEvent::Show:
-            // The read-outs have their size now.
-            fitReadouts();
-            applyOuterSizeLimits();
-            break;
         case QEvent::Move:
         case QEvent::Resize:
         case QEvent::WindowActivate:

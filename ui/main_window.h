@@ -134,7 +134,7 @@ class TForm1 final : public QMainWindow {
   private:
     void buildReadouts(QWidget* central);
     // Both read-outs take the largest size at which every reading, as this locale writes it,
-    // fits the narrower of them (at each Show: their boxes have a fixed size).
+    // fits the narrower of them (once, when the window is first shown and laid out).
     void fitReadouts();
     QWidget* buildBasicTab();
     QWidget* buildAdvancedTab();
