@@ -459,12 +459,11 @@ void MainFormLogic::showRunProgress() {
             setStatusLine(texts::programmeStatus(step, model.minutesLeft(), locale_));
         }
     } else if (model.phase() != RunPhase::Held) {
-        // The set point in force: the last one set during the run, else Start's.
+        // The set point in force: the last of the run's, Start's first among them.
         const std::vector<TargetCurvePoint>& setPoints = model.singleSetPoints();
-        setStatusLine(texts::singleStatus(setPoints.empty()
-                                              ? model.start().singleSetPoint
-                                              : std::optional(setPoints.back().temperature),
-                                          locale_));
+        setStatusLine(texts::singleStatus(
+            setPoints.empty() ? std::nullopt : std::optional(setPoints.back().temperature),
+            locale_));
     }
 }
 

@@ -49,10 +49,6 @@ QFont sizedFont(const QFont& base, int pixels) {
     return font;
 }
 
-QString tickText(double value, int decimals) {
-    return tickLabel(value, decimals);
-}
-
 // Stretches [low, high] so that high sits kAxisEndRoom before the end of an axis `length` long.
 double withEndRoom(double low, double high, double length) {
     if (length <= 2.0 * kAxisEndRoom) {
@@ -179,7 +175,7 @@ void paintGrid(QPainter& painter, const ChartGeometry& geometry, const QFont& fo
                          plot.left() - kTickLength - kLabelGap - geometry.target.left(),
                          metrics.height());
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip,
-                         tickText(value, geometry.yTicks.decimals));
+                         tickLabel(value, geometry.yTicks.decimals));
     }
     const TimeTicks& time = geometry.xTicks;
     for (std::size_t i = 0; i < time.minutes.size(); ++i) {
@@ -379,8 +375,8 @@ ChartGeometry layoutChart(const QRectF& target, std::span<const ChartLine> lines
     geometry.yTicks = axisTicks(axes.yMin, axes.yMax, static_cast<int>(plotHeight / kYTickSpacing));
     double yLabelWidth = 0.0;
     for (const double value : geometry.yTicks.values) {
-        yLabelWidth = std::max(yLabelWidth,
-                               labels.horizontalAdvance(tickText(value, geometry.yTicks.decimals)));
+        yLabelWidth = std::max(
+            yLabelWidth, labels.horizontalAdvance(tickLabel(value, geometry.yTicks.decimals)));
     }
 
     // The last time label may reach half its width beyond the plot: room for the widest it may
@@ -391,7 +387,7 @@ ChartGeometry layoutChart(const QRectF& target, std::span<const ChartLine> lines
         {std::abs(axes.xMin), std::abs(axes.xMax), zoom ? 0.0 : axes.xMin + kShortestTimeAxis});
     const TimeUnit roughUnit = timeUnitFor(std::max(axes.xMax - axes.xMin, kShortestTimeAxis));
     double lastLabelWidth = labels.horizontalAdvance(
-        tickText(extent / minutesPerUnit(roughUnit), roughUnit == TimeUnit::Minutes ? 0 : 1));
+        tickLabel(extent / minutesPerUnit(roughUnit), roughUnit == TimeUnit::Minutes ? 0 : 1));
     const double left = target.left() + kPadding + titles.height() + kTitleGap + yLabelWidth +
                         kLabelGap + kTickLength;
     double plotWidth = 1.0;
